@@ -1,0 +1,24 @@
+# GoogleTest for both builds, and helpers that declare test executables.
+# Natively the Debian libgtest-dev package is used; the Windows build compiles Debian's
+# googletest sources with the cross compiler.
+if(WIN32)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(OMBRIX_GTEST_MAIN gtest_main)
+  set(OMBRIX_GTEST gtest)
+else()
+  find_package(GTest REQUIRED)
+  set(OMBRIX_GTEST_MAIN GTest::gtest_main)
+  set(OMBRIX_GTEST GTest::gtest)
+endif()
+
+# ombrix_test(NAME SOURCES... LIBS ...): one test executable, run as one ctest entry.
+# Each writes its GoogleTest XML report into build/<preset>/test-reports so the test
+# command can count individual test cases.
+function(ombrix_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${OMBRIX_GTEST_MAIN})
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${name}.xml)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: the native logic tests (plain, with Address
+# and UndefinedBehavior sanitizers, and with ThreadSanitizer), a short fuzzing run, and
+# the Windows build's tests under Wine (serial port over a pty pair, registry, HID
+# parsing, windows under Xvfb). Ends with one line: "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/setup.sh || { echo "setup failed"; exit 1; }
+
+reports="$root/build/test-results"
+rm -rf "$reports"
+mkdir -p "$reports"
+status=0
+
+build() {
+  local preset=$1
+  echo "== build $preset"
+  cmake --preset "$preset" >"$reports/configure-$preset.log" 2>&1 &&
+    cmake --build --preset "$preset" >"$reports/build-$preset.log" 2>&1 || {
+      echo "build of $preset failed; see $reports/build-$preset.log"
+      tail -40 "$reports/build-$preset.log"
+      return 1
+    }
+}
+
+run_ctest() {
+  local preset=$1
+  echo "== test $preset"
+  rm -rf "build/$preset/test-reports"
+  ctest --preset "$preset" --output-junit "$reports/ctest-$preset.xml" >"$reports/ctest-$preset.log" 2>&1
+  local rc=$?
+  tail -4 "$reports/ctest-$preset.log"
+  [ $rc -eq 0 ] || { grep -E "Failed|\*\*\*" "$reports/ctest-$preset.log" | head -20; }
+  mkdir -p "$reports/gtest-$preset"
+  cp build/"$preset"/test-reports/*.xml "$reports/gtest-$preset/" 2>/dev/null || true
+  return $rc
+}
+
+for preset in native native-asan native-tsan; do
+  if build "$preset"; then
+    run_ctest "$preset" || status=1
+  else
+    echo "build-$preset" >>"$reports/broken-builds"
+    status=1
+  fi
+done
+
+if build windows; then
+  source scripts/wine-env.sh
+  echo "   wine prefix: $WINEPREFIX"
+  # A virtual screen for the window tests; started here so every Windows test can use it.
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  run_ctest windows || status=1
+  kill "$xvfb_pid" 2>/dev/null
+  wineserver -k 2>/dev/null || true
+  case "$WINEPREFIX" in /tmp/ombrix-wine.*) rm -rf "$WINEPREFIX" ;; esac
+else
+  echo "build-windows" >>"$reports/broken-builds"
+  status=1
+fi
+
+python3 scripts/test-summary.py "$reports" || status=1
+exit $status

@@ -1,0 +1,14 @@
+# Sourced by the scripts: a private Wine prefix for this run, so that tests never see a
+# developer's registry, with Mono/Gecko prompts and the crash dialog turned off.
+# Sets WINEPREFIX (unless given) and exports the variables Wine needs.
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ -z "${WINEPREFIX:-}" ]; then
+  WINEPREFIX=$(mktemp -d /tmp/ombrix-wine.XXXXXX)
+fi
+export WINEPREFIX
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  wineserver -w || true
+fi

@@ -1,0 +1,112 @@
+// The conversion rules reproduce the real board's curves exactly. The float steps are
+// single precision with one rounding per operation, in the order written; the build
+// forbids fused multiply-add so that no step is merged with the next.
+#include "board/BoardState.h"
+
+#include <cstdint>
+
+const int32_t kManualToWire[kManualRowCount] = {0, 1, 2, 4, 5, 6, 7};
+const int32_t kWireToManual[kChannelCount] = {0, 1, 2, 7, 3, 4, 5, 6};
+const int32_t kNameToWire[kManualRowCount] = {4, 2, 1, 0, 5, 6, 7};
+
+namespace {
+
+// Truncation toward zero. Values outside the 32-bit range only arise from percentages far
+// outside 0..100; they saturate instead of being undefined.
+int32_t Trunc(float f) {
+    if (!(f == f)) return 0;
+    if (f >= 2147483520.0f) return INT32_MAX;
+    if (f <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(f);
+}
+
+bool IsChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount; }
+
+int32_t LightValue(float f, bool upperPiece) {
+    if (upperPiece) return Trunc(100.0f - f);
+    const float scaled = f * 998.0f;
+    return Trunc(1023.0f - scaled / 75.0f);
+}
+
+int32_t SoundValue(float f, bool upperPiece) {
+    if (!upperPiece) {
+        const float doubled = f * 2.0f;
+        return Trunc(doubled + 18.0f);
+    }
+    const float shifted = f - 24.0f;
+    const float scaled = shifted * 580.0f;
+    const float ratio = scaled / 75.0f;
+    const float raised = ratio + 50.0f;
+    const float result = raised + 17.0f;
+    // Compared before truncation so that out-of-range inputs saturate at the cap; for every
+    // in-range value this is the same as truncating first.
+    return result >= 1023.0f ? 1023 : Trunc(result);
+}
+
+}  // namespace
+
+void BoardState::SetPercent(int32_t channel, int32_t percent) {
+    if (!IsChannel(channel)) return;
+    percents[channel].store(static_cast<uint8_t>(percent), std::memory_order_relaxed);
+    int32_t value;
+    const float f = static_cast<float>(percent);
+    switch (channel) {
+        case kChannelButton:
+            value = percent != 0 ? 0 : 1023;  // active low
+            break;
+        case kChannelLight:
+            value = LightValue(f, percent > 75);
+            break;
+        case kChannelSound:
+            value = SoundValue(f, percent >= 25);
+            break;
+        default: {
+            if (percent == 99) {
+                value = 1016;
+                break;
+            }
+            const int64_t q = percent == 0 ? 0 : (percent == 100 ? 100 : static_cast<int64_t>(percent) + 1);
+            value = static_cast<int32_t>((q * 1023) / 100);
+            break;
+        }
+    }
+    values[channel].store(value, std::memory_order_relaxed);
+}
+
+void BoardState::SetRaw(int32_t channel, int32_t raw) {
+    if (!IsChannel(channel)) return;
+    const float scaled = static_cast<float>(raw) * 100.0f;
+    const float f = scaled / 1023.0f;
+    const int32_t ip = Trunc(f);
+    percents[channel].store(static_cast<uint8_t>(ip), std::memory_order_relaxed);
+    int32_t value;
+    switch (channel) {
+        case kChannelButton:
+            value = ip != 0 ? 0 : 1023;
+            break;
+        case kChannelLight:
+            value = LightValue(f, ip > 75);
+            break;
+        case kChannelSound:
+            value = SoundValue(f, ip >= 25);
+            break;
+        default:
+            value = raw;
+            break;
+    }
+    values[channel].store(value, std::memory_order_relaxed);
+}
+
+void FillReplyChannels(const BoardState& board, uint8_t* reply) {
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        const int32_t v = board.Value(c);
+        reply[2 + 2 * c] = static_cast<uint8_t>(0x80 | (c << 3) | ((v >> 7) & 7));
+        reply[3 + 2 * c] = static_cast<uint8_t>(v & 0x7F);
+    }
+}
+
+void EncodeReply(const BoardState& board, uint8_t* reply) {
+    reply[0] = kFirmwareHeader[0];
+    reply[1] = kFirmwareHeader[1];
+    FillReplyChannels(board, reply);
+}

@@ -1,0 +1,95 @@
+#include "board/SerialPort_win.h"
+
+#include <atomic>
+
+const SerialFunctions kPlatformSerial = {
+    ::CreateFileW, ::SetCommState, ::SetupComm, ::SetCommTimeouts,
+    ::ReadFile,    ::WriteFile,    ::ClearCommError, ::CloseHandle,
+};
+
+namespace {
+std::atomic<const SerialFunctions*> gSerial{&kPlatformSerial};
+
+bool IsOpen(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+
+HANDLE OpenByName(const wchar_t* name) {
+    return Serial().CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+}  // namespace
+
+const SerialFunctions& Serial() { return *gSerial.load(std::memory_order_relaxed); }
+
+void SetSerialFunctions(const SerialFunctions* functions) {
+    gSerial.store(functions != nullptr ? functions : &kPlatformSerial, std::memory_order_relaxed);
+}
+
+DCB BoardLineSettings() {
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = 38400;
+    dcb.fBinary = 1;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = 1;
+    dcb.XonLim = 0;
+    dcb.XoffLim = 16;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    return dcb;
+}
+
+COMMTIMEOUTS BoardTimeouts() {
+    // A read that receives nothing returns after 250 ms, so the loop checks for a stop at
+    // least four times a second without ever sleeping.
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadIntervalTimeout = 200;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 250;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 250;
+    return timeouts;
+}
+
+HANDLE OpenAndConfigurePort(unsigned portNumber) {
+    // Ports above COM9 exist only in the device namespace ("\\.\COM10"); the plain name
+    // is the fallback for drivers that only publish a DOS name, and is tried only when
+    // the first name does not exist at all. Any other error (a port in use) stands.
+    wchar_t name[16];
+    wsprintfW(name, L"\\\\.\\COM%d", static_cast<int>(portNumber));
+    HANDLE port = OpenByName(name);
+    if (!IsOpen(port) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        wsprintfW(name, L"COM%d", static_cast<int>(portNumber));
+        port = OpenByName(name);
+    }
+    if (!IsOpen(port)) return INVALID_HANDLE_VALUE;
+
+    DCB dcb = BoardLineSettings();
+    COMMTIMEOUTS timeouts = BoardTimeouts();
+    if (!Serial().SetCommState(port, &dcb) || !Serial().SetupComm(port, 4096, 4096) ||
+        !Serial().SetCommTimeouts(port, &timeouts)) {
+        const DWORD error = GetLastError();
+        Serial().CloseHandle(port);
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    return port;
+}
+
+bool ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
+    DWORD received = 0;
+    const BOOL ok = Serial().ReadFile(port_, byte, 1, &received, nullptr);
+    *count = received;
+    return ok != FALSE;
+}
+
+bool ComPortIo::Write(const uint8_t* data, uint32_t length) {
+    DWORD written = 0;  // not examined: a short write is not retried
+    return Serial().WriteFile(port_, data, length, &written, nullptr) != FALSE;
+}
+
+void ComPortIo::ClearError() {
+    DWORD errors = 0;
+    Serial().ClearCommError(port_, &errors, nullptr);
+}

@@ -1,0 +1,43 @@
+// Opening and configuring the board's COM port, and the COM handle as a SerialIo.
+// The platform calls go through SerialFunctions so that tests can stand in for the open
+// call (Wine does not enforce exclusive opening, so "port in use" cannot happen for real).
+#pragma once
+
+#include <windows.h>
+
+#include "board/ResponderLoop.h"
+
+struct SerialFunctions {
+    decltype(&::CreateFileW) CreateFileW;
+    decltype(&::SetCommState) SetCommState;
+    decltype(&::SetupComm) SetupComm;
+    decltype(&::SetCommTimeouts) SetCommTimeouts;
+    decltype(&::ReadFile) ReadFile;
+    decltype(&::WriteFile) WriteFile;
+    decltype(&::ClearCommError) ClearCommError;
+    decltype(&::CloseHandle) CloseHandle;
+};
+
+extern const SerialFunctions kPlatformSerial;
+const SerialFunctions& Serial();
+void SetSerialFunctions(const SerialFunctions* functions);  // null restores the platform
+
+// The board's line: 38400 baud, 8N1, binary, no flow control, abort on error.
+DCB BoardLineSettings();
+COMMTIMEOUTS BoardTimeouts();
+
+// Opens "\\.\COMn" (falling back to "COMn" only when the first name does not exist),
+// then sets the line, the driver queues and the time-outs. Returns the open handle, or
+// INVALID_HANDLE_VALUE with the system's last error still set and no handle left open.
+HANDLE OpenAndConfigurePort(unsigned portNumber);
+
+class ComPortIo : public SerialIo {
+public:
+    explicit ComPortIo(HANDLE port) : port_(port) {}
+    bool ReadByte(uint8_t* byte, uint32_t* count) override;
+    bool Write(const uint8_t* data, uint32_t length) override;
+    void ClearError() override;
+
+private:
+    HANDLE port_;
+};

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "board/ResponderLoop.h"
+#include "core/RefObject.h"
+#include "../support/TestHeap.h"
+
+namespace {
+
+// A port that plays back a script of reads and records what was written. When the script
+// runs out it behaves like a silent host and asks the loop to stop.
+class ScriptedPort : public SerialIo {
+public:
+    struct Read {
+        bool ok;
+        uint32_t count;
+        uint8_t byte;
+    };
+    ScriptedPort(BoardState& board, std::vector<Read> reads) : board_(board), reads_(std::move(reads)) {}
+
+    bool ReadByte(uint8_t* byte, uint32_t* count) override {
+        ++readCalls;
+        if (next_ >= reads_.size()) {
+            board_.running = 0;
+            *count = 0;
+            return true;
+        }
+        const Read& r = reads_[next_++];
+        *count = r.count;
+        *byte = r.byte;
+        return r.ok;
+    }
+    bool Write(const uint8_t* data, uint32_t length) override {
+        writes.emplace_back(data, data + length);
+        return !failWrites;
+    }
+    void ClearError() override { ++clears; }
+
+    int readCalls = 0;
+    int clears = 0;
+    bool failWrites = false;
+    std::vector<std::vector<uint8_t>> writes;
+
+private:
+    BoardState& board_;
+    std::vector<Read> reads_;
+    size_t next_ = 0;
+};
+
+TEST(ResponderLoopTest, AnswersEachPollAndNothingElse) {
+    BoardState board;
+    board.running = 1;
+    board.values[4] = 777;
+    ScriptedPort port(board, {{true, 1, 0x01},
+                              {true, 1, 0x00},
+                              {true, 1, 0x02},
+                              {true, 0, 0x01},  // a time-out leaves a stale byte: no answer
+                              {true, 1, 0x01},
+                              {true, 1, 0xFF},
+                              {true, 1, 0x81}});
+    ASSERT_TRUE(RunResponder(board, port));
+    ASSERT_EQ(2u, port.writes.size());
+    uint8_t expected[kReplyLength];
+    EncodeReply(board, expected);
+    for (const auto& w : port.writes) {
+        ASSERT_EQ(static_cast<size_t>(kReplyLength), w.size());
+        EXPECT_EQ(0, memcmp(expected, w.data(), kReplyLength));
+    }
+    EXPECT_EQ(0, port.clears);
+}
+
+TEST(ResponderLoopTest, ReplyCarriesValuesAtTheMomentOfThePoll) {
+    BoardState board;
+    board.running = 1;
+    class ChangingPort : public ScriptedPort {
+    public:
+        using ScriptedPort::ScriptedPort;
+        BoardState* target = nullptr;
+        bool Write(const uint8_t* data, uint32_t length) override {
+            ScriptedPort::Write(data, length);
+            target->values[0] = target->values[0] + 1;
+            return true;
+        }
+    } port(board, {{true, 1, 1}, {true, 1, 1}, {true, 1, 1}});
+    port.target = &board;
+    RunResponder(board, port);
+    ASSERT_EQ(3u, port.writes.size());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(i, port.writes[i][3]);
+}
+
+TEST(ResponderLoopTest, LineErrorsAreClearedAndTheLoopGoesOn) {
+    BoardState board;
+    board.running = 1;
+    ScriptedPort port(board, {{false, 0, 0}, {true, 1, 0x01}, {false, 0, 0}, {true, 1, 0x01}});
+    port.failWrites = true;
+    RunResponder(board, port);
+    EXPECT_EQ(2u, port.writes.size());
+    EXPECT_EQ(4, port.clears);  // two failed reads, two failed writes
+}
+
+TEST(ResponderLoopTest, NotRunningAtStartReadsNothing) {
+    BoardState board;
+    ScriptedPort port(board, {{true, 1, 0x01}});
+    ASSERT_TRUE(RunResponder(board, port));
+    EXPECT_EQ(0, port.readCalls);
+    EXPECT_TRUE(port.writes.empty());
+}
+
+TEST(ResponderLoopTest, GenerationChangeEndsTheLoopEvenWhileRunning) {
+    BoardState board;
+    board.running = 1;
+    class StoppingPort : public ScriptedPort {
+    public:
+        using ScriptedPort::ScriptedPort;
+        BoardState* target = nullptr;
+        bool ReadByte(uint8_t* byte, uint32_t* count) override {
+            if (readCalls == 2) target->generation = target->generation + 1;  // a stop, then a new run
+            return ScriptedPort::ReadByte(byte, count);
+        }
+    } port(board, std::vector<ScriptedPort::Read>(100, {true, 1, 0x01}));
+    port.target = &board;
+    RunResponder(board, port);
+    EXPECT_EQ(3, port.readCalls);
+    EXPECT_EQ(1u, board.running.load());
+}
+
+TEST(ResponderLoopTest, NoAllocationInsideTheLoopAndBufferReturned) {
+    BoardState board;
+    board.running = 1;
+    ScriptedPort port(board, std::vector<ScriptedPort::Read>(500, {true, 1, 0x01}));
+    ScopedTestHeap heap;
+    RunResponder(board, port);
+    EXPECT_EQ(500u, port.writes.size());
+    EXPECT_EQ(1, heap.AllocationCount());
+}
+
+TEST(ResponderLoopTest, NoReplyBufferMeansNoReads) {
+    BoardState board;
+    board.running = 1;
+    ScriptedPort port(board, {{true, 1, 0x01}});
+    ScopedTestHeap heap;
+    heap.FailAfter(0);
+    EXPECT_FALSE(RunResponder(board, port));
+    EXPECT_EQ(0, port.readCalls);
+}
+
+// Run under ThreadSanitizer: the user-interface thread changing values and stopping the
+// run while the responder builds replies must be free of data races, and no reply may
+// carry a torn value (each written value is one of those set).
+TEST(ResponderLoopTest, ConcurrentWritersNeverTearAReply) {
+    BoardState board;
+    board.running = 1;
+    class PollingPort : public SerialIo {
+    public:
+        explicit PollingPort(BoardState& b) : board(b) {}
+        bool ReadByte(uint8_t* byte, uint32_t* count) override {
+            *byte = 1;
+            *count = 1;
+            return true;
+        }
+        bool Write(const uint8_t* data, uint32_t) override {
+            for (int c = 0; c < kChannelCount; ++c) {
+                const int v = ((data[2 + 2 * c] & 7) << 7) | data[3 + 2 * c];
+                if (v != 0 && v != 1023) torn = true;
+            }
+            if (++replies == 20000) board.running = 0;
+            return true;
+        }
+        void ClearError() override {}
+        BoardState& board;
+        int replies = 0;
+        bool torn = false;
+    } port(board);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        int i = 0;
+        while (!done.load()) {
+            for (int c = 0; c < kChannelCount; ++c) board.values[c].store((i & 1) ? 1023 : 0, std::memory_order_relaxed);
+            ++i;
+        }
+    });
+    RunResponder(board, port);
+    done = true;
+    writer.join();
+    EXPECT_EQ(20000, port.replies);
+    EXPECT_FALSE(port.torn);
+}
+
+}  // namespace

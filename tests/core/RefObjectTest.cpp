@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "core/Buffer.h"
+#include "core/ObjectList.h"
+#include "core/String.h"
+
+namespace {
+
+TEST(RefObjectTest, QueryInterfaceAcceptsOwnAndBaseIdsOnly) {
+    String* text = new String(u"abc");
+    void* out = nullptr;
+    EXPECT_EQ(kOk, text->QueryInterface(kTypeString, &out));
+    EXPECT_EQ(text, out);
+    EXPECT_EQ(2u, text->RefCount());
+    text->Release();
+
+    out = nullptr;
+    EXPECT_EQ(kOk, text->QueryInterface(kTypeRefObject, &out));
+    text->Release();
+
+    out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(kNoInterface, text->QueryInterface(kTypeBuffer, &out));
+    EXPECT_EQ(kNoInterface, text->QueryInterface(kTypeObjectList, &out));
+    EXPECT_EQ(reinterpret_cast<void*>(0x1), out) << "a refused cast must leave the result alone";
+    EXPECT_EQ(1u, text->RefCount());
+    text->Release();
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+
+TEST(RefObjectTest, ReleaseCountsDownAndDestroysOnce) {
+    ObjectList* list = new ObjectList;
+    EXPECT_EQ(1, InstanceCounters[kTypeObjectList].load());
+    EXPECT_EQ(2u, list->AddRef());
+    EXPECT_EQ(1u, list->Release());
+    EXPECT_EQ(0u, list->Release());
+    EXPECT_EQ(0, InstanceCounters[kTypeObjectList].load());
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+
+TEST(RefObjectTest, ListReleasesItsItemsOnDestruction) {
+    ObjectList* list = new ObjectList;
+    Buffer* buffer = new Buffer;
+    String* text = new String(u"x");
+    list->Append(buffer);
+    list->Append(text);
+    buffer->Release();
+    text->Release();
+    EXPECT_EQ(2, InstanceCounters[kTypeBuffer].load());  // one alone, one inside the string
+    list->Release();
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+
+}  // namespace
