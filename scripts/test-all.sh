@@ -47,6 +47,20 @@ for preset in native native-asan native-tsan; do
   fi
 done
 
+# Short fuzzing runs of the decoders (each script exits non-zero on a crash or a finding).
+for fuzz in scripts/fuzz-*.sh; do
+  [ -f "$fuzz" ] || continue
+  name=$(basename "$fuzz" .sh)
+  echo "== $name"
+  if bash "$fuzz" --short >"$reports/$name.log" 2>&1; then
+    echo "$name pass" >>"$reports/extra-results"
+  else
+    echo "$name fail" >>"$reports/extra-results"
+    tail -30 "$reports/$name.log"
+    status=1
+  fi
+done
+
 if build windows; then
   source scripts/wine-env.sh
   echo "   wine prefix: $WINEPREFIX"

@@ -39,6 +39,13 @@ def main(reports):
                 passed += 1
             else:
                 failed += 1
+    extra = os.path.join(reports, "extra-results")
+    if os.path.exists(extra):
+        for line in open(extra):
+            parts = line.split()
+            if len(parts) == 2:
+                passed += parts[1] == "pass"
+                failed += parts[1] != "pass"
     broken = os.path.join(reports, "broken-builds")
     if os.path.exists(broken):
         failed += len(open(broken).read().split())
