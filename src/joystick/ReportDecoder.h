@@ -23,7 +23,8 @@ struct RawReport {
     uint32_t Length = 0;              // its length, never beyond the bytes copied
 };
 
-// Finds the first report in the copied bytes. The sizes in the data come from the device
+// Finds the first report in the copied bytes of a HID device (header type RIM_TYPEHID, 2;
+// input of any other type is not a report). The sizes in the data come from the device
 // and the system, not from the copy, so the report is cut to the bytes that actually
 // arrived. Returns false (nothing to decode) when fewer bytes than the headers arrived,
 // when the report count or size is 0, or when no report byte arrived.
@@ -32,6 +33,10 @@ bool FindFirstReport(const uint8_t* raw, uint32_t copied, RawReport* out);
 // Direction mask of an eight-way hat's raw value: bit 0 up, 1 right, 2 down, 3 left.
 // Values outside 0 to 8 (rest states such as 15) read as centred, 0.
 uint32_t HatDirectionMask(uint32_t raw);
+
+// trunc(value) toward zero, clamped to the 32-bit signed range (a float outside it has no
+// defined conversion).
+int32_t TruncateToInt32(float value);
 
 // The value an axis delivers for a raw value: raw when Scale is 0, else
 // trunc((raw - LogicalMin) * Scale + 1/64), clamped to the 32-bit range.

@@ -1,0 +1,214 @@
+// The reader's lists and life cycle, Poll, and the per-report work of the reader thread.
+//
+// Shared state and who touches it:
+// - ReaderList: under DeviceListLock. Changed by AddToReader and RemoveFromReader (user-
+//   interface thread) and by start-up and shutdown; searched by the reader thread.
+// - gThreadRecorded, gThread: under ReaderThreadLock (and written by start-up and
+//   shutdown, which run alone).
+// - gRunning: atomic; set by AddToReader before a thread starts, cleared before one is
+//   asked to end; read by the reader thread when a quit request arrives.
+#include "joystick/JoystickReader.h"
+
+#include <atomic>
+#include <new>
+
+#include "core/Heap.h"
+#include "core/ObjectList.h"
+#include "joystick/HidFunctions.h"
+#include "joystick/ReportDecoder.h"
+
+TicketLock DeviceListLock;
+TicketLock ReaderThreadLock;
+
+namespace {
+
+constexpr uint32_t kInitialUsageCapacity = 128;
+
+ObjectList* ReaderList = nullptr;
+const ReaderThreadFunctions* gThread = nullptr;
+bool gThreadRecorded = false;
+std::atomic<bool> gRunning{false};
+
+// Asks the recorded thread to end; the caller holds ReaderThreadLock and not
+// DeviceListLock, which the ending thread may still need for a report in flight.
+void EndThreadLocked() {
+    gRunning.store(false, std::memory_order_relaxed);
+    if (gThreadRecorded) {
+        if (gThread != nullptr) gThread->End();
+        gThreadRecorded = false;
+    }
+}
+
+uint32_t TakePending(JoystickInput& input) {
+    const uint32_t pending = input.LoadPending();
+    input.Changed = input.Value ^ pending;
+    input.Value = pending;
+    return input.Changed;
+}
+
+}  // namespace
+
+HResult ReaderStartup(const ReaderThreadFunctions* thread) {
+    ResetHid();
+    gRunning.store(false, std::memory_order_relaxed);
+    gThreadRecorded = false;
+    gThread = thread;
+    SafeRelease(ReaderList);
+    ReaderList = new (std::nothrow) ObjectList;
+    return ReaderList != nullptr ? kOk : kOutOfMemory;
+}
+
+void ReaderShutdown() {
+    gRunning.store(false, std::memory_order_relaxed);
+    ObjectList* list = nullptr;
+    {
+        // Taking the list away first means the reader thread finds no device from now on.
+        TicketGuard listGuard(DeviceListLock);
+        list = ReaderList;
+        ReaderList = nullptr;
+    }
+    {
+        TicketGuard threadGuard(ReaderThreadLock);
+        EndThreadLocked();
+    }
+    UnloadHid();
+    // The list's references go outside every lock: should one be the last (a device its
+    // owner released without stopping it), its destructor takes DeviceListLock.
+    SafeRelease(list);
+}
+
+bool ReaderRunning() { return gRunning.load(std::memory_order_relaxed); }
+
+HResult AddToReader(JoystickDevice& device) {
+    TicketGuard threadGuard(ReaderThreadLock);
+    TicketGuard listGuard(DeviceListLock);
+    if (ReaderList == nullptr) return kNotImplemented;
+    if (ReaderList->IndexOf(&device) >= 0) return kOk;
+    if (Failed(ReaderList->Append(&device))) return kOutOfMemory;
+    if (gThreadRecorded) return kOk;
+
+    gRunning.store(true, std::memory_order_relaxed);
+    // The thread signals its start before it ever takes DeviceListLock, so waiting here
+    // with both locks held cannot deadlock.
+    const HResult code = gThread != nullptr ? gThread->Start() : kNotImplemented;
+    if (Failed(code)) {
+        gRunning.store(false, std::memory_order_relaxed);
+        // The caller holds its own reference, so this one is never the last.
+        ReaderList->Remove(&device);
+        return code;
+    }
+    gThreadRecorded = true;
+    return code;
+}
+
+void RemoveFromReader(JoystickDevice& device) {
+    TicketGuard threadGuard(ReaderThreadLock);
+    bool empty = true;
+    {
+        TicketGuard listGuard(DeviceListLock);
+        if (ReaderList != nullptr) {
+            // Never the last reference: the caller holds one, or the device is being
+            // destroyed, whose count is already 0 so the release does nothing.
+            ReaderList->Remove(&device);
+            empty = ReaderList->Count() == 0;
+        }
+    }
+    if (empty) EndThreadLocked();
+}
+
+HResult StartReading(JoystickDevice& device) {
+    TicketGuard deviceGuard(device.Lock);
+    if (device.Reading != 0) return kOk;
+    device.Sequence.fetch_add(1, std::memory_order_release);
+    for (int32_t i = 0; i < device.InputCount(); ++i) {
+        JoystickInput& input = device.Inputs()[i];
+        input.StorePending(input.Value);
+        if (input.Directions != nullptr) {
+            for (int d = 0; d < kDirectionCount; ++d) input.Directions[d].StorePending(input.Directions[d].Value);
+        }
+    }
+    const HResult code = AddToReader(device);
+    if (!Failed(code)) device.Reading = 1;
+    return code;
+}
+
+void StopReading(JoystickDevice& device) {
+    TicketGuard deviceGuard(device.Lock);
+    if (device.Reading == 0) return;
+    device.Reading = 0;
+    RemoveFromReader(device);
+}
+
+uint32_t Poll(JoystickDevice& device) {
+    // Acquire pairs with the reader's release increment: the Pending values stored for a
+    // report are visible once its increment is. A value stored for a later report may be
+    // taken early; the next Poll then finds it unchanged, so nothing is reported twice.
+    const uint32_t sequence = device.Sequence.load(std::memory_order_acquire);
+    if (sequence == device.SeenSequence) return 0;
+    device.SeenSequence = sequence;
+    uint32_t changed = 0;
+    for (int32_t i = 0; i < device.InputCount(); ++i) {
+        JoystickInput& input = device.Inputs()[i];
+        changed |= TakePending(input);
+        if (input.Directions != nullptr) {
+            for (int d = 0; d < kDirectionCount; ++d) changed |= TakePending(input.Directions[d]);
+        }
+    }
+    return changed;
+}
+
+ReaderScratch::~ReaderScratch() { HeapRelease(usages_); }
+
+HResult ReaderScratch::Allocate() { return EnsureUsages(kInitialUsageCapacity) ? kOk : kOutOfMemory; }
+
+bool ReaderScratch::EnsureUsages(uint32_t n) {
+    if (n <= usageCapacity_) return true;
+    auto* grown = static_cast<uint16_t*>(HeapAllocate(static_cast<size_t>(n) * sizeof(uint16_t)));
+    if (grown == nullptr) return false;
+    HeapRelease(usages_);
+    usages_ = grown;
+    usageCapacity_ = n;
+    return true;
+}
+
+void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, ReaderScratch& scratch) {
+    JoystickDevice* device = nullptr;
+    {
+        TicketGuard listGuard(DeviceListLock);
+        if (ReaderList != nullptr) {
+            for (int32_t i = ReaderList->Count() - 1; i >= 0; --i) {
+                auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
+                if (candidate->RawHandle == rawHandle) {
+                    candidate->AddRef();
+                    device = candidate;
+                    break;
+                }
+            }
+        }
+    }
+    if (device == nullptr) return;
+    // Only a device with more than 128 buttons grows the list, once. When that fails the
+    // smaller list is used: a report with more buttons down than it holds is then refused
+    // by the parser and the buttons keep their values.
+    if (device->ButtonCount > 0) scratch.EnsureUsages(static_cast<uint32_t>(device->ButtonCount));
+    const uint32_t touched = DecodeReport(*device, report, length, scratch.Usages(), scratch.UsageCapacity());
+    if (touched != 0) device->Sequence.fetch_add(1, std::memory_order_release);
+    // Possibly the last reference, if the device was stopped and released meanwhile; no
+    // lock is held here, so its destructor may take what it needs.
+    device->Release();
+}
+
+int32_t ReaderDeviceCount() {
+    TicketGuard listGuard(DeviceListLock);
+    return ReaderList != nullptr ? ReaderList->Count() : 0;
+}
+
+bool ReaderHasDevice(const JoystickDevice& device) {
+    TicketGuard listGuard(DeviceListLock);
+    return ReaderList != nullptr && ReaderList->IndexOf(&device) >= 0;
+}
+
+bool ReaderThreadRecorded() {
+    TicketGuard threadGuard(ReaderThreadLock);
+    return gThreadRecorded;
+}
