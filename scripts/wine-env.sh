@@ -12,3 +12,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   wineserver -w || true
 fi
+# A persistent server, and its background services, started here with no output attached:
+# otherwise the first test process starts them, they inherit that test's output, and the
+# test runner waits for them to close it.
+wineserver -p >/dev/null 2>&1 </dev/null
+wine cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null

@@ -14,16 +14,22 @@ namespace {
 // Truncation toward zero. Values outside the 32-bit range only arise from percentages far
 // outside 0..100; they saturate instead of being undefined.
 int32_t Trunc(float f) {
-    if (!(f == f)) return 0;
-    if (f >= 2147483520.0f) return INT32_MAX;
-    if (f <= -2147483648.0f) return INT32_MIN;
+    if (!(f == f))
+        return 0;
+    if (f >= 2147483520.0f)
+        return INT32_MAX;
+    if (f <= -2147483648.0f)
+        return INT32_MIN;
     return static_cast<int32_t>(f);
 }
 
-bool IsChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount; }
+bool IsChannel(int32_t channel) {
+    return channel >= 0 && channel < kChannelCount;
+}
 
 int32_t LightValue(float f, bool upperPiece) {
-    if (upperPiece) return Trunc(100.0f - f);
+    if (upperPiece)
+        return Trunc(100.0f - f);
     const float scaled = f * 998.0f;
     return Trunc(1023.0f - scaled / 75.0f);
 }
@@ -46,7 +52,8 @@ int32_t SoundValue(float f, bool upperPiece) {
 }  // namespace
 
 void BoardState::SetPercent(int32_t channel, int32_t percent) {
-    if (!IsChannel(channel)) return;
+    if (!IsChannel(channel))
+        return;
     percents[channel].store(static_cast<uint8_t>(percent), std::memory_order_relaxed);
     int32_t value;
     const float f = static_cast<float>(percent);
@@ -74,7 +81,8 @@ void BoardState::SetPercent(int32_t channel, int32_t percent) {
 }
 
 void BoardState::SetRaw(int32_t channel, int32_t raw) {
-    if (!IsChannel(channel)) return;
+    if (!IsChannel(channel))
+        return;
     const float scaled = static_cast<float>(raw) * 100.0f;
     const float f = scaled / 1023.0f;
     const int32_t ip = Trunc(f);

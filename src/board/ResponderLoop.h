@@ -8,7 +8,7 @@
 #include "board/BoardState.h"
 
 class SerialIo {
-public:
+  public:
     virtual ~SerialIo() = default;
     // Reads at most one byte. Returns false when the read failed; a read that timed out
     // with nothing returns true with count 0.

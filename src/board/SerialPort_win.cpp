@@ -3,21 +3,25 @@
 #include <atomic>
 
 const SerialFunctions kPlatformSerial = {
-    ::CreateFileW, ::SetCommState, ::SetupComm, ::SetCommTimeouts,
+    ::CreateFileW, ::SetCommState, ::SetupComm,      ::SetCommTimeouts,
     ::ReadFile,    ::WriteFile,    ::ClearCommError, ::CloseHandle,
 };
 
 namespace {
 std::atomic<const SerialFunctions*> gSerial{&kPlatformSerial};
 
-bool IsOpen(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+bool IsOpen(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
 
 HANDLE OpenByName(const wchar_t* name) {
     return Serial().CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 }  // namespace
 
-const SerialFunctions& Serial() { return *gSerial.load(std::memory_order_relaxed); }
+const SerialFunctions& Serial() {
+    return *gSerial.load(std::memory_order_relaxed);
+}
 
 void SetSerialFunctions(const SerialFunctions* functions) {
     gSerial.store(functions != nullptr ? functions : &kPlatformSerial, std::memory_order_relaxed);
@@ -63,7 +67,8 @@ HANDLE OpenAndConfigurePort(unsigned portNumber) {
         wsprintfW(name, L"COM%d", static_cast<int>(portNumber));
         port = OpenByName(name);
     }
-    if (!IsOpen(port)) return INVALID_HANDLE_VALUE;
+    if (!IsOpen(port))
+        return INVALID_HANDLE_VALUE;
 
     DCB dcb = BoardLineSettings();
     COMMTIMEOUTS timeouts = BoardTimeouts();

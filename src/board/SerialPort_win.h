@@ -32,12 +32,12 @@ COMMTIMEOUTS BoardTimeouts();
 HANDLE OpenAndConfigurePort(unsigned portNumber);
 
 class ComPortIo : public SerialIo {
-public:
+  public:
     explicit ComPortIo(HANDLE port) : port_(port) {}
     bool ReadByte(uint8_t* byte, uint32_t* count) override;
     bool Write(const uint8_t* data, uint32_t length) override;
     void ClearError() override;
 
-private:
+  private:
     HANDLE port_;
 };

@@ -7,7 +7,7 @@
 #include "core/RefObject.h"
 
 class Buffer : public RefObject {
-public:
+  public:
     static constexpr int32_t kTypeId = kTypeBuffer;
 
     Buffer() = default;
@@ -26,10 +26,10 @@ public:
     int32_t Capacity() const { return capacity_; }
     int32_t Length() const { return length_; }
 
-protected:
+  protected:
     bool IsOfType(int32_t typeId) const override { return typeId == kTypeId || RefObject::IsOfType(typeId); }
 
-private:
+  private:
     friend class String;
     InstanceCount<kTypeId> counted_;
     uint8_t* data_ = nullptr;

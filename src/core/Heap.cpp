@@ -7,7 +7,9 @@ namespace {
 std::atomic<const HeapFunctions*> gHeap{&kPlatformHeap};
 }
 
-const HeapFunctions& Heap() { return *gHeap.load(std::memory_order_relaxed); }
+const HeapFunctions& Heap() {
+    return *gHeap.load(std::memory_order_relaxed);
+}
 
 void SetHeapFunctions(const HeapFunctions* functions) {
     gHeap.store(functions != nullptr ? functions : &kPlatformHeap, std::memory_order_relaxed);

@@ -19,7 +19,10 @@ extern const HeapFunctions kPlatformHeap;
 const HeapFunctions& Heap();
 void SetHeapFunctions(const HeapFunctions* functions);  // null restores the platform heap
 
-inline void* HeapAllocate(size_t bytes) { return Heap().Alloc(bytes); }
+inline void* HeapAllocate(size_t bytes) {
+    return Heap().Alloc(bytes);
+}
 inline void HeapRelease(void* block) {
-    if (block != nullptr) Heap().Free(block);
+    if (block != nullptr)
+        Heap().Free(block);
 }

@@ -5,9 +5,15 @@
 #include "core/Heap.h"
 
 namespace {
-void* NativeAlloc(size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
-void* NativeResizeInPlace(void*, size_t) { return nullptr; }
-void NativeFree(void* block) { std::free(block); }
+void* NativeAlloc(size_t bytes) {
+    return std::malloc(bytes == 0 ? 1 : bytes);
+}
+void* NativeResizeInPlace(void*, size_t) {
+    return nullptr;
+}
+void NativeFree(void* block) {
+    std::free(block);
+}
 }  // namespace
 
 const HeapFunctions kPlatformHeap = {NativeAlloc, NativeResizeInPlace, NativeFree};

@@ -4,11 +4,15 @@
 #include "core/Heap.h"
 
 namespace {
-void* ProcessAlloc(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+void* ProcessAlloc(size_t bytes) {
+    return HeapAlloc(GetProcessHeap(), 0, bytes);
+}
 void* ProcessResizeInPlace(void* block, size_t bytes) {
     return HeapReAlloc(GetProcessHeap(), HEAP_REALLOC_IN_PLACE_ONLY, block, bytes == 0 ? 1 : bytes);
 }
-void ProcessFree(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+void ProcessFree(void* block) {
+    HeapFree(GetProcessHeap(), 0, block);
+}
 }  // namespace
 
 const HeapFunctions kPlatformHeap = {ProcessAlloc, ProcessResizeInPlace, ProcessFree};

@@ -6,24 +6,31 @@
 #include "core/Heap.h"
 
 ObjectList::~ObjectList() {
-    for (int32_t i = 0; i < count_; ++i) items_[i]->Release();
+    for (int32_t i = 0; i < count_; ++i)
+        items_[i]->Release();
     HeapRelease(items_);
 }
 
 HResult ObjectList::Reserve(int32_t entryCount) {
-    if (entryCount < 1) return kInvalidArg;
-    if (entryCount > capacity_ - 32 && entryCount <= capacity_) return kOk;
-    if (entryCount > INT32_MAX / static_cast<int32_t>(sizeof(RefObject*)) - 16) return kOutOfMemory;
+    if (entryCount < 1)
+        return kInvalidArg;
+    if (entryCount > capacity_ - 32 && entryCount <= capacity_)
+        return kOk;
+    if (entryCount > INT32_MAX / static_cast<int32_t>(sizeof(RefObject*)) - 16)
+        return kOutOfMemory;
     const int32_t newCapacity = entryCount + 16;
     const size_t bytes = static_cast<size_t>(newCapacity) * sizeof(RefObject*);
 
     RefObject** block = nullptr;
-    if (items_ != nullptr) block = static_cast<RefObject**>(Heap().ResizeInPlace(items_, bytes));
+    if (items_ != nullptr)
+        block = static_cast<RefObject**>(Heap().ResizeInPlace(items_, bytes));
     if (block == nullptr) {
         block = static_cast<RefObject**>(HeapAllocate(bytes));
-        if (block == nullptr) return kOutOfMemory;
+        if (block == nullptr)
+            return kOutOfMemory;
         // A shrink never drops live entries: count never exceeds entryCount here.
-        if (count_ > 0) std::memcpy(block, items_, static_cast<size_t>(count_) * sizeof(RefObject*));
+        if (count_ > 0)
+            std::memcpy(block, items_, static_cast<size_t>(count_) * sizeof(RefObject*));
         HeapRelease(items_);
     }
     items_ = block;
@@ -32,9 +39,12 @@ HResult ObjectList::Reserve(int32_t entryCount) {
 }
 
 HResult ObjectList::Append(RefObject* const* items, int32_t n) {
-    if (n < 0 || (n > 0 && items == nullptr)) return kInvalidArg;
-    if (n == 0) return kOk;
-    if (n > INT32_MAX - count_ || Failed(Reserve(count_ + n))) return kOutOfMemory;
+    if (n < 0 || (n > 0 && items == nullptr))
+        return kInvalidArg;
+    if (n == 0)
+        return kOk;
+    if (n > INT32_MAX - count_ || Failed(Reserve(count_ + n)))
+        return kOutOfMemory;
     for (int32_t i = 0; i < n; ++i) {
         items[i]->AddRef();
         items_[count_ + i] = items[i];
@@ -44,9 +54,11 @@ HResult ObjectList::Append(RefObject* const* items, int32_t n) {
 }
 
 int32_t ObjectList::RemoveAt(int32_t index) {
-    if (index < 0 || index >= count_) return 0;
+    if (index < 0 || index >= count_)
+        return 0;
     RefObject* item = items_[index];
-    std::memmove(items_ + index, items_ + index + 1, static_cast<size_t>(count_ - index - 1) * sizeof(RefObject*));
+    std::memmove(items_ + index, items_ + index + 1,
+                 static_cast<size_t>(count_ - index - 1) * sizeof(RefObject*));
     --count_;
     // Shrinking is best effort: a refused or failed reserve keeps the larger block.
     Reserve(count_);
@@ -56,19 +68,22 @@ int32_t ObjectList::RemoveAt(int32_t index) {
 
 int32_t ObjectList::IndexOf(const RefObject* item) const {
     for (int32_t i = 0; i < count_; ++i) {
-        if (items_[i] == item) return i;
+        if (items_[i] == item)
+            return i;
     }
     return -1;
 }
 
 int32_t ObjectList::Remove(RefObject* item) {
     const int32_t index = IndexOf(item);
-    if (index >= 0) RemoveAt(index);
+    if (index >= 0)
+        RemoveAt(index);
     return index;
 }
 
 void ObjectList::Sort(int32_t start, int32_t n, Compare compare, void* context) {
-    if (n < 2 || start < 0 || start > count_ - n) return;
+    if (n < 2 || start < 0 || start > count_ - n)
+        return;
     const int32_t half = n / 2;
     Sort(start, half, compare, context);
     Sort(start + half, n - half, compare, context);

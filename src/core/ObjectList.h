@@ -8,7 +8,7 @@
 #include "core/RefObject.h"
 
 class ObjectList : public RefObject {
-public:
+  public:
     static constexpr int32_t kTypeId = kTypeObjectList;
     // Above 0 when a must come after b.
     using Compare = int (*)(RefObject* a, RefObject* b, void* context);
@@ -35,11 +35,11 @@ public:
     RefObject* At(int32_t index) const { return items_[index]; }
     RefObject* const* Items() const { return items_; }
 
-protected:
+  protected:
     ~ObjectList() override;
     bool IsOfType(int32_t typeId) const override { return typeId == kTypeId || RefObject::IsOfType(typeId); }
 
-private:
+  private:
     InstanceCount<kTypeId> counted_;
     RefObject** items_ = nullptr;
     int32_t count_ = 0;

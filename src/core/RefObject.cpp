@@ -10,7 +10,8 @@ void CountInstance(int32_t typeId, int32_t delta) {
 
 bool AllInstanceCountersZero() {
     for (const auto& counter : InstanceCounters) {
-        if (counter.load(std::memory_order_relaxed) != 0) return false;
+        if (counter.load(std::memory_order_relaxed) != 0)
+            return false;
     }
     return true;
 }
@@ -18,7 +19,8 @@ bool AllInstanceCountersZero() {
 uint32_t RefObject::Release() {
     uint32_t current = refCount_.load(std::memory_order_relaxed);
     do {
-        if (current == 0) return 0;
+        if (current == 0)
+            return 0;
     } while (!refCount_.compare_exchange_weak(current, current - 1, std::memory_order_acq_rel,
                                               std::memory_order_relaxed));
     if (current == 1) {
@@ -29,8 +31,10 @@ uint32_t RefObject::Release() {
 }
 
 HResult RefObject::QueryInterface(int32_t typeId, void** out) {
-    if (out == nullptr) return kInvalidArg;
-    if (!IsOfType(typeId) && typeId != GetTypeId()) return kNoInterface;
+    if (out == nullptr)
+        return kInvalidArg;
+    if (!IsOfType(typeId) && typeId != GetTypeId())
+        return kNoInterface;
     AddRef();
     *out = this;
     return kOk;

@@ -41,7 +41,7 @@ void CountInstance(int32_t typeId, int32_t delta);
 bool AllInstanceCountersZero();
 
 class RefObject {
-public:
+  public:
     RefObject(const RefObject&) = delete;
     RefObject& operator=(const RefObject&) = delete;
 
@@ -55,13 +55,13 @@ public:
 
     uint32_t RefCount() const { return refCount_.load(std::memory_order_relaxed); }
 
-protected:
+  protected:
     RefObject() { CountInstance(kTypeRefObject, 1); }
     virtual ~RefObject() { CountInstance(kTypeRefObject, -1); }
     // Whether this object is of the given type or derives from it.
     virtual bool IsOfType(int32_t typeId) const { return typeId == kTypeRefObject; }
 
-private:
+  private:
     std::atomic<uint32_t> refCount_{1};
 };
 

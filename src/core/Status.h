@@ -21,4 +21,6 @@ constexpr HResult HResultFromError(uint32_t error) {
                                            : static_cast<HResult>(error);
 }
 
-constexpr bool Failed(HResult code) { return code < 0; }
+constexpr bool Failed(HResult code) {
+    return code < 0;
+}

@@ -8,7 +8,7 @@
 #include "core/Buffer.h"
 
 class String : public RefObject {
-public:
+  public:
     static constexpr int32_t kTypeId = kTypeString;
 
     String();
@@ -30,11 +30,11 @@ public:
     bool IsEmpty() const { return Length() == 0; }
     const Buffer& Storage() const { return buffer_; }
 
-protected:
+  protected:
     bool IsOfType(int32_t typeId) const override { return typeId == kTypeId || RefObject::IsOfType(typeId); }
     ~String() override;
 
-private:
+  private:
     HResult EnsureRoom(int32_t contentBytes);
     void Terminate();
 

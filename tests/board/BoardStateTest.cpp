@@ -110,15 +110,18 @@ TEST(BoardStateTest, RawValuesForEveryChannelAndValue) {
             const int32_t ip = static_cast<int32_t>(f);
             ASSERT_EQ(ip, board.Percent(channel));
             int32_t expected = raw;
-            if (channel == 3) expected = ip != 0 ? 0 : 1023;
-            if (channel == 5) expected = LightReference(f, ip > 75);
-            if (channel == 6) expected = SoundReference(f, ip >= 25);
+            if (channel == 3)
+                expected = ip != 0 ? 0 : 1023;
+            if (channel == 5)
+                expected = LightReference(f, ip > 75);
+            if (channel == 6)
+                expected = SoundReference(f, ip >= 25);
             ASSERT_EQ(expected, board.Value(channel)) << "channel " << channel << " raw " << raw;
             ASSERT_GE(board.Value(channel), 0);
             ASSERT_LE(board.Value(channel), 1023);
         }
     }
-    const int examples[][3] = {{4, 777, 777}, {5, 0, 1023}, {5, 777, 12}, {5, 1022, 0},
+    const int examples[][3] = {{4, 777, 777}, {5, 0, 1023}, {5, 777, 12},  {5, 1022, 0},
                                {6, 255, 67},  {6, 256, 74}, {6, 1023, 654}};
     for (const auto& e : examples) {
         board.SetRaw(e[0], e[1]);
@@ -150,7 +153,8 @@ TEST(BoardStateTest, ReplyLayout) {
     BoardState board;
     uint8_t reply[kReplyLength];
     EncodeReply(board, reply);
-    const uint8_t zeros[] = {0xF8, 0x04, 0x80, 0, 0x88, 0, 0x90, 0, 0x98, 0, 0xA0, 0, 0xA8, 0, 0xB0, 0, 0xB8, 0};
+    const uint8_t zeros[] = {0xF8, 0x04, 0x80, 0,    0x88, 0,    0x90, 0,    0x98,
+                             0,    0xA0, 0,    0xA8, 0,    0xB0, 0,    0xB8, 0};
     EXPECT_EQ(0, memcmp(zeros, reply, kReplyLength));
 
     board.values[3] = 1023;
@@ -177,7 +181,8 @@ TEST(BoardStateTest, EveryValueEncodesAndDecodesOnEveryChannel) {
     BoardState board;
     uint8_t reply[kReplyLength];
     for (int v = 0; v <= 1023; ++v) {
-        for (int c = 0; c < kChannelCount; ++c) board.values[c] = (v + c * 129) % 1024;
+        for (int c = 0; c < kChannelCount; ++c)
+            board.values[c] = (v + c * 129) % 1024;
         EncodeReply(board, reply);
         for (int c = 0; c < kChannelCount; ++c) {
             const uint8_t hi = reply[2 + 2 * c];

@@ -13,7 +13,7 @@ namespace {
 // A port that plays back a script of reads and records what was written. When the script
 // runs out it behaves like a silent host and asks the loop to stop.
 class ScriptedPort : public SerialIo {
-public:
+  public:
     struct Read {
         bool ok;
         uint32_t count;
@@ -44,7 +44,7 @@ public:
     bool failWrites = false;
     std::vector<std::vector<uint8_t>> writes;
 
-private:
+  private:
     BoardState& board_;
     std::vector<Read> reads_;
     size_t next_ = 0;
@@ -76,7 +76,7 @@ TEST(ResponderLoopTest, ReplyCarriesValuesAtTheMomentOfThePoll) {
     BoardState board;
     board.running = 1;
     class ChangingPort : public ScriptedPort {
-    public:
+      public:
         using ScriptedPort::ScriptedPort;
         BoardState* target = nullptr;
         bool Write(const uint8_t* data, uint32_t length) override {
@@ -88,7 +88,8 @@ TEST(ResponderLoopTest, ReplyCarriesValuesAtTheMomentOfThePoll) {
     port.target = &board;
     RunResponder(board, port);
     ASSERT_EQ(3u, port.writes.size());
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(i, port.writes[i][3]);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(i, port.writes[i][3]);
 }
 
 TEST(ResponderLoopTest, LineErrorsAreClearedAndTheLoopGoesOn) {
@@ -113,11 +114,12 @@ TEST(ResponderLoopTest, GenerationChangeEndsTheLoopEvenWhileRunning) {
     BoardState board;
     board.running = 1;
     class StoppingPort : public ScriptedPort {
-    public:
+      public:
         using ScriptedPort::ScriptedPort;
         BoardState* target = nullptr;
         bool ReadByte(uint8_t* byte, uint32_t* count) override {
-            if (readCalls == 2) target->generation = target->generation + 1;  // a stop, then a new run
+            if (readCalls == 2)
+                target->generation = target->generation + 1;  // a stop, then a new run
             return ScriptedPort::ReadByte(byte, count);
         }
     } port(board, std::vector<ScriptedPort::Read>(100, {true, 1, 0x01}));
@@ -154,7 +156,7 @@ TEST(ResponderLoopTest, ConcurrentWritersNeverTearAReply) {
     BoardState board;
     board.running = 1;
     class PollingPort : public SerialIo {
-    public:
+      public:
         explicit PollingPort(BoardState& b) : board(b) {}
         bool ReadByte(uint8_t* byte, uint32_t* count) override {
             *byte = 1;
@@ -164,9 +166,11 @@ TEST(ResponderLoopTest, ConcurrentWritersNeverTearAReply) {
         bool Write(const uint8_t* data, uint32_t) override {
             for (int c = 0; c < kChannelCount; ++c) {
                 const int v = ((data[2 + 2 * c] & 7) << 7) | data[3 + 2 * c];
-                if (v != 0 && v != 1023) torn = true;
+                if (v != 0 && v != 1023)
+                    torn = true;
             }
-            if (++replies == 20000) board.running = 0;
+            if (++replies == 20000)
+                board.running = 0;
             return true;
         }
         void ClearError() override {}
@@ -178,7 +182,8 @@ TEST(ResponderLoopTest, ConcurrentWritersNeverTearAReply) {
     std::thread writer([&] {
         int i = 0;
         while (!done.load()) {
-            for (int c = 0; c < kChannelCount; ++c) board.values[c].store((i & 1) ? 1023 : 0, std::memory_order_relaxed);
+            for (int c = 0; c < kChannelCount; ++c)
+                board.values[c].store((i & 1) ? 1023 : 0, std::memory_order_relaxed);
             ++i;
         }
     });

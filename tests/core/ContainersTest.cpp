@@ -12,17 +12,19 @@ namespace {
 
 // A list item carrying a value to sort by and a tag to check stability.
 class Item : public RefObject {
-public:
+  public:
     Item(int value, int tag) : value(value), tag(tag) {}
     int32_t GetTypeId() const override { return 39; }
     int value;
     int tag;
 };
 
-int ByValue(RefObject* a, RefObject* b, void*) { return static_cast<Item*>(a)->value - static_cast<Item*>(b)->value; }
+int ByValue(RefObject* a, RefObject* b, void*) {
+    return static_cast<Item*>(a)->value - static_cast<Item*>(b)->value;
+}
 
 class ContainersTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { EXPECT_TRUE(AllInstanceCountersZero()) << "an object was leaked"; }
 };
 
@@ -177,7 +179,8 @@ TEST_F(ContainersTest, ListRemoveShrinksAfterManyRemovals) {
         items.back()->Release();
     }
     const int32_t grown = list->Capacity();
-    while (list->Count() > 5) list->RemoveAt(list->Count() - 1);
+    while (list->Count() > 5)
+        list->RemoveAt(list->Count() - 1);
     EXPECT_LT(list->Capacity(), grown);
     EXPECT_EQ(4, static_cast<Item*>(list->At(4))->value);
 }
@@ -223,7 +226,8 @@ TEST_F(ContainersTest, ListSortOfSubrangeLeavesTheRest) {
     }
     list->Sort(1, 3, ByValue);
     const int expected[] = {9, 1, 2, 3, 0};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], static_cast<Item*>(list->At(i))->value);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(expected[i], static_cast<Item*>(list->At(i))->value);
     list->Sort(3, 5, ByValue);  // runs past the end: ignored
     EXPECT_EQ(3, static_cast<Item*>(list->At(3))->value);
 }

@@ -7,7 +7,7 @@
 #include "core/Heap.h"
 
 class ScopedTestHeap {
-public:
+  public:
     ScopedTestHeap() {
         Allocations().store(0);
         FailAfter().store(-1);
@@ -19,7 +19,7 @@ public:
     void FailAfter(int n) { FailAfter().store(n); }
     int AllocationCount() const { return Allocations().load(); }
 
-private:
+  private:
     static std::atomic<int>& Allocations() {
         static std::atomic<int> count{0};
         return count;
@@ -30,8 +30,10 @@ private:
     }
     static void* Alloc(size_t bytes) {
         int remaining = FailAfter().load();
-        if (remaining == 0) return nullptr;
-        if (remaining > 0) FailAfter().store(remaining - 1);
+        if (remaining == 0)
+            return nullptr;
+        if (remaining > 0)
+            FailAfter().store(remaining - 1);
         Allocations().fetch_add(1);
         return kPlatformHeap.Alloc(bytes);
     }
