@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Benchmark of the serial responder under Wine over a socat pty pair, against a bare
+# ReadFile/WriteFile baseline measured in the same run:
+#   - round trip from poll to full reply, p50 and p99, and the ratio to the baseline;
+#   - polls per second sustained by a host that polls as fast as replies come;
+#   - missing or malformed replies in 100,000 polls;
+#   - CPU used by the responder's process over 10 s of a silent host (from /proc);
+#   - time from a stop request to the thread's end with a silent host.
+#   bench/serial/run.sh [POLLS]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+polls=${1:-100000}
+
+bash scripts/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target board_responder baseline_responder host_board_monitor >/dev/null
+bin=build/windows/bin
+monitor=build/windows/host/board_monitor
+unset WINEPREFIX
+source scripts/wine-env.sh
+
+dir=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
+socat pty,raw,echo=0,link="$dir/board" pty,raw,echo=0,link="$dir/host" &
+socat_pid=$!
+trap 'kill $socat_pid 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$dir" "$WINEPREFIX"' EXIT
+sleep 0.5
+ln -sf "$(readlink -f "$dir/board")" "$WINEPREFIX/dosdevices/com8"
+
+start_responder() {  # start_responder EXE: runs it on COM8 with stdin held open on fd 3
+  rm -f "$dir/in" "$dir/out"
+  mkfifo "$dir/in"
+  wine "$1" --port 8 <"$dir/in" >"$dir/out" 2>&1 &
+  responder_pid=$!
+  exec 3>"$dir/in"
+  for _ in $(seq 300); do grep -q ready "$dir/out" 2>/dev/null && return 0; sleep 0.1; done
+  echo "responder did not start: $(cat "$dir/out")"
+  exit 1
+}
+stop_responder() {
+  exec 3>&-
+  wait "$responder_pid" || true
+}
+measure() {  # measure LABEL: polls as fast as replies come and prints the monitor's figures
+  "$monitor" --device "$dir/host" --rate 0 --count "$polls" --quiet --stats --timeout-ms 500 | tr '\n' ' '
+}
+field() { echo "$1" | grep -o "$2=[0-9.]*" | cut -d= -f2; }
+
+echo "serial responder benchmark: $polls polls per run, $(nproc) cores"
+# Three rounds, alternating the two so that a change of machine load hits both alike.
+declare -A p50 p99 rate
+for round in 1 2 3; do
+  for who in baseline ours; do
+    exe=$bin/board_responder.exe
+    [ "$who" = baseline ] && exe=$bin/baseline_responder.exe
+    start_responder "$exe"
+    line=$(measure)
+    stop_responder
+    echo "  round $round $who: $line"
+    missing=$(field "$line" missing)
+    malformed=$(field "$line" malformed)
+    [ "$who" = ours ] && { total_missing=$(( ${total_missing:-0} + missing + malformed )); }
+    p50[$who]="${p50[$who]:-} $(field "$line" rtt_p50_us)"
+    p99[$who]="${p99[$who]:-} $(field "$line" rtt_p99_us)"
+    rate[$who]="${rate[$who]:-} $(field "$line" polls_per_s)"
+  done
+done
+# The median of the three rounds, per figure.
+median() { echo $1 | tr ' ' '\n' | grep . | sort -g | sed -n 2p; }
+bp50=$(median "${p50[baseline]}"); op50=$(median "${p50[ours]}")
+bp99=$(median "${p99[baseline]}"); op99=$(median "${p99[ours]}")
+echo "round trip p50: ours ${op50} us, baseline ${bp50} us, ratio $(awk "BEGIN { printf \"%.3f\", $op50 / $bp50 }")"
+echo "round trip p99: ours ${op99} us, baseline ${bp99} us, ratio $(awk "BEGIN { printf \"%.3f\", $op99 / $bp99 }")"
+echo "polls per second sustained (median round): ours $(median "${rate[ours]}"), baseline $(median "${rate[baseline]}")"
+echo "missing or malformed replies (ours, all rounds): ${total_missing:-0}"
+
+# Idle CPU: the host is silent for 10 s; the process's user+system ticks from /proc.
+start_responder "$bin/board_responder.exe"
+pid=$(pgrep -f 'board_responder.exe --port 8' | head -1)
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+server=$(pgrep -x wineserver64 -n || pgrep -f "wineserver" -n)
+t0=$(ticks "$pid"); s0=$(ticks "$server")
+sleep 10
+t1=$(ticks "$pid"); s1=$(ticks "$server")
+hz=$(getconf CLK_TCK)
+echo "idle CPU over 10 s, silent host: responder process $(awk "BEGIN { printf \"%.2f\", 100 * ($t1 - $t0) / $hz / 10 }")% of one core, wineserver $(awk "BEGIN { printf \"%.2f\", 100 * ($s1 - $s0) / $hz / 10 }")%"
+stop_responder
+echo "stop with a silent host: $(grep -o 'stop_ms=[0-9.]*' "$dir/out" | cut -d= -f2) ms"
