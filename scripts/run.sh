@@ -9,8 +9,14 @@ port=31
 [ "${1:-}" = "--port" ] && port=${2:?}
 
 bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
+echo "Building the Windows program (build/windows)..."
+log=$(mktemp)
+if ! { cmake --preset windows && cmake --build --preset windows; } >"$log" 2>&1; then
+  tail -40 "$log"
+  echo "The build failed; the whole log is in $log"
+  exit 1
+fi
+rm -f "$log"
 
 # One prefix per user, kept between runs so that the program's settings survive.
 export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/ombrix-emulator/wine}
