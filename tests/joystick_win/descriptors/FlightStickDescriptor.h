@@ -7,6 +7,7 @@
 // (0-1023), an unnamed usage 0 on page 0 (0-1023), Z and Rz (0-1023), Ry (0-2047) and the
 // throttle as Slider (0-1023). Then 128 one-bit button fields that declare only usages 1-29,
 // a 16-bit hat switch with logical range 0-239 and a null state, and 29 constant bytes.
+// Wine's parser reports no capability for the page-0 field, so the device has seven axes.
 #pragma once
 
 #include <cstdint>
