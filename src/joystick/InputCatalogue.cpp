@@ -17,9 +17,9 @@ const char16_t* const kSection = u"Joystick";
 // The keys in the order they are read: "Button" first, which decides whether the file
 // is used at all.
 const char16_t* const kKeys[kTextCount] = {
-    u"Button",   u"DPad",     u"XAxis",    u"YAxis",    u"ZAxis",    u"XRAxis",   u"YRAxis",   u"ZRAxis",
-    u"Slider",   u"Dial",     u"Wheel",    u"HatSwitch", u"XVector", u"YVector",  u"ZVector",  u"XRVector",
-    u"YRVector", u"ZRVector", u"DUp",      u"DDown",    u"DRight",   u"DLeft",
+    u"Button",   u"DPad",     u"XAxis", u"YAxis",     u"ZAxis",   u"XRAxis",  u"YRAxis",  u"ZRAxis",
+    u"Slider",   u"Dial",     u"Wheel", u"HatSwitch", u"XVector", u"YVector", u"ZVector", u"XRVector",
+    u"YRVector", u"ZRVector", u"DUp",   u"DDown",     u"DRight",  u"DLeft",
 };
 
 const InputNameTable kDefaultNames = {
@@ -37,9 +37,12 @@ InputNameTable gNames = kDefaultNames;
 String* gLoadedTexts[kTextCount] = {};
 
 const char16_t** TextSlot(int index) {
-    if (index == 0) return &gNames.Button;
-    if (index == 1) return &gNames.DPad;
-    if (index < 2 + kAxisNameCount) return &gNames.Axes[index - 2];
+    if (index == 0)
+        return &gNames.Button;
+    if (index == 1)
+        return &gNames.DPad;
+    if (index < 2 + kAxisNameCount)
+        return &gNames.Axes[index - 2];
     return &gNames.Directions[index - 2 - kAxisNameCount];
 }
 
@@ -60,7 +63,8 @@ bool HasTableName(uint32_t usage, int32_t kind) {
 }
 
 int32_t AppendText(char16_t* out, int32_t at, const char16_t* text) {
-    for (; *text != 0; ++text) out[at++] = *text;
+    for (; *text != 0; ++text)
+        out[at++] = *text;
     return at;
 }
 
@@ -71,7 +75,8 @@ int32_t AppendDecimal(char16_t* out, int32_t at, uint32_t value) {
         digits[count++] = static_cast<char16_t>(u'0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (count > 0) out[at++] = digits[--count];
+    while (count > 0)
+        out[at++] = digits[--count];
     return at;
 }
 
@@ -83,14 +88,16 @@ int32_t AppendHex(char16_t* out, int32_t at, uint32_t value, int minDigits) {
         digits[count++] = static_cast<char16_t>(digit < 10 ? u'0' + digit : u'A' + digit - 10);
         value >>= 4;
     } while (value != 0 || count < minDigits);
-    while (count > 0) out[at++] = digits[--count];
+    while (count > 0)
+        out[at++] = digits[--count];
     return at;
 }
 
 // "<base> <n>", owned by the button.
 char16_t* ButtonName(const char16_t* base, uint32_t number) {
     char16_t* text = new (std::nothrow) char16_t[TextLength(base) + 12];
-    if (text == nullptr) return nullptr;
+    if (text == nullptr)
+        return nullptr;
     int32_t at = AppendText(text, 0, base);
     text[at++] = u' ';
     at = AppendDecimal(text, at, number);
@@ -103,7 +110,8 @@ char16_t* ButtonName(const char16_t* base, uint32_t number) {
 // such inputs of one device can be told apart.
 char16_t* UsageName(uint32_t usagePage, uint32_t usage) {
     char16_t* text = new (std::nothrow) char16_t[24];
-    if (text == nullptr) return nullptr;
+    if (text == nullptr)
+        return nullptr;
     int32_t at = AppendText(text, 0, u"HID ");
     at = AppendHex(text, at, usagePage, 2);
     text[at++] = u':';
@@ -112,12 +120,15 @@ char16_t* UsageName(uint32_t usagePage, uint32_t usage) {
     return text;
 }
 
-uint32_t FirstUsage(const HidValueCaps& caps) { return caps.IsRange ? caps.Range.UsageMin : caps.NotRange.Usage; }
+uint32_t FirstUsage(const HidValueCaps& caps) {
+    return caps.IsRange ? caps.Range.UsageMin : caps.NotRange.Usage;
+}
 
 // Limits are reduced to the field's own width, so that a limit the descriptor wrote as a
 // negative number matches the unsigned bits the reader receives.
 int32_t ReduceToField(int32_t limit, uint32_t bitSize) {
-    if (bitSize < 1 || bitSize > 31) return limit;
+    if (bitSize < 1 || bitSize > 31)
+        return limit;
     return static_cast<int32_t>(static_cast<uint32_t>(limit) & ((1u << bitSize) - 1));
 }
 
@@ -133,17 +144,19 @@ bool BuildValueInput(JoystickInput& input, const HidValueCaps& caps) {
     } else {
         input.Kind = kKindAxis;
     }
-    input.Centre =
-        static_cast<int32_t>((static_cast<int64_t>(input.LogicalMin) + static_cast<int64_t>(input.LogicalMax)) >> 1);
+    input.Centre = static_cast<int32_t>(
+        (static_cast<int64_t>(input.LogicalMin) + static_cast<int64_t>(input.LogicalMax)) >> 1);
     // Axes rest at their centre; hats and d-pad values rest at 0.
-    const uint32_t rest = (input.Kind < 0 && input.Usage != kUsageHatSwitch) ? static_cast<uint32_t>(input.Centre) : 0;
+    const uint32_t rest =
+        (input.Kind < 0 && input.Usage != kUsageHatSwitch) ? static_cast<uint32_t>(input.Centre) : 0;
     input.Value = rest;
     input.StorePending(rest);
     input.Enabled.store(1, std::memory_order_relaxed);
     input.Scale = 0.0f;
     if (!HasTableName(input.Usage, input.Kind)) {
         char16_t* name = UsageName(input.UsagePage, input.Usage);
-        if (name == nullptr) return false;
+        if (name == nullptr)
+            return false;
         input.Name = name;
         input.OwnsName = true;
     }
@@ -152,16 +165,20 @@ bool BuildValueInput(JoystickInput& input, const HidValueCaps& caps) {
 
 }  // namespace
 
-const InputNameTable& InputNames() { return gNames; }
+const InputNameTable& InputNames() {
+    return gNames;
+}
 
 void ReleaseInputNames() {
-    for (String*& text : gLoadedTexts) SafeRelease(text);
+    for (String*& text : gLoadedTexts)
+        SafeRelease(text);
     gNames = kDefaultNames;
 }
 
 void LoadInputNames(ReadNameFunction read, void* context) {
     ReleaseInputNames();
-    if (read == nullptr) return;
+    if (read == nullptr)
+        return;
     String* button = read(context, kSection, kKeys[0]);
     if (button == nullptr || button->IsEmpty()) {
         SafeRelease(button);
@@ -173,7 +190,8 @@ void LoadInputNames(ReadNameFunction read, void* context) {
         // Once "Button" is there, each key replaces its default even when it is empty;
         // only a read that ran out of memory keeps the default.
         String* text = read(context, kSection, kKeys[i]);
-        if (text == nullptr) continue;
+        if (text == nullptr)
+            continue;
         gLoadedTexts[i] = text;
         *TextSlot(i) = text->Chars();
     }
@@ -182,10 +200,13 @@ void LoadInputNames(ReadNameFunction read, void* context) {
 
 HResult BuildInputs(const HidButtonCaps* buttonCaps, uint32_t buttonCapCount, const HidValueCaps* valueCaps,
                     uint32_t valueCapCount, InputBlock* block) {
-    if (block == nullptr) return kInvalidArg;
+    if (block == nullptr)
+        return kInvalidArg;
     *block = InputBlock{};
-    if (buttonCaps == nullptr) buttonCapCount = 0;
-    if (valueCaps == nullptr) valueCapCount = 0;
+    if (buttonCaps == nullptr)
+        buttonCapCount = 0;
+    if (valueCaps == nullptr)
+        valueCapCount = 0;
 
     // Buttons: the first capability only. A single usage counts as one button; an
     // inverted range describes nothing and gives none.
@@ -208,7 +229,8 @@ HResult BuildInputs(const HidButtonCaps* buttonCaps, uint32_t buttonCapCount, co
     int32_t hatIndex = -1;
     int32_t axisCount = 0;
     for (uint32_t i = 0; i < valueCapCount; ++i) {
-        if (!valueCaps[i].IsAbsolute) continue;
+        if (!valueCaps[i].IsAbsolute)
+            continue;
         if (hatIndex < 0 && FirstUsage(valueCaps[i]) == kUsageHatSwitch) {
             hatIndex = static_cast<int32_t>(i);
         } else {
@@ -217,10 +239,12 @@ HResult BuildInputs(const HidButtonCaps* buttonCaps, uint32_t buttonCapCount, co
     }
     const int32_t hatCount = hatIndex >= 0 ? 1 : 0;
     const int32_t total = buttonCount + axisCount + hatCount;
-    if (total == 0) return kOk;
+    if (total == 0)
+        return kOk;
 
     block->Inputs = new (std::nothrow) JoystickInput[total];
-    if (block->Inputs == nullptr) return kOutOfMemory;
+    if (block->Inputs == nullptr)
+        return kOutOfMemory;
     block->ButtonCount = buttonCount;
     block->AxisCount = axisCount;
     block->HatCount = hatCount;
@@ -241,7 +265,8 @@ HResult BuildInputs(const HidButtonCaps* buttonCaps, uint32_t buttonCapCount, co
     }
     int32_t next = buttonCount;
     for (uint32_t i = 0; i < valueCapCount; ++i) {
-        if (!valueCaps[i].IsAbsolute || static_cast<int32_t>(i) == hatIndex) continue;
+        if (!valueCaps[i].IsAbsolute || static_cast<int32_t>(i) == hatIndex)
+            continue;
         if (!BuildValueInput(block->Inputs[next++], valueCaps[i])) {
             ReleaseInputBlock(*block);
             return kOutOfMemory;
@@ -255,16 +280,20 @@ HResult BuildInputs(const HidButtonCaps* buttonCaps, uint32_t buttonCapCount, co
 }
 
 HResult ReadCapabilities(const void* preparsed, InputBlock* block) {
-    if (block == nullptr) return kInvalidArg;
+    if (block == nullptr)
+        return kInvalidArg;
     *block = InputBlock{};
     const HidFunctions& hid = Hid();
-    if (hid.GetCaps == nullptr || hid.GetSpecificButtonCaps == nullptr || hid.GetSpecificValueCaps == nullptr) {
+    if (hid.GetCaps == nullptr || hid.GetSpecificButtonCaps == nullptr ||
+        hid.GetSpecificValueCaps == nullptr) {
         return kNotImplemented;
     }
     HidCaps caps = {};
-    if (hid.GetCaps(preparsed, &caps) != kHidStatusSuccess) return kInvalidArg;
+    if (hid.GetCaps(preparsed, &caps) != kHidStatusSuccess)
+        return kInvalidArg;
     // A device without input buttons or input values is not a joystick we can use.
-    if (caps.NumberInputButtonCaps == 0 || caps.NumberInputValueCaps == 0) return kInvalidArg;
+    if (caps.NumberInputButtonCaps == 0 || caps.NumberInputValueCaps == 0)
+        return kInvalidArg;
 
     HidButtonCaps* buttonCaps = new (std::nothrow) HidButtonCaps[caps.NumberInputButtonCaps]();
     HidValueCaps* valueCaps = new (std::nothrow) HidValueCaps[caps.NumberInputValueCaps]();
@@ -288,7 +317,8 @@ HResult ReadCapabilities(const void* preparsed, InputBlock* block) {
 }
 
 void NormalizeAxis(JoystickInput& input) {
-    if (input.Kind != kKindAxis) return;
+    if (input.Kind != kKindAxis)
+        return;
     const int64_t lo = input.LogicalMin;
     const int64_t hi = input.LogicalMax;
     // A range of one value cannot be scaled: the axis then delivers its raw value.
@@ -297,22 +327,27 @@ void NormalizeAxis(JoystickInput& input) {
         return;
     }
     const float range = static_cast<float>(hi - lo);
-    const float f0 = static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.Value)) + 1 - lo) / range;
+    const float f0 =
+        static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.Value)) + 1 - lo) / range;
     const float f1 =
         static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.LoadPending())) + 1 - lo) / range;
     float scale = 1023.0f / range;
     // A range already 10 bits wide (within 1/64) passes through unscaled.
-    if (scale > 0.984375f && scale < 1.015625f) scale = 0.0f;
+    if (scale > 0.984375f && scale < 1.015625f)
+        scale = 0.0f;
     input.Scale = scale;
     input.Value = static_cast<uint32_t>(TruncateToInt32(1023.0f * f0 + 0.5f));
     input.StorePending(static_cast<uint32_t>(TruncateToInt32(1023.0f * f1 + 0.5f)));
 }
 
 bool CreateDirectionInputs(JoystickInput& input) {
-    if (input.Kind != kKindHat8) return false;
-    if (input.Directions != nullptr) return true;
+    if (input.Kind != kKindHat8)
+        return false;
+    if (input.Directions != nullptr)
+        return true;
     JoystickInput* directions = new (std::nothrow) JoystickInput[kDirectionCount];
-    if (directions == nullptr) return false;
+    if (directions == nullptr)
+        return false;
     for (int i = 0; i < kDirectionCount; ++i) {
         JoystickInput& direction = directions[i];
         direction.UsagePage = 0;
@@ -327,9 +362,11 @@ bool CreateDirectionInputs(JoystickInput& input) {
 }
 
 bool PrepareInputs(JoystickDevice& device) {
-    for (int32_t i = 0; i < device.AxisCount; ++i) NormalizeAxis(device.Axes[i]);
+    for (int32_t i = 0; i < device.AxisCount; ++i)
+        NormalizeAxis(device.Axes[i]);
     bool ok = true;
-    if (device.HatCount > 0 && device.Hats[0].Kind == kKindHat8) ok = CreateDirectionInputs(device.Hats[0]);
+    if (device.HatCount > 0 && device.Hats[0].Kind == kKindHat8)
+        ok = CreateDirectionInputs(device.Hats[0]);
     return ok;
 }
 
@@ -342,11 +379,16 @@ const char16_t* DisplayName(const JoystickInput& input) {
         }
         return input.Name;
     }
-    if (input.Kind == kKindHat8) return gNames.DPad;
+    if (input.Kind == kKindHat8)
+        return gNames.DPad;
     const uint32_t usage = input.Usage;
-    if (usage >= 0x90 && usage <= 0x93) return gNames.Directions[usage - 0x90];
-    if (usage >= 0x30 && usage <= 0x39) return gNames.Axes[usage - 0x30];
-    if (usage >= 0x40 && usage <= 0x45) return gNames.Axes[usage - 0x40 + 10];
-    if (input.Name != nullptr) return input.Name;
+    if (usage >= 0x90 && usage <= 0x93)
+        return gNames.Directions[usage - 0x90];
+    if (usage >= 0x30 && usage <= 0x39)
+        return gNames.Axes[usage - 0x30];
+    if (usage >= 0x40 && usage <= 0x45)
+        return gNames.Axes[usage - 0x40 + 10];
+    if (input.Name != nullptr)
+        return input.Name;
     return u"";
 }

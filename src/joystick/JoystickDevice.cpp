@@ -8,7 +8,8 @@
 namespace {
 
 void ReleaseInput(JoystickInput& input) {
-    if (input.OwnsName) delete[] input.Name;
+    if (input.OwnsName)
+        delete[] input.Name;
     input.Name = nullptr;
     input.OwnsName = false;
     if (input.Directions != nullptr) {
@@ -21,7 +22,8 @@ void ReleaseInput(JoystickInput& input) {
 }  // namespace
 
 void ReleaseInputBlock(InputBlock& block) {
-    for (int32_t i = 0; i < block.Count(); ++i) ReleaseInput(block.Inputs[i]);
+    for (int32_t i = 0; i < block.Count(); ++i)
+        ReleaseInput(block.Inputs[i]);
     delete[] block.Inputs;
     block = InputBlock{};
 }
@@ -42,11 +44,14 @@ JoystickDevice::JoystickDevice(const DeviceIdentity& identity, uint8_t* preparse
       VersionNumber(identity.VersionNumber),
       block_(inputs) {
     JoystickInput* next = block_.Inputs;
-    if (ButtonCount > 0) Buttons = next;
+    if (ButtonCount > 0)
+        Buttons = next;
     next += ButtonCount;
-    if (AxisCount > 0) Axes = next;
+    if (AxisCount > 0)
+        Axes = next;
     next += AxisCount;
-    if (HatCount > 0) Hats = next;
+    if (HatCount > 0)
+        Hats = next;
     HoldHid();
 }
 

@@ -34,7 +34,8 @@ std::atomic<bool> gRunning{false};
 void EndThreadLocked() {
     gRunning.store(false, std::memory_order_relaxed);
     if (gThreadRecorded) {
-        if (gThread != nullptr) gThread->End();
+        if (gThread != nullptr)
+            gThread->End();
         gThreadRecorded = false;
     }
 }
@@ -77,15 +78,21 @@ void ReaderShutdown() {
     SafeRelease(list);
 }
 
-bool ReaderRunning() { return gRunning.load(std::memory_order_relaxed); }
+bool ReaderRunning() {
+    return gRunning.load(std::memory_order_relaxed);
+}
 
 HResult AddToReader(JoystickDevice& device) {
     TicketGuard threadGuard(ReaderThreadLock);
     TicketGuard listGuard(DeviceListLock);
-    if (ReaderList == nullptr) return kNotImplemented;
-    if (ReaderList->IndexOf(&device) >= 0) return kOk;
-    if (Failed(ReaderList->Append(&device))) return kOutOfMemory;
-    if (gThreadRecorded) return kOk;
+    if (ReaderList == nullptr)
+        return kNotImplemented;
+    if (ReaderList->IndexOf(&device) >= 0)
+        return kOk;
+    if (Failed(ReaderList->Append(&device)))
+        return kOutOfMemory;
+    if (gThreadRecorded)
+        return kOk;
 
     gRunning.store(true, std::memory_order_relaxed);
     // The thread signals its start before it ever takes DeviceListLock, so waiting here
@@ -113,28 +120,33 @@ void RemoveFromReader(JoystickDevice& device) {
             empty = ReaderList->Count() == 0;
         }
     }
-    if (empty) EndThreadLocked();
+    if (empty)
+        EndThreadLocked();
 }
 
 HResult StartReading(JoystickDevice& device) {
     TicketGuard deviceGuard(device.Lock);
-    if (device.Reading != 0) return kOk;
+    if (device.Reading != 0)
+        return kOk;
     device.Sequence.fetch_add(1, std::memory_order_release);
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
         input.StorePending(input.Value);
         if (input.Directions != nullptr) {
-            for (int d = 0; d < kDirectionCount; ++d) input.Directions[d].StorePending(input.Directions[d].Value);
+            for (int d = 0; d < kDirectionCount; ++d)
+                input.Directions[d].StorePending(input.Directions[d].Value);
         }
     }
     const HResult code = AddToReader(device);
-    if (!Failed(code)) device.Reading = 1;
+    if (!Failed(code))
+        device.Reading = 1;
     return code;
 }
 
 void StopReading(JoystickDevice& device) {
     TicketGuard deviceGuard(device.Lock);
-    if (device.Reading == 0) return;
+    if (device.Reading == 0)
+        return;
     device.Reading = 0;
     RemoveFromReader(device);
 }
@@ -144,27 +156,35 @@ uint32_t Poll(JoystickDevice& device) {
     // report are visible once its increment is. A value stored for a later report may be
     // taken early; the next Poll then finds it unchanged, so nothing is reported twice.
     const uint32_t sequence = device.Sequence.load(std::memory_order_acquire);
-    if (sequence == device.SeenSequence) return 0;
+    if (sequence == device.SeenSequence)
+        return 0;
     device.SeenSequence = sequence;
     uint32_t changed = 0;
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
         changed |= TakePending(input);
         if (input.Directions != nullptr) {
-            for (int d = 0; d < kDirectionCount; ++d) changed |= TakePending(input.Directions[d]);
+            for (int d = 0; d < kDirectionCount; ++d)
+                changed |= TakePending(input.Directions[d]);
         }
     }
     return changed;
 }
 
-ReaderScratch::~ReaderScratch() { HeapRelease(usages_); }
+ReaderScratch::~ReaderScratch() {
+    HeapRelease(usages_);
+}
 
-HResult ReaderScratch::Allocate() { return EnsureUsages(kInitialUsageCapacity) ? kOk : kOutOfMemory; }
+HResult ReaderScratch::Allocate() {
+    return EnsureUsages(kInitialUsageCapacity) ? kOk : kOutOfMemory;
+}
 
 bool ReaderScratch::EnsureUsages(uint32_t n) {
-    if (n <= usageCapacity_) return true;
+    if (n <= usageCapacity_)
+        return true;
     auto* grown = static_cast<uint16_t*>(HeapAllocate(static_cast<size_t>(n) * sizeof(uint16_t)));
-    if (grown == nullptr) return false;
+    if (grown == nullptr)
+        return false;
     HeapRelease(usages_);
     usages_ = grown;
     usageCapacity_ = n;
@@ -186,13 +206,16 @@ void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, Read
             }
         }
     }
-    if (device == nullptr) return;
+    if (device == nullptr)
+        return;
     // Only a device with more than 128 buttons grows the list, once. When that fails the
     // smaller list is used: a report with more buttons down than it holds is then refused
     // by the parser and the buttons keep their values.
-    if (device->ButtonCount > 0) scratch.EnsureUsages(static_cast<uint32_t>(device->ButtonCount));
+    if (device->ButtonCount > 0)
+        scratch.EnsureUsages(static_cast<uint32_t>(device->ButtonCount));
     const uint32_t touched = DecodeReport(*device, report, length, scratch.Usages(), scratch.UsageCapacity());
-    if (touched != 0) device->Sequence.fetch_add(1, std::memory_order_release);
+    if (touched != 0)
+        device->Sequence.fetch_add(1, std::memory_order_release);
     // Possibly the last reference, if the device was stopped and released meanwhile; no
     // lock is held here, so its destructor may take what it needs.
     device->Release();

@@ -46,7 +46,8 @@ uint32_t DecodeButtons(JoystickDevice& device, char* report, uint32_t length, ui
     bool anyEnabled = false;
     for (uint32_t i = 0; i < buttonCount; ++i) {
         const uint32_t usage = firstUsage + i;
-        while (next < usageCount && usageList[next] < usage) ++next;
+        while (next < usageCount && usageList[next] < usage)
+            ++next;
         const bool pressed = next < usageCount && usageList[next] == usage;
         buttons[i].StorePending(pressed ? 1 : 0);
         anyEnabled = anyEnabled || buttons[i].IsEnabled();
@@ -66,27 +67,35 @@ bool ReadValue(const JoystickDevice& device, const JoystickInput& input, char* r
 
 bool FindFirstReport(const uint8_t* raw, uint32_t copied, RawReport* out) {
     *out = RawReport{};
-    if (raw == nullptr || copied <= kRawHidDataOffset) return false;
-    if (ReadWord(raw) != kRawTypeHid) return false;
+    if (raw == nullptr || copied <= kRawHidDataOffset)
+        return false;
+    if (ReadWord(raw) != kRawTypeHid)
+        return false;
     const uint32_t size = ReadWord(raw + kRawHidSizeOffset);
     const uint32_t count = ReadWord(raw + kRawHidCountOffset);
-    if (size == 0 || count == 0) return false;
+    if (size == 0 || count == 0)
+        return false;
     out->Device = ReadHandle(raw + kRawDeviceOffset);
     out->Report = raw + kRawHidDataOffset;
     out->Length = std::min(size, copied - kRawHidDataOffset);
     return true;
 }
 
-uint32_t HatDirectionMask(uint32_t raw) { return raw < 9 ? kHatMasks[raw] : 0; }
+uint32_t HatDirectionMask(uint32_t raw) {
+    return raw < 9 ? kHatMasks[raw] : 0;
+}
 
 int32_t TruncateToInt32(float value) {
-    if (!(value > -2147483648.0f)) return INT32_MIN;  // also NaN
-    if (value >= 2147483648.0f) return INT32_MAX;
+    if (!(value > -2147483648.0f))
+        return INT32_MIN;  // also NaN
+    if (value >= 2147483648.0f)
+        return INT32_MAX;
     return static_cast<int32_t>(value);
 }
 
 uint32_t ScaleAxisValue(const JoystickInput& input, uint32_t raw) {
-    if (input.Scale == 0.0f) return raw;
+    if (input.Scale == 0.0f)
+        return raw;
     // The difference is taken as a signed 32-bit number: a raw value below the logical
     // minimum maps below 0 rather than to a huge value.
     const int32_t difference = static_cast<int32_t>(raw - static_cast<uint32_t>(input.LogicalMin));
@@ -96,7 +105,8 @@ uint32_t ScaleAxisValue(const JoystickInput& input, uint32_t raw) {
 uint32_t DecodeReport(JoystickDevice& device, const uint8_t* report, uint32_t length, uint16_t* usageList,
                       uint32_t usageCapacity) {
     const HidFunctions& hid = Hid();
-    if (report == nullptr || hid.GetUsages == nullptr || hid.GetUsageValue == nullptr) return 0;
+    if (report == nullptr || hid.GetUsages == nullptr || hid.GetUsageValue == nullptr)
+        return 0;
     // The parsing functions take the report as a non-const pointer but only read it.
     char* bytes = reinterpret_cast<char*>(const_cast<uint8_t*>(report));
     uint32_t touched = 0;
@@ -108,7 +118,8 @@ uint32_t DecodeReport(JoystickDevice& device, const uint8_t* report, uint32_t le
     for (int32_t i = 0; i < device.AxisCount; ++i) {
         JoystickInput& axis = device.Axes[i];
         uint32_t raw;
-        if (!axis.IsEnabled() || !ReadValue(device, axis, bytes, length, &raw)) continue;
+        if (!axis.IsEnabled() || !ReadValue(device, axis, bytes, length, &raw))
+            continue;
         touched = 1;
         axis.StorePending(ScaleAxisValue(axis, raw));
     }

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/RefObject.h"
+#include "joystick/InputCatalogue.h"
+
+namespace {
+
+HidButtonCaps ButtonRange(uint16_t page, uint16_t first, uint16_t last) {
+    HidButtonCaps caps = {};
+    caps.UsagePage = page;
+    caps.IsRange = 1;
+    caps.IsAbsolute = 1;
+    caps.Range.UsageMin = first;
+    caps.Range.UsageMax = last;
+    return caps;
+}
+
+HidValueCaps Value(uint16_t usage, int32_t logicalMin, int32_t logicalMax, uint16_t bitSize = 8,
+                   uint16_t page = 1, bool absolute = true) {
+    HidValueCaps caps = {};
+    caps.UsagePage = page;
+    caps.IsAbsolute = absolute ? 1 : 0;
+    caps.BitSize = bitSize;
+    caps.LogicalMin = logicalMin;
+    caps.LogicalMax = logicalMax;
+    caps.NotRange.Usage = usage;
+    return caps;
+}
+
+std::u16string Text(const char16_t* text) {
+    return text != nullptr ? std::u16string(text) : u"(null)";
+}
+
+// Owns a block built from capabilities and releases it at the end of the test.
+class Built {
+  public:
+    Built(std::vector<HidButtonCaps> buttons, std::vector<HidValueCaps> values) {
+        code = BuildInputs(buttons.data(), static_cast<uint32_t>(buttons.size()), values.data(),
+                           static_cast<uint32_t>(values.size()), &block);
+    }
+    ~Built() { ReleaseInputBlock(block); }
+    JoystickInput& Button(int i) { return block.Inputs[i]; }
+    JoystickInput& Axis(int i) { return block.Inputs[block.ButtonCount + i]; }
+    JoystickInput& Hat() { return block.Inputs[block.ButtonCount + block.AxisCount]; }
+
+    HResult code;
+    InputBlock block;
+};
+
+class InputCatalogueTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        ReleaseInputNames();
+        EXPECT_TRUE(AllInstanceCountersZero());
+    }
+};
+
+TEST_F(InputCatalogueTest, TwelveButtonsAreNamedAndNumberedFromOne) {
+    Built built({ButtonRange(9, 1, 12)}, {Value(0x30, 0, 255)});
+    ASSERT_EQ(kOk, built.code);
+    ASSERT_EQ(12, built.block.ButtonCount);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(i, built.Button(i).Kind);
+        EXPECT_EQ(9u, built.Button(i).UsagePage);
+        EXPECT_EQ(static_cast<uint32_t>(i + 1), built.Button(i).Usage);
+        const std::string number = std::to_string(i + 1);
+        EXPECT_EQ(u"Botão " + std::u16string(number.begin(), number.end()),
+                  Text(DisplayName(built.Button(i))));
+    }
+}
+
+TEST_F(InputCatalogueTest, ButtonCapabilityWithOneUsageGivesOneButton) {
+    HidButtonCaps single = {};
+    single.UsagePage = 9;
+    single.IsRange = 0;
+    single.NotRange.Usage = 7;
+    Built built({single}, {});
+    ASSERT_EQ(1, built.block.ButtonCount);
+    EXPECT_EQ(7u, built.Button(0).Usage);
+    EXPECT_EQ(u"Botão 1", Text(DisplayName(built.Button(0))));
+}
+
+TEST_F(InputCatalogueTest, InvertedButtonRangeGivesNoButtons) {
+    Built built({ButtonRange(9, 5, 2)}, {Value(0x30, 0, 255)});
+    EXPECT_EQ(kOk, built.code);
+    EXPECT_EQ(0, built.block.ButtonCount);
+    EXPECT_EQ(1, built.block.AxisCount);
+}
+
+TEST_F(InputCatalogueTest, OnlyTheFirstButtonCapabilityCounts) {
+    Built built({ButtonRange(9, 1, 4), ButtonRange(9, 5, 20)}, {});
+    EXPECT_EQ(4, built.block.ButtonCount);
+}
+
+TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatWithFourDirections) {
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+    ASSERT_EQ(1, built.block.HatCount);
+    JoystickInput& hat = built.Hat();
+    EXPECT_EQ(kKindHat8, hat.Kind);
+    EXPECT_EQ(0u, hat.Value);
+    EXPECT_EQ(u"Direcional", Text(DisplayName(hat)));
+
+    ASSERT_TRUE(CreateDirectionInputs(hat));
+    const uint32_t usages[4] = {0xF90, 0xF92, 0xF91, 0xF93};
+    const char16_t* names[4] = {u"Direcional acima", u"Direcional para direita", u"Direcional para baixo",
+                                u"Direcional para esquerda"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(usages[i], hat.Directions[i].Usage);
+        EXPECT_EQ(0u, hat.Directions[i].UsagePage);
+        EXPECT_EQ(i, hat.Directions[i].Kind);
+        EXPECT_EQ(Text(names[i]), Text(DisplayName(hat.Directions[i])));
+    }
+}
+
+TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
+    Built built({}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+    ASSERT_TRUE(CreateDirectionInputs(built.Hat()));
+    JoystickInput* first = built.Hat().Directions;
+    EXPECT_TRUE(CreateDirectionInputs(built.Hat()));
+    EXPECT_EQ(first, built.Hat().Directions);
+    EXPECT_FALSE(CreateDirectionInputs(built.Axis(0)));
+    EXPECT_EQ(nullptr, built.Axis(0).Directions);
+}
+
+TEST_F(InputCatalogueTest, HatWithRangeZeroToSevenIsAnUnscaledAxisNamedAsHatSwitch) {
+    Built built({}, {Value(0x39, 0, 7, 4)});
+    JoystickInput& hat = built.Hat();
+    EXPECT_EQ(kKindAxis, hat.Kind);
+    EXPECT_EQ(u"Eixo de Visão", Text(DisplayName(hat)));
+    EXPECT_EQ(0u, hat.Value);
+    EXPECT_FALSE(CreateDirectionInputs(hat));
+}
+
+TEST_F(InputCatalogueTest, SecondHatSwitchIsAnAxisThatIsNeitherScaledNorGivenDirections) {
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x39, 1, 8, 4), Value(0x39, 1, 8, 4)});
+    ASSERT_EQ(1, built.block.HatCount);
+    ASSERT_EQ(1, built.block.AxisCount);
+    JoystickInput& second = built.Axis(0);
+    EXPECT_EQ(kKindHat8, second.Kind);
+    EXPECT_EQ(u"Direcional", Text(DisplayName(second)));
+    NormalizeAxis(second);
+    EXPECT_EQ(0.0f, second.Scale);
+    EXPECT_EQ(0u, second.Value);
+}
+
+TEST_F(InputCatalogueTest, RelativeValuesGiveNoInput) {
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x38, -127, 127, 8, 1, false), Value(0x30, 0, 255)});
+    EXPECT_EQ(1, built.block.AxisCount);
+    EXPECT_EQ(0x30u, built.Axis(0).Usage);
+}
+
+TEST_F(InputCatalogueTest, LimitsAreReducedToTheFieldWidth) {
+    Built built({}, {Value(0x30, 0, 255, 16), Value(0x31, -1, 255, 8), Value(0x32, -32768, 32767, 32)});
+    EXPECT_EQ(0, built.Axis(0).LogicalMin);
+    EXPECT_EQ(255, built.Axis(0).LogicalMax);
+    EXPECT_EQ(255, built.Axis(1).LogicalMin);
+    EXPECT_EQ(255, built.Axis(1).LogicalMax);
+    EXPECT_EQ(-32768, built.Axis(2).LogicalMin) << "a 32-bit field keeps its limits whole";
+    EXPECT_EQ(-1, built.Axis(2).Centre);
+}
+
+TEST_F(InputCatalogueTest, NormalisedByteAxisStartsAt514) {
+    Built built({}, {Value(0x30, 0, 255)});
+    JoystickInput& axis = built.Axis(0);
+    EXPECT_EQ(127u, axis.Value);
+    NormalizeAxis(axis);
+    EXPECT_NEAR(4.0118f, axis.Scale, 1e-4f);
+    EXPECT_EQ(514u, axis.Value);
+    EXPECT_EQ(514u, axis.LoadPending());
+}
+
+TEST_F(InputCatalogueTest, TenBitAxisPassesRawValuesAndWideAxisIsScaledDown) {
+    Built built({}, {Value(0x30, 0, 1023, 10), Value(0x31, 0, 65535, 16)});
+    NormalizeAxis(built.Axis(0));
+    EXPECT_EQ(0.0f, built.Axis(0).Scale);
+    EXPECT_EQ(512u, built.Axis(0).Value);
+    NormalizeAxis(built.Axis(1));
+    EXPECT_NEAR(0.01561f, built.Axis(1).Scale, 1e-5f);
+    EXPECT_EQ(512u, built.Axis(1).Value);
+}
+
+TEST_F(InputCatalogueTest, AxisWithEqualLimitsDeliversRawValues) {
+    // 8-bit field, logical -1 to 255: both limits reduce to 255.
+    Built built({}, {Value(0x30, -1, 255, 8)});
+    JoystickInput& axis = built.Axis(0);
+    NormalizeAxis(axis);
+    EXPECT_EQ(0.0f, axis.Scale);
+    EXPECT_EQ(255u, axis.Value);
+    EXPECT_EQ(255u, axis.LoadPending());
+}
+
+TEST_F(InputCatalogueTest, ValueInputsWithoutTableNamesGetDistinctNames) {
+    Built built({}, {Value(0xBB, 0, 255, 8, 2), Value(0xBA, 0, 255, 8, 2), Value(0x30, 0, 255)});
+    const std::u16string throttle = Text(DisplayName(built.Axis(0)));
+    const std::u16string rudder = Text(DisplayName(built.Axis(1)));
+    EXPECT_EQ(u"HID 02:BB", throttle);
+    EXPECT_EQ(u"HID 02:BA", rudder);
+    EXPECT_EQ(0xBB - 16, built.Axis(0).Kind);
+    EXPECT_EQ(u"Eixo X", Text(DisplayName(built.Axis(2))));
+}
+
+TEST_F(InputCatalogueTest, DisplayNamesFollowTheUsage) {
+    Built built({}, {Value(0x35, 0, 255), Value(0x40, 0, 255), Value(0x45, 0, 255), Value(0x92, 0, 1)});
+    EXPECT_EQ(u"Eixo de Rotação Z", Text(DisplayName(built.Axis(0))));
+    EXPECT_EQ(u"Vetor X", Text(DisplayName(built.Axis(1))));
+    EXPECT_EQ(u"Vetor de Rotação Z", Text(DisplayName(built.Axis(2))));
+    EXPECT_EQ(u"Direcional para direita", Text(DisplayName(built.Axis(3))));
+    EXPECT_EQ(0x92 - 16, built.Axis(3).Kind);
+    EXPECT_EQ(0u, built.Axis(3).Value) << "a d-pad value rests at 0, not at its centre";
+}
+
+// A translation file as a map of keys of section "Joystick".
+struct FakeFile {
+    std::map<std::u16string, std::u16string> keys;
+    int reads = 0;
+
+    static String* Read(void* context, const char16_t* section, const char16_t* key) {
+        auto* file = static_cast<FakeFile*>(context);
+        ++file->reads;
+        if (std::u16string(section) != u"Joystick")
+            return new String();
+        auto found = file->keys.find(key);
+        return found == file->keys.end() ? new String() : new String(found->second.c_str());
+    }
+};
+
+TEST_F(InputCatalogueTest, MissingOrEmptyButtonKeyKeepsEveryDefault) {
+    for (const char16_t* button : {u"", u"(absent)"}) {
+        FakeFile file;
+        file.keys[u"XAxis"] = u"X-Achse";
+        file.keys[u"DPad"] = u"Kreuz";
+        if (std::u16string(button) != u"(absent)")
+            file.keys[u"Button"] = button;
+        LoadInputNames(FakeFile::Read, &file);
+        EXPECT_FALSE(InputNames().Loaded);
+        EXPECT_EQ(u"Eixo X", Text(InputNames().Axes[0]));
+        EXPECT_EQ(u"Direcional", Text(InputNames().DPad));
+        EXPECT_EQ(1, file.reads) << "nothing after \"Button\" is read";
+    }
+}
+
+TEST_F(InputCatalogueTest, ButtonKeySetMakesEveryKeyCountEvenWhenEmpty) {
+    FakeFile file;
+    file.keys[u"Button"] = u"Knopf";
+    file.keys[u"DPad"] = u"";
+    file.keys[u"YAxis"] = u"Y-Achse";
+    LoadInputNames(FakeFile::Read, &file);
+    EXPECT_TRUE(InputNames().Loaded);
+    EXPECT_EQ(22, file.reads);
+
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x31, 0, 255), Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+    EXPECT_EQ(u"Knopf 2", Text(DisplayName(built.Button(1))));
+    EXPECT_EQ(u"Y-Achse", Text(DisplayName(built.Axis(0))));
+    EXPECT_EQ(u"", Text(DisplayName(built.Axis(1)))) << "an absent key replaces its default with nothing";
+    EXPECT_EQ(u"", Text(DisplayName(built.Hat())));
+}
+
+TEST_F(InputCatalogueTest, NamesAreReadAtTheTimeOfTheCallAndSurviveRelease) {
+    Built built({}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+    ASSERT_TRUE(CreateDirectionInputs(built.Hat()));
+    EXPECT_EQ(u"Eixo X", Text(DisplayName(built.Axis(0))));
+
+    FakeFile file;
+    file.keys[u"Button"] = u"Knopf";
+    file.keys[u"XAxis"] = u"X-Achse";
+    file.keys[u"DUp"] = u"Hoch";
+    LoadInputNames(FakeFile::Read, &file);
+    EXPECT_EQ(u"X-Achse", Text(DisplayName(built.Axis(0))));
+
+    // Directions made while the file's texts were loaded must not point at them after
+    // they are released.
+    JoystickInput withLoadedNames;
+    withLoadedNames.Kind = kKindHat8;
+    ASSERT_TRUE(CreateDirectionInputs(withLoadedNames));
+    EXPECT_EQ(u"Hoch", Text(DisplayName(withLoadedNames.Directions[0])));
+    ReleaseInputNames();
+    EXPECT_EQ(u"Eixo X", Text(DisplayName(built.Axis(0))));
+    EXPECT_EQ(u"Direcional acima", Text(DisplayName(withLoadedNames.Directions[0])));
+    delete[] withLoadedNames.Directions;
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// The reader thread writing while the association thread polls. Meaningful in every
+// build; under ThreadSanitizer it also checks the locking of the reader's lists and the
+// ordering between Pending and Sequence.
+#include "support/JoystickFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// A counter pad: a 32-bit axis with 10-bit logical range (so raw values pass unscaled),
+// carrying the report's serial number; button 1 is the serial's low bit; button 2 is held
+// in every report.
+FakeLayout CounterLayout() {
+    FakeLayout layout;
+    layout.ReportLength = 8;
+    layout.Buttons[0] = FakeButtonRange{};
+    layout.Buttons[0].UsageMax = 2;
+    layout.AddValue(0x30, 2, 4, 0, 1023);
+    return layout;
+}
+
+std::vector<uint8_t> CounterReport(const FakeLayout& layout, uint32_t serial) {
+    ReportBuilder report(layout);
+    report.Set(0x30, serial).Press(2);
+    if (serial & 1)
+        report.Press(1);
+    return report.Bytes();
+}
+
+class ReaderConcurrencyTest : public JoystickFixture {
+  protected:
+    void SetUp() override {
+        JoystickFixture::SetUp();
+        layout = CounterLayout();
+        pad = FakeHid::MakeDevice(layout, Handle(1));
+        ASSERT_NE(nullptr, pad);
+        ASSERT_EQ(kOk, StartReading(*pad));
+        // The first report presses button 2 for good.
+        Deliver(Handle(1), CounterReport(layout, 0));
+        Poll(*pad);
+        ASSERT_EQ(1u, pad->Buttons[1].Value);
+    }
+    void TearDown() override {
+        StopReading(*pad);
+        SafeRelease(pad);
+        JoystickFixture::TearDown();
+    }
+
+    FakeLayout layout;
+    JoystickDevice* pad = nullptr;
+};
+
+TEST_F(ReaderConcurrencyTest, FreeRunningReportsAreNeverReportedTwiceNorLost) {
+    constexpr uint32_t kReports = 20000;
+    std::atomic<bool> failed{false};
+    std::thread consumer([&] {
+        uint32_t last = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (last != kReports && std::chrono::steady_clock::now() < deadline) {
+            const uint32_t before = pad->Axes[0].Value;
+            if (Poll(*pad) == 0) {
+                std::this_thread::yield();
+                continue;
+            }
+            const JoystickInput& axis = pad->Axes[0];
+            // Changed is exactly the difference, a change moves forward, and the held button
+            // never flickers.
+            if (axis.Changed != (before ^ axis.Value))
+                failed = true;
+            if (axis.Changed != 0 && axis.Value <= before)
+                failed = true;
+            if (pad->Buttons[1].Changed != 0 || pad->Buttons[1].Value != 1)
+                failed = true;
+            last = axis.Value;
+        }
+        if (last != kReports)
+            failed = true;
+    });
+    for (uint32_t serial = 1; serial <= kReports; ++serial) {
+        ASSERT_TRUE(FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, serial))));
+        if (serial % 64 == 0)
+            std::this_thread::yield();
+    }
+    consumer.join();
+    EXPECT_FALSE(failed.load());
+    EXPECT_EQ(kReports, pad->Axes[0].Value) << "the last report was lost";
+    // Every input ends at the last report's state once the reader is idle.
+    ASSERT_TRUE(FakeReaderThread::WaitIdle());
+    Poll(*pad);
+    EXPECT_EQ(kReports & 1, pad->Buttons[0].Value);
+    EXPECT_EQ(0u, Poll(*pad));
+}
+
+TEST_F(ReaderConcurrencyTest, EveryReportSentAfterThePreviousWasSeenIsPolledExactlyOnce) {
+    // The producer waits for each value to be seen before it sends the next one; a Poll
+    // that took the Sequence of a report but not its values would leave the producer
+    // waiting for a value that is never reported.
+    constexpr uint32_t kReports = 5000;
+    std::atomic<uint32_t> seen{0};
+    std::atomic<uint32_t> changes{0};
+    std::atomic<bool> stop{false};
+    std::thread consumer([&] {
+        while (!stop.load()) {
+            if (Poll(*pad) != 0 && pad->Axes[0].Changed != 0) {
+                changes++;
+                seen = pad->Axes[0].Value;
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    });
+    bool stalled = false;
+    for (uint32_t serial = 1; serial <= kReports && !stalled; ++serial) {
+        ASSERT_TRUE(FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, serial))));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (seen.load() != serial) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                stalled = true;
+                ADD_FAILURE() << "report " << serial << " was never polled";
+                break;
+            }
+            std::this_thread::yield();
+        }
+    }
+    stop = true;
+    consumer.join();
+    EXPECT_EQ(kReports, changes.load());
+}
+
+TEST_F(ReaderConcurrencyTest, StartingAndStoppingAnotherDeviceWhileReportsFlowKeepsTheReaderSound) {
+    JoystickDevice* second = FakeHid::MakeDevice(layout, Handle(2));
+    ASSERT_NE(nullptr, second);
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (uint32_t serial = 1; serial <= 5000; ++serial) {
+            FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, serial)));
+            FakeReaderThread::Post(RawInputBytes(Handle(2), CounterReport(layout, serial)));
+            if (serial % 32 == 0)
+                std::this_thread::yield();
+        }
+        done = true;
+    });
+    std::thread consumer([&] {
+        // Only the first device is polled: a device's Value belongs to the user-interface
+        // thread while it starts reading.
+        while (!done.load() || pad->Axes[0].Value != 5000) {
+            Poll(*pad);
+            std::this_thread::yield();
+        }
+    });
+    for (int round = 0; round < 300; ++round) {
+        ASSERT_EQ(kOk, StartReading(*second));
+        StopReading(*second);
+    }
+    producer.join();
+    consumer.join();
+    EXPECT_EQ(5000u, pad->Axes[0].Value);
+    EXPECT_EQ(0u, second->Reading);
+    EXPECT_EQ(1, ReaderDeviceCount());
+    EXPECT_EQ(1, FakeReaderThread::Starts()) << "the thread serving the first device must live on";
+    second->Release();
+}
+
+TEST_F(ReaderConcurrencyTest, DeviceReleasedByItsOwnerWhileItsReportsAreDecodedIsFreedSafely) {
+    for (int round = 0; round < 200; ++round) {
+        JoystickDevice* transient = FakeHid::MakeDevice(layout, Handle(3));
+        ASSERT_NE(nullptr, transient);
+        ASSERT_EQ(kOk, StartReading(*transient));
+        for (uint32_t i = 0; i < 5; ++i)
+            FakeReaderThread::Post(RawInputBytes(Handle(3), CounterReport(layout, i)));
+        StopReading(*transient);
+        transient->Release();  // possibly destroyed on the reader thread, after its decode
+    }
+    ASSERT_TRUE(FakeReaderThread::WaitIdle());
+    EXPECT_EQ(1, ReaderDeviceCount());
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+#include "support/JoystickFixture.h"
+
+#include <cstring>
+
+#include "joystick/ReportDecoder.h"
+
+namespace {
+
+class ReportDecoderTest : public JoystickFixture {
+  protected:
+    void SetUp() override {
+        JoystickFixture::SetUp();
+        layout = GamePadLayout();
+    }
+    void TearDown() override {
+        SafeRelease(device);
+        JoystickFixture::TearDown();
+    }
+
+    void Make(bool prepare = true) {
+        device = FakeHid::MakeDevice(layout, Handle(1), prepare);
+        ASSERT_NE(nullptr, device);
+    }
+    uint32_t Decode(const std::vector<uint8_t>& report) {
+        return DecodeReport(*device, report.data(), static_cast<uint32_t>(report.size()), usages, 128);
+    }
+    std::vector<uint32_t> ButtonPendings() const {
+        std::vector<uint32_t> values;
+        for (int i = 0; i < device->ButtonCount; ++i)
+            values.push_back(device->Buttons[i].LoadPending());
+        return values;
+    }
+
+    FakeLayout layout;
+    JoystickDevice* device = nullptr;
+    uint16_t usages[128];
+};
+
+TEST_F(ReportDecoderTest, PressedButtonsArePendingOneAndTheRestZero) {
+    Make();
+    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(2).Press(12).Bytes()));
+    std::vector<uint32_t> expected(12, 0);
+    expected[1] = 1;
+    expected[11] = 1;
+    EXPECT_EQ(expected, ButtonPendings());
+
+    Decode(ReportBuilder(layout).Press(12).Bytes());
+    expected[1] = 0;
+    EXPECT_EQ(expected, ButtonPendings());
+}
+
+TEST_F(ReportDecoderTest, ButtonUsagesOutsideTheFirstRangeAreIgnored) {
+    layout.ButtonRangeCount = 2;
+    layout.Buttons[0].UsageMax = 4;
+    layout.Buttons[1] = FakeButtonRange{};
+    layout.Buttons[1].UsageMin = 13;
+    layout.Buttons[1].UsageMax = 14;
+    layout.Buttons[1].Offset = 6;
+    Make();
+    ASSERT_EQ(4, device->ButtonCount);
+    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(13, 1).Press(3).Bytes()));
+    EXPECT_EQ((std::vector<uint32_t>{0, 0, 1, 0}), ButtonPendings());
+}
+
+TEST_F(ReportDecoderTest, ByteAxisIsScaledToTenBits) {
+    Make();
+    Decode(ReportBuilder(layout).Set(0x30, 255).Set(0x31, 0).Bytes());
+    EXPECT_EQ(1023u, device->Axes[0].LoadPending());
+    EXPECT_EQ(0u, device->Axes[1].LoadPending());
+    Decode(ReportBuilder(layout).Set(0x30, 128).Bytes());
+    EXPECT_EQ(513u, device->Axes[0].LoadPending());
+}
+
+TEST_F(ReportDecoderTest, AxisValueBelowTheLogicalMinimumMapsBelowZeroAndHugeValuesClamp) {
+    JoystickInput axis;
+    axis.LogicalMin = 10;
+    axis.LogicalMax = 265;
+    axis.Scale = 1023.0f / 255.0f;
+    EXPECT_EQ(-40, static_cast<int32_t>(ScaleAxisValue(axis, 0)));
+    axis.LogicalMin = 0;
+    axis.Scale = 1023.0f;
+    EXPECT_EQ(INT32_MAX, static_cast<int32_t>(ScaleAxisValue(axis, 0x7FFFFFFF)));
+    EXPECT_EQ(INT32_MIN, TruncateToInt32(-3e9f));
+    EXPECT_EQ(-2, TruncateToInt32(-2.9f));
+}
+
+TEST_F(ReportDecoderTest, EightWayHatGivesItsDirectionMaskAndDirections) {
+    Make();
+    const uint32_t masks[9] = {0, 1, 3, 2, 6, 4, 12, 8, 9};
+    for (uint32_t raw = 0; raw <= 8; ++raw) {
+        Decode(ReportBuilder(layout).Set(0x39, raw).Bytes());
+        EXPECT_EQ(masks[raw], device->Hats[0].LoadPending()) << "raw " << raw;
+    }
+    Decode(ReportBuilder(layout).Set(0x39, 2).Bytes());
+    const JoystickInput* directions = device->Hats[0].Directions;
+    ASSERT_NE(nullptr, directions);
+    EXPECT_EQ(1u, directions[0].LoadPending());  // up
+    EXPECT_EQ(1u, directions[1].LoadPending());  // right
+    EXPECT_EQ(0u, directions[2].LoadPending());
+    EXPECT_EQ(0u, directions[3].LoadPending());
+}
+
+TEST_F(ReportDecoderTest, HatValuesOutsideTheTableReadAsCentred) {
+    Make();
+    Decode(ReportBuilder(layout).Set(0x39, 3).Bytes());
+    for (uint32_t raw : {9u, 15u, 255u}) {
+        Decode(ReportBuilder(layout).Set(0x39, raw).Bytes());
+        EXPECT_EQ(0u, device->Hats[0].LoadPending()) << "raw " << raw;
+        for (int d = 0; d < 4; ++d)
+            EXPECT_EQ(0u, device->Hats[0].Directions[d].LoadPending());
+    }
+    EXPECT_EQ(0u, HatDirectionMask(0xFFFFFFFF));
+}
+
+TEST_F(ReportDecoderTest, SecondHatSwitchDeliversItsRawValue) {
+    FakeValueField& second = layout.AddValue(0x39, 6, 1, 1, 8);
+    second.BitSize = 4;
+    Make();
+    ASSERT_EQ(3, device->AxisCount);
+    Decode(ReportBuilder(layout).Set(0x39, 2).Bytes());
+    EXPECT_EQ(3u, device->Hats[0].LoadPending());
+    EXPECT_EQ(2u, device->Axes[2].LoadPending()) << "only the hat is read as a direction mask";
+}
+
+TEST_F(ReportDecoderTest, DisabledButtonsStillUpdateButDoNotTouchTheDevice) {
+    Make();
+    for (int i = 0; i < device->InputCount(); ++i)
+        device->Inputs()[i].Enabled = 0;
+    EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(1).Set(0x30, 255).Bytes()));
+    EXPECT_EQ(1u, device->Buttons[0].LoadPending());
+    EXPECT_EQ(514u, device->Axes[0].LoadPending()) << "a disabled axis is not decoded";
+}
+
+TEST_F(ReportDecoderTest, AnEnabledAxisTouchesTheDeviceEvenWithoutChange) {
+    Make();
+    for (int i = 0; i < device->InputCount(); ++i)
+        device->Inputs()[i].Enabled = 0;
+    device->Axes[1].Enabled = 0xFFFFFFFF;
+    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Set(0x31, 127).Bytes()));
+    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Set(0x31, 127).Bytes()));
+}
+
+TEST_F(ReportDecoderTest, FailedParsingCallsLeaveTheirInputsAlone) {
+    Make();
+    Decode(ReportBuilder(layout).Press(4).Set(0x30, 200).Bytes());
+    FakeHid::State().UsagesFail = true;
+    FakeHid::State().ValuesFail = true;
+    EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(5).Set(0x30, 0).Bytes()));
+    EXPECT_EQ(1u, device->Buttons[3].LoadPending());
+    EXPECT_EQ(0u, device->Buttons[4].LoadPending());
+    EXPECT_EQ(ScaleAxisValue(device->Axes[0], 200), device->Axes[0].LoadPending());
+}
+
+TEST_F(ReportDecoderTest, ReportShorterThanTheDevicesReportChangesNothing) {
+    Make();
+    std::vector<uint8_t> report = ReportBuilder(layout).Press(1).Set(0x30, 0).Bytes();
+    report.resize(5);
+    EXPECT_EQ(0u, Decode(report));
+    EXPECT_EQ(0u, device->Buttons[0].LoadPending());
+    EXPECT_EQ(514u, device->Axes[0].LoadPending());
+}
+
+TEST_F(ReportDecoderTest, UsageListIsNeverWrittenBeyondItsCapacity) {
+    Make();
+    uint16_t list[4] = {0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA};
+    const std::vector<uint8_t> report = ReportBuilder(layout).Press(1).Press(2).Press(3).Bytes();
+    // Room for two usages, three buttons down: the parser refuses and nothing changes.
+    EXPECT_EQ(1u, DecodeReport(*device, report.data(), 8, list, 2));  // the axes still count
+    EXPECT_EQ(0xAAAA, list[2]);
+    EXPECT_EQ(std::vector<uint32_t>(12, 0), ButtonPendings());
+}
+
+class RawReportTest : public ::testing::Test {};
+
+TEST_F(RawReportTest, FirstReportAndDeviceAreFoundBehindTheHeaders) {
+    const std::vector<uint8_t> report = {0, 1, 2, 3, 4, 5};
+    const std::vector<uint8_t> raw = RawInputBytes(Handle(7), report);
+    RawReport found;
+    ASSERT_TRUE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
+    EXPECT_EQ(Handle(7), found.Device);
+    EXPECT_EQ(raw.data() + 32, found.Report);
+    EXPECT_EQ(6u, found.Length);
+}
+
+TEST_F(RawReportTest, ReportClaimingMoreThanArrivedIsCutToWhatArrived) {
+    const std::vector<uint8_t> raw = RawInputBytes(Handle(7), {0, 1, 2, 3}, 4096, 1);
+    RawReport found;
+    ASSERT_TRUE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
+    EXPECT_EQ(4u, found.Length);
+    // And when the copy itself was shorter than the bytes in the buffer.
+    ASSERT_TRUE(FindFirstReport(raw.data(), 34, &found));
+    EXPECT_EQ(2u, found.Length);
+}
+
+TEST_F(RawReportTest, EmptyOrHeaderOnlyInputIsNotAReport) {
+    RawReport found;
+    const std::vector<uint8_t> sizeZero = RawInputBytes(Handle(7), {0, 1, 2}, 0, 1);
+    EXPECT_FALSE(FindFirstReport(sizeZero.data(), static_cast<uint32_t>(sizeZero.size()), &found));
+    const std::vector<uint8_t> countZero = RawInputBytes(Handle(7), {0, 1, 2}, 3, 0);
+    EXPECT_FALSE(FindFirstReport(countZero.data(), static_cast<uint32_t>(countZero.size()), &found));
+    const std::vector<uint8_t> headersOnly = RawInputBytes(Handle(7), {}, 8, 1);
+    EXPECT_FALSE(FindFirstReport(headersOnly.data(), 32, &found));
+    EXPECT_FALSE(FindFirstReport(headersOnly.data(), 20, &found));
+    EXPECT_FALSE(FindFirstReport(nullptr, 100, &found));
+    EXPECT_EQ(nullptr, found.Report);
+}
+
+TEST_F(RawReportTest, InputOfAnotherDeviceTypeIsNotAReport) {
+    std::vector<uint8_t> raw = RawInputBytes(Handle(7), {0, 1, 2});
+    raw[0] = 1;  // RIM_TYPEKEYBOARD
+    RawReport found;
+    EXPECT_FALSE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
+}
+
+}  // namespace
