@@ -1,0 +1,207 @@
+// Enumeration over the raw-input seam with virtual devices whose preparsed data hidparse.sys
+// built from real descriptors, naming from the real (Wine) registry, and the life cycle of
+// the real hid.dll: loaded while a device exists, unloaded after the last, and a library
+// that lacks a function refused every time.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FakeRawInput_win.h"
+#include "JoystickTestSupport_win.h"
+#include "core/ObjectList.h"
+#include "core/RefObject.h"
+#include "descriptors/FlightStickDescriptor.h"
+#include "descriptors/GamePad12Descriptor.h"
+#include "descriptors/SignedPadDescriptor.h"
+#include "joystick/JoystickDevice.h"
+#include "joystick/JoystickEnumeration.h"
+#include "joystick/JoystickReader.h"
+
+namespace {
+
+class JoystickEnumeration : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fake_.Install();
+        CountingHidLoader::Install();
+        ASSERT_EQ(JoystickStartup(), kOk);
+        pad_ = PreparsedOf(gamepad12::kDescriptor, sizeof gamepad12::kDescriptor);
+        stick_ = PreparsedOf(flightstick::kDescriptor, sizeof flightstick::kDescriptor);
+        ASSERT_FALSE(pad_.empty());
+        ASSERT_FALSE(stick_.empty());
+    }
+    void TearDown() override {
+        SafeRelease(list_);
+        JoystickShutdown();
+        CountingHidLoader::Uninstall();
+        fake_.Uninstall();
+        EXPECT_TRUE(AllInstanceCountersZero());
+    }
+
+    HResult Enumerate() {
+        SafeRelease(list_);
+        return EnumerateJoysticks(&list_);
+    }
+    JoystickDevice* DeviceAt(int32_t index) { return static_cast<JoystickDevice*>(list_->At(index)); }
+    std::u16string NameAt(int32_t index) { return DeviceAt(index)->Name->Chars(); }
+
+    FakeRawInput& fake_ = FakeRawInput::Instance();
+    std::vector<uint8_t> pad_;
+    std::vector<uint8_t> stick_;
+    ObjectList* list_ = nullptr;
+};
+
+TEST_F(JoystickEnumeration, ListsJoysticksAndGamePadsInSystemOrderAndSkipsEverythingElse) {
+    fake_.AddKeyboard();
+    HANDLE stick = fake_.AddHid(0x11C0, 0x5606, 1, 4, stick_);
+    fake_.AddMouse();
+    fake_.AddHid(0x045E, 0x0B12, 0x0C, 1, pad_);  // consumer controls
+    fake_.AddHid(0x046D, 0xC077, 1, 2, pad_);     // a HID mouse
+    HANDLE pad = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_NE(list_, nullptr);
+    ASSERT_EQ(list_->Count(), 2);
+    EXPECT_EQ(DeviceAt(0)->RawHandle, stick);
+    EXPECT_EQ(DeviceAt(0)->Usage, 4u);
+    EXPECT_EQ(DeviceAt(0)->VendorId, 0x11C0u);
+    EXPECT_EQ(DeviceAt(0)->ProductId, 0x5606u);
+    EXPECT_EQ(DeviceAt(0)->ButtonCount, 29);
+    EXPECT_EQ(DeviceAt(1)->RawHandle, pad);
+    EXPECT_EQ(DeviceAt(1)->Usage, 5u);
+    EXPECT_EQ(DeviceAt(1)->ButtonCount, 12);
+    EXPECT_EQ(DeviceAt(1)->AxisCount, 6);
+    EXPECT_EQ(DeviceAt(1)->HatCount, 1);
+    EXPECT_EQ(DeviceAt(1)->VersionNumber, 0x0100u);
+    EXPECT_EQ(list_->At(0)->RefCount(), 1u);  // the list's reference is the only one
+}
+
+TEST_F(JoystickEnumeration, NoDevicesGiveAnEmptyListAndSuccess) {
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_NE(list_, nullptr);
+    EXPECT_EQ(list_->Count(), 0);
+}
+
+TEST_F(JoystickEnumeration, DeviceListFailureReturnsTheSystemErrorAndNoList) {
+    fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    fake_.FailDeviceList(ERROR_ACCESS_DENIED);
+    // The caller's place is emptied, not released: it was not the enumeration's reference.
+    ObjectList* previous = new ObjectList;
+    ObjectList* out = previous;
+    EXPECT_EQ(EnumerateJoysticks(&out), HResultFromError(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(previous->RefCount(), 1u);
+    previous->Release();
+}
+
+TEST_F(JoystickEnumeration, DeviceWhosePreparsedDataCannotBeReadIsSkipped) {
+    HANDLE broken = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    fake_.FailPreparsedData(broken);
+    HANDLE good = fake_.AddHid(0x11C0, 0x5606, 1, 4, stick_);
+    fake_.AddHid(0x1111, 0x2222, 1, 5, {1, 2, 3, 4});  // data hid.dll does not accept
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_EQ(list_->Count(), 1);
+    EXPECT_EQ(DeviceAt(0)->RawHandle, good);
+}
+
+TEST_F(JoystickEnumeration, NameIsTheTrimmedOemNameFromTheRegistry) {
+    OemNameKey text(0x1234, 0x00AB);
+    text.SetString(u"  Pad X\t");
+    OemNameKey binary(0x00AB, 0x0001);  // the key ends in VID_00AB&PID_0001
+    binary.SetBinaryText(u" Stick Pro \r\n");
+    fake_.AddHid(0x1234, 0x00AB, 1, 5, pad_);
+    fake_.AddHid(0x00AB, 0x0001, 1, 4, stick_);
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_EQ(list_->Count(), 2);
+    EXPECT_EQ(NameAt(0), u"Pad X");
+    EXPECT_EQ(NameAt(1), u"Stick Pro");
+    EXPECT_EQ(OemNameKey::KeyName(0x1234, 0x00AB).substr(OemNameKey::KeyName(0x1234, 0x00AB).size() - 17),
+              L"VID_1234&PID_00AB");
+}
+
+TEST_F(JoystickEnumeration, NameIsControllerWhenTheOemNameIsMissingEmptyBlankOrNotText) {
+    OemNameKey dword(0x2001, 0x0001);
+    dword.SetDword(0x41424344);
+    OemNameKey empty(0x2001, 0x0002);
+    empty.SetString(u"");
+    OemNameKey blank(0x2001, 0x0003);
+    blank.SetString(u" \t \u00A0 ");
+    OemNameKey noValue(0x2001, 0x0004);  // the key exists, the value does not
+    for (uint16_t product = 1; product <= 5; ++product)
+        fake_.AddHid(0x2001, product, 1, 5, pad_);
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_EQ(list_->Count(), 5);
+    for (int32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(NameAt(i), u"Controller") << "product " << i + 1;
+}
+
+TEST_F(JoystickEnumeration, TwoIdenticalPadsAreTwoDevicesWithTheSameName) {
+    OemNameKey name(0x0171, 0x0419);
+    name.SetString(u"Game Pad");
+    HANDLE first = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    HANDLE second = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_EQ(list_->Count(), 2);
+    EXPECT_EQ(DeviceAt(0)->RawHandle, first);
+    EXPECT_EQ(DeviceAt(1)->RawHandle, second);
+    EXPECT_EQ(NameAt(0), u"Game Pad");
+    EXPECT_EQ(NameAt(1), u"Game Pad");
+}
+
+// The real hid.dll: enumeration holds it for its own run, each device for its life.
+TEST_F(JoystickEnumeration, HidLibraryStaysLoadedWhileADeviceExistsAndGoesWithTheLast) {
+    fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    fake_.AddHid(0x11C0, 0x5606, 1, 4, stick_);
+    ASSERT_EQ(Enumerate(), kOk);
+    ASSERT_EQ(list_->Count(), 2);
+    JoystickDevice* first = DeviceAt(0);
+    JoystickDevice* second = DeviceAt(1);
+    first->AddRef();
+    second->AddRef();
+    SafeRelease(list_);
+    EXPECT_TRUE(HidLibraryLoaded());
+    EXPECT_TRUE(CountingHidLoader::ModuleLoaded());
+    EXPECT_EQ(CountingHidLoader::Loads(), 1);
+
+    first->Release();
+    EXPECT_TRUE(HidLibraryLoaded());
+    EXPECT_TRUE(CountingHidLoader::ModuleLoaded());
+    EXPECT_EQ(CountingHidLoader::Unloads(), 0);
+
+    second->Release();
+    EXPECT_FALSE(HidLibraryLoaded());
+    EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
+    EXPECT_EQ(CountingHidLoader::Unloads(), 1);
+
+    // With nothing listed the enumeration's own hold is let go at its end.
+    fake_.Install();
+    ASSERT_EQ(Enumerate(), kOk);
+    EXPECT_EQ(list_->Count(), 0);
+    EXPECT_FALSE(HidLibraryLoaded());
+    EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
+    EXPECT_EQ(CountingHidLoader::Loads(), 2);
+    EXPECT_EQ(CountingHidLoader::Unloads(), 2);
+}
+
+TEST_F(JoystickEnumeration, LibraryLackingAnyOfTheSixFunctionsFailsEveryTime) {
+    fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
+    for (const char* missing : {"HidP_GetCaps", "HidP_GetSpecificButtonCaps", "HidP_GetSpecificValueCaps",
+                                "HidD_GetProductString", "HidP_GetUsages", "HidP_GetUsageValue"}) {
+        SCOPED_TRACE(missing);
+        CountingHidLoader::Install(missing);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            EXPECT_EQ(Enumerate(), kNotImplemented);
+            EXPECT_EQ(list_, nullptr);
+            EXPECT_FALSE(HidLibraryLoaded());
+        }
+        EXPECT_EQ(CountingHidLoader::Loads(), 3);
+        EXPECT_EQ(CountingHidLoader::Unloads(), 3);
+        EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
+    }
+    // The complete library binds again afterwards.
+    CountingHidLoader::Install();
+    EXPECT_EQ(Enumerate(), kOk);
+    EXPECT_EQ(list_->Count(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// The reader thread under Wine: reports handed to its hidden window as WM_INPUT, with the
+// bytes coming from the raw-input seam, decoded through the real hid.dll for devices that
+// enumeration built from real descriptors. Covers the thread's life cycle (two devices, one
+// stopped, the last stopped, a new start, a refused registration and its retry) and
+// malformed messages, which must change nothing.
+#include <gtest/gtest.h>
+
+#include "FakeRawInput_win.h"
+#include "JoystickTestSupport_win.h"
+#include "RealDevice_win.h"
+#include "core/ObjectList.h"
+#include "core/RefObject.h"
+#include "descriptors/FlightStickDescriptor.h"
+#include "descriptors/GamePad12Descriptor.h"
+#include "descriptors/SignedPadDescriptor.h"
+#include "joystick/InputCatalogue.h"
+#include "joystick/JoystickEnumeration.h"
+#include "joystick/JoystickReader.h"
+
+namespace {
+
+constexpr uint32_t kDesktop = 1;
+
+// A thread that was seen running, to check later whether it has ended.
+class ThreadWatch {
+  public:
+    explicit ThreadWatch(HWND window) {
+        DWORD id = window != nullptr ? GetWindowThreadProcessId(window, nullptr) : 0;
+        id_ = id;
+        handle_ = id != 0 ? OpenThread(SYNCHRONIZE, FALSE, id) : nullptr;
+    }
+    ~ThreadWatch() {
+        if (handle_ != nullptr)
+            CloseHandle(handle_);
+    }
+    bool Valid() const { return handle_ != nullptr; }
+    bool Ended() const { return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
+    DWORD Id() const { return id_; }
+
+  private:
+    DWORD id_ = 0;
+    HANDLE handle_ = nullptr;
+};
+
+class JoystickReaderWin : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fake_.Install();
+        ASSERT_EQ(JoystickStartup(), kOk);
+        padHandle_ = fake_.AddHid(signedpad::kVendorId, signedpad::kProductId, 1, 5,
+                                  PreparsedOf(signedpad::kDescriptor, sizeof signedpad::kDescriptor));
+        stickHandle_ = fake_.AddHid(flightstick::kVendorId, flightstick::kProductId, 1, 4,
+                                    PreparsedOf(flightstick::kDescriptor, sizeof flightstick::kDescriptor));
+        ASSERT_EQ(EnumerateJoysticks(&list_), kOk);
+        ASSERT_EQ(list_->Count(), 2);
+        pad_ = static_cast<JoystickDevice*>(list_->At(0));
+        stick_ = static_cast<JoystickDevice*>(list_->At(1));
+        // As the main window prepares every listed device.
+        ASSERT_TRUE(PrepareInputs(*pad_));
+        ASSERT_TRUE(PrepareInputs(*stick_));
+    }
+    void TearDown() override {
+        if (pad_ != nullptr)
+            StopReading(*pad_);
+        if (stick_ != nullptr)
+            StopReading(*stick_);
+        SafeRelease(list_);
+        JoystickShutdown();
+        fake_.Uninstall();
+        EXPECT_TRUE(AllInstanceCountersZero());
+    }
+
+    // Posts a report and waits until the reader has counted it in the device's Sequence.
+    bool Deliver(JoystickDevice& device, HANDLE handle, const ReportBytes& report) {
+        const uint32_t before = device.Sequence.load();
+        if (!fake_.Post(FakeRawInput::HidMessage(handle, report.Bytes())))
+            return false;
+        return WaitFor([&] { return device.Sequence.load() != before; });
+    }
+    // Posts bytes that must change nothing, then a report of the stick; once that one is
+    // counted, the reader has handled the bytes before it.
+    void PostThenSync(std::vector<uint8_t> bytes) {
+        ASSERT_TRUE(fake_.Post(std::move(bytes)));
+        flightstick::State s;
+        s.slider = static_cast<uint16_t>(++syncCount_);
+        ASSERT_TRUE(Deliver(*stick_, stickHandle_, flightstick::Report(s)));
+    }
+    uint32_t ValueOf(JoystickDevice& device, uint32_t usage) {
+        return FindInput(device, kDesktop, usage)->Value;
+    }
+
+    FakeRawInput& fake_ = FakeRawInput::Instance();
+    ObjectList* list_ = nullptr;
+    JoystickDevice* pad_ = nullptr;
+    JoystickDevice* stick_ = nullptr;
+    HANDLE padHandle_ = nullptr;
+    HANDLE stickHandle_ = nullptr;
+    int syncCount_ = 0;
+};
+
+TEST_F(JoystickReaderWin, PostedReportReachesPendingAndPollTakesIt) {
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    EXPECT_EQ(Poll(*pad_), 0u);  // nothing arrived yet
+    signedpad::State s;
+    s.buttons = (1u << 0) | (1u << 9);
+    s.x = 0xFFFF;
+    s.y = 0;
+    s.hat = 4;  // down-right
+    ASSERT_TRUE(Deliver(*pad_, padHandle_, signedpad::Report(s)));
+    EXPECT_NE(Poll(*pad_), 0u);
+    EXPECT_EQ(pad_->Buttons[0].Value, 1u);
+    EXPECT_EQ(pad_->Buttons[1].Value, 0u);
+    EXPECT_EQ(pad_->Buttons[9].Value, 1u);
+    EXPECT_EQ(pad_->Buttons[9].Changed, 1u);
+    EXPECT_EQ(ValueOf(*pad_, 0x30), 1023u);
+    EXPECT_EQ(ValueOf(*pad_, 0x31), 0u);
+    const JoystickInput& hat = pad_->Hats[0];
+    EXPECT_EQ(hat.Value, 6u);
+    EXPECT_EQ(hat.Directions[0].Value, 0u);  // up
+    EXPECT_EQ(hat.Directions[1].Value, 1u);  // right
+    EXPECT_EQ(hat.Directions[2].Value, 1u);  // down
+    EXPECT_EQ(hat.Directions[3].Value, 0u);  // left
+    EXPECT_EQ(Poll(*pad_), 0u);
+}
+
+TEST_F(JoystickReaderWin, StartRegistersBothUsagesForTheHiddenWindowAndTheLastStopRemovesThem) {
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    HWND window = ReaderWindow();
+    ASSERT_NE(window, nullptr);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    EXPECT_STREQ(className, L"JoystickWndClass");
+    std::vector<RAWINPUTDEVICE> registered = fake_.Registrations();
+    ASSERT_EQ(registered.size(), 2u);
+    EXPECT_EQ(registered[0].usUsagePage, 1);
+    EXPECT_EQ(registered[0].usUsage, 5);
+    EXPECT_EQ(registered[1].usUsagePage, 1);
+    EXPECT_EQ(registered[1].usUsage, 4);
+    for (const RAWINPUTDEVICE& entry : registered) {
+        EXPECT_EQ(entry.dwFlags, static_cast<DWORD>(RIDEV_INPUTSINK));
+        EXPECT_EQ(entry.hwndTarget, window);
+    }
+    StopReading(*pad_);
+    registered = fake_.Registrations();
+    ASSERT_EQ(registered.size(), 4u);
+    EXPECT_EQ(registered[2].usUsage, 5);
+    EXPECT_EQ(registered[3].usUsage, 4);
+    EXPECT_EQ(registered[2].dwFlags, static_cast<DWORD>(RIDEV_REMOVE));
+    EXPECT_EQ(registered[3].dwFlags, static_cast<DWORD>(RIDEV_REMOVE));
+}
+
+TEST_F(JoystickReaderWin, StoppingOneOfTwoDevicesLeavesTheThreadReadingTheOther) {
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    HWND window = ReaderWindow();
+    ThreadWatch thread(window);
+    ASSERT_TRUE(thread.Valid());
+
+    StopReading(*pad_);
+    EXPECT_EQ(pad_->Reading, 0u);
+    EXPECT_FALSE(thread.Ended());
+    EXPECT_EQ(ReaderWindow(), window);
+    EXPECT_TRUE(ReaderThreadRecorded());
+
+    flightstick::State s;
+    s.slider = 1000;
+    ASSERT_TRUE(Deliver(*stick_, stickHandle_, flightstick::Report(s)));
+    Poll(*stick_);
+    EXPECT_EQ(ValueOf(*stick_, 0x36), 1000u);
+}
+
+TEST_F(JoystickReaderWin, StoppingTheLastDeviceEndsTheThreadAndTheNextStartMakesANewOne) {
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    ThreadWatch first(ReaderWindow());
+    ASSERT_TRUE(first.Valid());
+    StopReading(*pad_);
+    StopReading(*stick_);
+    EXPECT_TRUE(WaitFor([&] { return first.Ended(); }));
+    EXPECT_EQ(ReaderWindow(), nullptr);
+    EXPECT_FALSE(ReaderThreadRecorded());
+
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    ThreadWatch second(ReaderWindow());
+    ASSERT_TRUE(second.Valid());
+    EXPECT_FALSE(second.Ended());
+    EXPECT_NE(second.Id(), first.Id());
+    flightstick::State s;
+    s.x = 0;
+    EXPECT_TRUE(Deliver(*stick_, stickHandle_, flightstick::Report(s)));
+}
+
+TEST_F(JoystickReaderWin, RefusedRegistrationFailsTheStartAndAnotherStartSucceeds) {
+    fake_.RefuseRegistration(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(StartReading(*pad_), HResultFromError(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(pad_->Reading, 0u);
+    EXPECT_EQ(ReaderWindow(), nullptr);
+    EXPECT_FALSE(ReaderThreadRecorded());
+    EXPECT_EQ(ReaderDeviceCount(), 0);
+    // Every time, not only the first.
+    EXPECT_EQ(StartReading(*pad_), HResultFromError(ERROR_ACCESS_DENIED));
+
+    fake_.RefuseRegistration(0);
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    EXPECT_EQ(pad_->Reading, 1u);
+    ASSERT_NE(ReaderWindow(), nullptr);
+    signedpad::State s;
+    s.buttons = 1u << 3;
+    ASSERT_TRUE(Deliver(*pad_, padHandle_, signedpad::Report(s)));
+    Poll(*pad_);
+    EXPECT_EQ(pad_->Buttons[3].Value, 1u);
+}
+
+TEST_F(JoystickReaderWin, ReportOfADeviceNotBeingReadChangesNothing) {
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    const uint32_t sequence = pad_->Sequence.load();
+    signedpad::State s;
+    s.buttons = 0x3FF;
+    s.x = 0;
+    s.hat = 1;
+    PostThenSync(FakeRawInput::HidMessage(padHandle_, signedpad::Report(s).Bytes()));
+    EXPECT_EQ(pad_->Sequence.load(), sequence);
+    EXPECT_EQ(PendingButtons(*pad_), 0u);
+    EXPECT_EQ(FindInput(*pad_, kDesktop, 0x30)->LoadPending(), 512u);
+    EXPECT_EQ(pad_->Hats[0].LoadPending(), 0u);
+    EXPECT_EQ(pad_->Hats[0].Directions[0].LoadPending(), 0u);
+}
+
+// The size field at offset 24 comes from the system, not from the copy. A message whose
+// field claims a whole report while only part of it was copied must not be decoded with
+// whatever the reader's buffer still holds from an earlier, longer message.
+TEST_F(JoystickReaderWin, SizeFieldClaimingMoreThanWasCopiedIsNeverReadPast) {
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    flightstick::State full;
+    full.buttons = 0x1FFFFFFF;
+    full.x = 2047;
+    full.hat = 100;
+    ASSERT_TRUE(Deliver(*stick_, stickHandle_, flightstick::Report(full)));
+    Poll(*stick_);
+    const uint32_t sequence = stick_->Sequence.load();
+
+    // The new report releases every button and centres X, but only its first 3 bytes arrive.
+    flightstick::State partial;
+    std::vector<uint8_t> bytes = flightstick::Report(partial).Bytes();
+    bytes.resize(3);
+    ASSERT_TRUE(fake_.Post(FakeRawInput::HidMessage(stickHandle_, bytes, flightstick::kInputLength)));
+    // And one whose size is beyond anything: cut to what arrived, never followed.
+    ASSERT_TRUE(fake_.Post(FakeRawInput::HidMessage(stickHandle_, bytes, 0x7FFFFFF0)));
+    // Sync on the other device so that both messages have been handled.
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    signedpad::State s;
+    ASSERT_TRUE(Deliver(*pad_, padHandle_, signedpad::Report(s)));
+
+    EXPECT_EQ(stick_->Sequence.load(), sequence);
+    EXPECT_EQ(PendingButtons(*stick_), 0x1FFFFFFFu);
+    EXPECT_EQ(FindInput(*stick_, kDesktop, 0x30)->LoadPending(), 1023u);
+    EXPECT_EQ(stick_->Hats[0].LoadPending(), 100u);
+}
+
+TEST_F(JoystickReaderWin, EmptyAndShortReportsChangeNothing) {
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    const uint32_t sequence = pad_->Sequence.load();
+    signedpad::State s;
+    s.buttons = 0x3FF;
+    s.x = 0;
+    const std::vector<uint8_t> report = signedpad::Report(s).Bytes();
+    std::vector<uint8_t> shorter(report.begin(), report.end() - 1);
+
+    PostThenSync(FakeRawInput::HidMessage(padHandle_, report, 0));                           // size 0
+    PostThenSync(FakeRawInput::HidMessage(padHandle_, report, signedpad::kInputLength, 0));  // count 0
+    PostThenSync(FakeRawInput::HidMessage(padHandle_, shorter));   // shorter than a report
+    PostThenSync(FakeRawInput::HidMessage(padHandle_, {}, 0, 0));  // headers only
+    PostThenSync(std::vector<uint8_t>(16, 0));                     // not even a header
+    PostThenSync({});                                              // nothing copied
+    std::vector<uint8_t> keyboard = FakeRawInput::HidMessage(padHandle_, report);
+    keyboard[0] = RIM_TYPEKEYBOARD;
+    PostThenSync(keyboard);
+
+    EXPECT_EQ(pad_->Sequence.load(), sequence);
+    EXPECT_EQ(PendingButtons(*pad_), 0u);
+    EXPECT_EQ(FindInput(*pad_, kDesktop, 0x30)->LoadPending(), 512u);
+}
+
+// Three reports in one message need more than the reader's first buffer of 128 bytes; the
+// buffer grows and the first report is decoded.
+TEST_F(JoystickReaderWin, MessageLargerThanTheFirstBufferIsDecoded) {
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    flightstick::State first;
+    first.slider = 700;
+    flightstick::State later;
+    later.slider = 10;
+    std::vector<uint8_t> reports = flightstick::Report(first).Bytes();
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<uint8_t> more = flightstick::Report(later).Bytes();
+        reports.insert(reports.end(), more.begin(), more.end());
+    }
+    const uint32_t sequence = stick_->Sequence.load();
+    ASSERT_TRUE(fake_.Post(FakeRawInput::HidMessage(stickHandle_, reports, flightstick::kInputLength, 3)));
+    ASSERT_TRUE(WaitFor([&] { return stick_->Sequence.load() != sequence; }));
+    EXPECT_EQ(FindInput(*stick_, kDesktop, 0x36)->LoadPending(), 700u);
+}
+
+}  // namespace
