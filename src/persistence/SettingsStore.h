@@ -40,4 +40,21 @@ void TranslationFilePath(wchar_t* path, uint32_t capacity);
 SavedValues LoadSavedValues();
 void StoreSavedValues(const SavedValues& values);
 
+// The registry calls the store makes, as a table so that tests can refuse the key or
+// change a value between the size query and the read. The real registry is used
+// everywhere else, tests included.
+struct RegistryFunctions {
+    decltype(&::RegCreateKeyExW) RegCreateKeyExW;
+    decltype(&::RegSetValueExW) RegSetValueExW;
+    decltype(&::RegQueryValueExW) RegQueryValueExW;
+    decltype(&::RegCloseKey) RegCloseKey;
+};
+
+extern const RegistryFunctions kPlatformRegistry;
+const RegistryFunctions& Registry();
+void SetRegistryFunctions(const RegistryFunctions* functions);  // null restores the platform
+
+// The program key's path below HKEY_CURRENT_USER, "Software\OmbrixEmulator\".
+extern const wchar_t kProgramKeyPath[];
+
 }  // namespace SettingsStore

@@ -1,0 +1,173 @@
+// The registry and private-profile side of the settings store. Every operation opens the
+// program key, works and closes it again; no handle outlives a call. Called on the
+// user-interface thread only (the joystick code reads the translation file at start-up,
+// before any worker runs).
+#include "persistence/SettingsStore.h"
+
+#include <atomic>
+#include <cwchar>
+#include <new>
+
+#include "core/Heap.h"
+#include "persistence/TranslationPath.h"
+#include "persistence/ValueText.h"
+
+namespace SettingsStore {
+
+const RegistryFunctions kPlatformRegistry = {::RegCreateKeyExW, ::RegSetValueExW, ::RegQueryValueExW,
+                                             ::RegCloseKey};
+const wchar_t kProgramKeyPath[] = L"Software\\OmbrixEmulator\\";
+
+namespace {
+std::atomic<const RegistryFunctions*> gRegistry{&kPlatformRegistry};
+
+constexpr DWORD kKeyPathCapacity = 256;  // 255 units and the NUL
+constexpr DWORD kProfileBufferUnits = 4096;
+// A value that keeps growing between the size query and the read is given up after this
+// many rounds instead of being read into a block that is too small.
+constexpr int kReadAttempts = 4;
+
+const wchar_t kValuesName[] = L"Values";
+
+// Reads a value's type and data into `data`, whose length becomes exactly the byte count
+// that the read reports. The size is asked first; when the value grew in between, the
+// read reports ERROR_MORE_DATA and a larger size, and the round is repeated, since that
+// size belongs to data that was not copied.
+bool ReadValue(HKEY key, const wchar_t* name, DWORD* type, Buffer* data) {
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        DWORD size = 0;
+        if (Registry().RegQueryValueExW(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
+            return false;
+        if (size > 0x7FFFFFF0u || Failed(data->SetCapacity(static_cast<int32_t>(size))))
+            return false;
+        DWORD read = size;
+        const LSTATUS status = Registry().RegQueryValueExW(key, name, nullptr, type, data->Data(), &read);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS || read > size)
+            return false;
+        // The block already holds the bytes; this only sets the length.
+        return !Failed(data->Assign(data->Data(), static_cast<int32_t>(read)));
+    }
+    return false;
+}
+}  // namespace
+
+const RegistryFunctions& Registry() {
+    return *gRegistry.load(std::memory_order_relaxed);
+}
+
+void SetRegistryFunctions(const RegistryFunctions* functions) {
+    gRegistry.store(functions != nullptr ? functions : &kPlatformRegistry, std::memory_order_relaxed);
+}
+
+HKEY OpenProgramKey(const wchar_t* subkey) {
+    wchar_t path[kKeyPathCapacity];
+    const size_t baseLength = wcslen(kProgramKeyPath);
+    const size_t subkeyLength = subkey != nullptr ? wcslen(subkey) : 0;
+    // A path that does not fit is refused rather than cut: a cut name is another key.
+    if (baseLength + subkeyLength >= kKeyPathCapacity)
+        return nullptr;
+    wmemcpy(path, kProgramKeyPath, baseLength);
+    if (subkeyLength > 0)
+        wmemcpy(path + baseLength, subkey, subkeyLength);
+    path[baseLength + subkeyLength] = 0;
+
+    HKEY key = nullptr;
+    const LSTATUS status =
+        Registry().RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+bool WriteBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* bytes, uint32_t length) {
+    HKEY key = OpenProgramKey(subkey);
+    if (key == nullptr)
+        return false;
+    // Whether the store itself succeeded is not reported: the only caller that could act
+    // on it is the exit path, where nothing is shown.
+    Registry().RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes), length);
+    Registry().RegCloseKey(key);
+    return true;
+}
+
+Buffer* ReadBinaryValue(const wchar_t* subkey, const wchar_t* name) {
+    HKEY key = OpenProgramKey(subkey);
+    if (key == nullptr)
+        return nullptr;
+    Buffer* data = new (std::nothrow) Buffer();
+    if (data != nullptr) {
+        DWORD type = REG_NONE;
+        // An absent or unreadable value leaves the Buffer empty.
+        if (!ReadValue(key, name, &type, data))
+            data->Assign(nullptr, 0);
+    }
+    Registry().RegCloseKey(key);
+    return data;
+}
+
+String* ReadKeyString(HKEY key, const wchar_t* name) {
+    String* text = nullptr;
+    if (key != nullptr) {
+        Buffer* data = new (std::nothrow) Buffer();
+        DWORD type = REG_NONE;
+        // Only REG_SZ and REG_BINARY are text here; REG_EXPAND_SZ and REG_MULTI_SZ are not.
+        if (data != nullptr && ReadValue(key, name, &type, data) && (type == REG_SZ || type == REG_BINARY)) {
+            text = TextFromValueBytes(data->Data(), data->Length());
+        }
+        SafeRelease(data);
+        Registry().RegCloseKey(key);
+    }
+    return text != nullptr ? text : new (std::nothrow) String();
+}
+
+String* ReadFileString(const wchar_t* path, const wchar_t* section, const wchar_t* key) {
+    // A null section or key would make the reader list names instead of reading a value,
+    // and an empty path would send it to WIN.INI in the Windows folder.
+    if (path == nullptr || path[0] == 0 || section == nullptr || key == nullptr)
+        return new (std::nothrow) String();
+    wchar_t* buffer = static_cast<wchar_t*>(HeapAllocate(kProfileBufferUnits * sizeof(wchar_t)));
+    if (buffer == nullptr)
+        return nullptr;
+    // The count excludes the NUL; a longer value comes back cut to 4095 units.
+    const DWORD length = GetPrivateProfileStringW(section, key, L"", buffer, kProfileBufferUnits, path);
+    String* text = new (std::nothrow) String();
+    if (text != nullptr &&
+        Failed(text->Assign(reinterpret_cast<const char16_t*>(buffer),
+                            static_cast<int32_t>(length < kProfileBufferUnits ? length : 0)))) {
+        SafeRelease(text);
+    }
+    HeapRelease(buffer);
+    return text;
+}
+
+void TranslationFilePath(wchar_t* path, uint32_t capacity) {
+    if (path == nullptr || capacity == 0)
+        return;
+    path[0] = 0;
+    wchar_t modulePath[kModulePathCapacity];
+    const DWORD length = GetModuleFileNameW(nullptr, modulePath, kModulePathCapacity);
+    // A full buffer means the path was cut; a cut path would name some other file.
+    if (length == 0 || length >= static_cast<DWORD>(kModulePathCapacity))
+        return;
+    modulePath[length] = 0;
+    const int32_t outCapacity = capacity > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(capacity);
+    TranslationPathFromModulePath(reinterpret_cast<const char16_t*>(modulePath),
+                                  reinterpret_cast<char16_t*>(path), outCapacity);
+}
+
+SavedValues LoadSavedValues() {
+    Buffer* data = ReadBinaryValue(nullptr, kValuesName);
+    const SavedValues values =
+        data != nullptr ? ParseSavedValues(data->Data(), data->Length()) : DefaultSavedValues();
+    SafeRelease(data);
+    return values;
+}
+
+void StoreSavedValues(const SavedValues& values) {
+    uint8_t bytes[kSavedValuesLength];
+    SerializeSavedValues(values, bytes);
+    WriteBinaryValue(nullptr, kValuesName, bytes, sizeof(bytes));
+}
+
+}  // namespace SettingsStore
