@@ -1,0 +1,26 @@
+#include "ui/TextTable_win.h"
+
+#include <windows.h>
+
+#include "persistence/SettingsStore.h"
+#include "persistence/TranslationPath.h"
+
+namespace TextTable {
+namespace {
+String* ReadUiKey(const char16_t* key, void* path) {
+    return SettingsStore::ReadFileString(static_cast<const wchar_t*>(path), L"UI",
+                                         reinterpret_cast<const wchar_t*>(key));
+}
+}  // namespace
+
+void LoadFromFile(const wchar_t* path) {
+    LoadWith(ReadUiKey, const_cast<wchar_t*>(path));
+}
+
+void Load() {
+    wchar_t path[kModulePathCapacity];
+    SettingsStore::TranslationFilePath(path, kModulePathCapacity);
+    LoadFromFile(path);
+}
+
+}  // namespace TextTable
