@@ -301,4 +301,28 @@ TEST_F(JoystickReaderWin, MessageLargerThanTheFirstBufferIsDecoded) {
     EXPECT_EQ(FindInput(*stick_, kDesktop, 0x36)->LoadPending(), 700u);
 }
 
+BOOL WINAPI FailingGetMessage(LPMSG, HWND, UINT, UINT) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return -1;
+}
+
+// A message retrieval that fails ends the thread rather than spinning on the failure; the
+// stop still completes and the next start after it gets a working thread.
+TEST_F(JoystickReaderWin, FailingMessageRetrievalEndsTheThreadAndAStopStillCompletes) {
+    SetReaderGetMessage(&FailingGetMessage);
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    EXPECT_TRUE(WaitFor([] { return ReaderWindow() == nullptr; }));
+    StopReading(*pad_);
+    EXPECT_FALSE(ReaderThreadRecorded());
+    EXPECT_EQ(ReaderDeviceCount(), 0);
+
+    SetReaderGetMessage(nullptr);
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    signedpad::State s;
+    s.buttons = 1u << 5;
+    ASSERT_TRUE(Deliver(*pad_, padHandle_, signedpad::Report(s)));
+    Poll(*pad_);
+    EXPECT_EQ(pad_->Buttons[5].Value, 1u);
+}
+
 }  // namespace
