@@ -1,0 +1,377 @@
+// The Win32 reader thread, its window and enumeration under Wine, with the raw-input calls
+// replaced by a table of virtual devices and the HID parser by the substitute one. Reports
+// reach the reader as WM_INPUT posted to its window, whose LPARAM names a report that the
+// fake GetRawInputData copies out.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/FakeHid.h"
+#include "core/RefObject.h"
+#include "joystick/InputCatalogue.h"
+#include "joystick/JoystickEnumeration.h"
+#include "joystick/JoystickReader.h"
+#include "joystick/RawInput_win.h"
+
+namespace {
+
+struct VirtualDevice {
+    HANDLE Handle;
+    DWORD Type;
+    USHORT UsagePage;
+    USHORT Usage;
+    DWORD Vendor;
+    DWORD Product;
+};
+
+// The virtual system: its devices, the reports waiting to be copied, the registrations.
+struct VirtualSystem {
+    std::vector<VirtualDevice> devices;
+    FakeLayout layout = GamePadLayout();
+    std::mutex mutex;
+    std::map<uintptr_t, std::vector<uint8_t>> reports;  // by HRAWINPUT
+    std::vector<RAWINPUTDEVICE> registrations;
+    DWORD registrationError = 0;
+};
+
+VirtualSystem* gSystem = nullptr;
+
+const VirtualDevice* Find(HANDLE handle) {
+    for (const VirtualDevice& device : gSystem->devices) {
+        if (device.Handle == handle)
+            return &device;
+    }
+    return nullptr;
+}
+
+UINT WINAPI FakeDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT entrySize) {
+    if (entrySize != sizeof(RAWINPUTDEVICELIST))
+        return static_cast<UINT>(-1);
+    const UINT have = static_cast<UINT>(gSystem->devices.size());
+    if (list == nullptr) {
+        *count = have;
+        return 0;
+    }
+    if (*count < have) {
+        *count = have;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return static_cast<UINT>(-1);
+    }
+    for (UINT i = 0; i < have; ++i) {
+        list[i].hDevice = gSystem->devices[i].Handle;
+        list[i].dwType = gSystem->devices[i].Type;
+    }
+    return have;
+}
+
+UINT WINAPI FakeDeviceInfo(HANDLE handle, UINT command, LPVOID data, PUINT size) {
+    const VirtualDevice* device = Find(handle);
+    if (device == nullptr)
+        return static_cast<UINT>(-1);
+    if (command == RIDI_DEVICEINFO) {
+        if (*size < sizeof(RID_DEVICE_INFO))
+            return static_cast<UINT>(-1);
+        RID_DEVICE_INFO info = {};
+        info.cbSize = sizeof(info);
+        info.dwType = device->Type;
+        info.hid.dwVendorId = device->Vendor;
+        info.hid.dwProductId = device->Product;
+        info.hid.usUsagePage = device->UsagePage;
+        info.hid.usUsage = device->Usage;
+        std::memcpy(data, &info, sizeof(info));
+        return sizeof(info);
+    }
+    if (command == RIDI_PREPARSEDDATA) {
+        if (data == nullptr) {
+            *size = sizeof(FakeLayout);
+            return 0;
+        }
+        if (*size < sizeof(FakeLayout))
+            return static_cast<UINT>(-1);
+        std::memcpy(data, &gSystem->layout, sizeof(FakeLayout));
+        return sizeof(FakeLayout);
+    }
+    return static_cast<UINT>(-1);
+}
+
+BOOL WINAPI FakeRegister(PCRAWINPUTDEVICE devices, UINT count, UINT) {
+    std::lock_guard<std::mutex> lock(gSystem->mutex);
+    if (gSystem->registrationError != 0) {
+        SetLastError(gSystem->registrationError);
+        return FALSE;
+    }
+    for (UINT i = 0; i < count; ++i)
+        gSystem->registrations.push_back(devices[i]);
+    return TRUE;
+}
+
+// Behaves as the system does: with no buffer it gives the size; a buffer too small fails.
+UINT WINAPI FakeRawInputData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UINT headerSize) {
+    if (command != RID_INPUT || headerSize != sizeof(RAWINPUTHEADER))
+        return static_cast<UINT>(-1);
+    std::lock_guard<std::mutex> lock(gSystem->mutex);
+    auto found = gSystem->reports.find(reinterpret_cast<uintptr_t>(input));
+    if (found == gSystem->reports.end())
+        return static_cast<UINT>(-1);
+    const UINT needed = static_cast<UINT>(found->second.size());
+    if (data == nullptr) {
+        *size = needed;
+        return 0;
+    }
+    if (*size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return static_cast<UINT>(-1);
+    }
+    std::memcpy(data, found->second.data(), needed);
+    return needed;
+}
+
+const RawInputFunctions kFakeRawInput = {FakeDeviceList, FakeDeviceInfo, FakeRegister, FakeRawInputData};
+
+std::atomic<bool> gFailRetrieval{false};
+BOOL WINAPI FailingGetMessage(LPMSG message, HWND window, UINT first, UINT last) {
+    if (gFailRetrieval.load())
+        return -1;
+    return GetMessageW(message, window, first, last);
+}
+
+const wchar_t kOemRoot[] =
+    L"System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM";
+
+class ReaderSmokeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gSystem = &system;
+        system.devices = {
+            {reinterpret_cast<HANDLE>(0x101), RIM_TYPEKEYBOARD, 1, 6, 0x7A01, 1},
+            {reinterpret_cast<HANDLE>(0x102), RIM_TYPEMOUSE, 1, 2, 0x7A01, 2},
+            {reinterpret_cast<HANDLE>(0x103), RIM_TYPEHID, 0x0C, 1, 0x7A01, 3},  // consumer controls
+            {reinterpret_cast<HANDLE>(0x104), RIM_TYPEHID, 1, 5, 0x7A01, 0x00AB},
+            {reinterpret_cast<HANDLE>(0x105), RIM_TYPEHID, 1, 4, 0x7A02, 0x0010},
+            {reinterpret_cast<HANDLE>(0x106), RIM_TYPEHID, 1, 5, 0x7A01, 0x00AB},
+        };
+        FakeHid::Reset();
+        SetHidLoader(FakeHid::Loader());
+        SetRawInputFunctions(&kFakeRawInput);
+        ASSERT_EQ(kOk, JoystickStartup());
+    }
+
+    void TearDown() override {
+        if (list != nullptr) {
+            for (int32_t i = 0; i < list->Count(); ++i)
+                StopReading(*static_cast<JoystickDevice*>(list->At(i)));
+        }
+        SafeRelease(list);
+        JoystickShutdown();
+        SetReaderGetMessage(nullptr);
+        gFailRetrieval = false;
+        SetRawInputFunctions(nullptr);
+        SetHidLoader(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kOemRoot);
+        EXPECT_EQ(nullptr, ReaderWindow());
+        EXPECT_TRUE(AllInstanceCountersZero());
+        gSystem = nullptr;
+    }
+
+    JoystickDevice* Device(int i) { return static_cast<JoystickDevice*>(list->At(i)); }
+
+    void Enumerate() {
+        ASSERT_EQ(kOk, EnumerateJoysticks(&list));
+        ASSERT_NE(nullptr, list);
+        for (int32_t i = 0; i < list->Count(); ++i)
+            PrepareInputs(*Device(i));
+    }
+
+    // Queues a report under a new input handle and posts WM_INPUT for it.
+    void Post(HANDLE device, const std::vector<uint8_t>& raw) {
+        const uintptr_t input = nextInput++;
+        {
+            std::lock_guard<std::mutex> lock(system.mutex);
+            system.reports[input] = raw;
+        }
+        ASSERT_NE(nullptr, ReaderWindow());
+        ASSERT_TRUE(PostMessageW(ReaderWindow(), WM_INPUT, RIM_INPUT, static_cast<LPARAM>(input)));
+        (void)device;
+    }
+
+    static bool WaitForSequence(const JoystickDevice& device, uint32_t beyond) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (device.Sequence.load() == beyond) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    static void SetOemName(const wchar_t* keyName, DWORD type, const void* data, DWORD size) {
+        std::wstring path = std::wstring(kOemRoot) + L"\\" + keyName;
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                                 nullptr, &key, nullptr));
+        RegSetValueExW(key, L"OEMName", 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+    }
+
+    VirtualSystem system;
+    ObjectList* list = nullptr;
+    uintptr_t nextInput = 0x5000;
+};
+
+TEST_F(ReaderSmokeTest, EnumerationListsOnlyJoysticksAndGamePadsInTheSystemsOrder) {
+    Enumerate();
+    ASSERT_EQ(3, list->Count());
+    EXPECT_EQ(reinterpret_cast<void*>(0x104), Device(0)->RawHandle);
+    EXPECT_EQ(reinterpret_cast<void*>(0x105), Device(1)->RawHandle);
+    EXPECT_EQ(4u, Device(1)->Usage);
+    EXPECT_EQ(reinterpret_cast<void*>(0x106), Device(2)->RawHandle);
+    EXPECT_EQ(12, Device(0)->ButtonCount);
+    EXPECT_EQ(0x7A01u, Device(0)->VendorId);
+    EXPECT_EQ(0xABu, Device(0)->ProductId);
+    EXPECT_TRUE(HidLibraryLoaded()) << "the devices hold the library";
+    SafeRelease(list);
+    EXPECT_FALSE(HidLibraryLoaded());
+}
+
+TEST_F(ReaderSmokeTest, NoDevicesGiveAnEmptyListAndABrokenLibraryGivesNone) {
+    system.devices.clear();
+    Enumerate();
+    EXPECT_EQ(0, list->Count());
+    SafeRelease(list);
+
+    FakeHid::State().MissingFunction = "HidP_GetUsages";
+    EXPECT_EQ(kNotImplemented, EnumerateJoysticks(&list));
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(kNotImplemented, EnumerateJoysticks(&list));
+    EXPECT_FALSE(HidLibraryLoaded());
+}
+
+TEST_F(ReaderSmokeTest, NamesComeFromTheOemNameOrAreController) {
+    const wchar_t padName[] = L"  Pad X\t";
+    SetOemName(L"VID_7A01&PID_00AB", REG_SZ, padName, sizeof(padName));
+    const DWORD number = 7;
+    SetOemName(L"VID_7A02&PID_0010", REG_DWORD, &number, sizeof(number));
+    Enumerate();
+    ASSERT_EQ(3, list->Count());
+    EXPECT_EQ(std::u16string(u"Pad X"), Device(0)->Name->Chars());
+    EXPECT_EQ(std::u16string(u"Controller"), Device(1)->Name->Chars());
+    EXPECT_EQ(std::u16string(u"Pad X"), Device(2)->Name->Chars()) << "two of a make share the name";
+
+    const wchar_t binary[] = L"Stick B";  // stored as REG_BINARY without its NUL
+    SetOemName(L"VID_7A02&PID_0010", REG_BINARY, binary, sizeof(binary) - sizeof(wchar_t));
+    String* name = LookupDeviceName(0x7A02, 0x10);
+    EXPECT_EQ(std::u16string(u"Stick B"), name->Chars());
+    name->Release();
+    name = LookupDeviceName(0x7A03, 0x10);
+    EXPECT_EQ(std::u16string(u"Controller"), name->Chars());
+    name->Release();
+}
+
+TEST_F(ReaderSmokeTest, ReportPostedToTheReaderWindowReachesTheDevice) {
+    Enumerate();
+    JoystickDevice* pad = Device(0);
+    ASSERT_EQ(kOk, StartReading(*pad));
+    ASSERT_NE(nullptr, ReaderWindow());
+    {
+        std::lock_guard<std::mutex> lock(system.mutex);
+        ASSERT_EQ(2u, system.registrations.size());
+        EXPECT_EQ(5, system.registrations[0].usUsage);
+        EXPECT_EQ(4, system.registrations[1].usUsage);
+        for (const RAWINPUTDEVICE& entry : system.registrations) {
+            EXPECT_EQ(1, entry.usUsagePage);
+            EXPECT_EQ(static_cast<DWORD>(RIDEV_INPUTSINK), entry.dwFlags);
+            EXPECT_EQ(ReaderWindow(), entry.hwndTarget);
+        }
+    }
+    EXPECT_EQ(0u, Poll(*pad));
+
+    const uint32_t before = pad->Sequence.load();
+    Post(pad->RawHandle,
+         RawInputBytes(pad->RawHandle, ReportBuilder(system.layout).Press(2).Set(0x39, 2).Bytes()));
+    ASSERT_TRUE(WaitForSequence(*pad, before));
+    EXPECT_NE(0u, Poll(*pad));
+    EXPECT_EQ(1u, pad->Buttons[1].Value);
+    EXPECT_EQ(3u, pad->Hats[0].Value);
+    EXPECT_EQ(1u, pad->Hats[0].Directions[1].Value);
+
+    // A report larger than the first buffer makes it grow.
+    std::vector<uint8_t> big = RawInputBytes(pad->RawHandle, ReportBuilder(system.layout).Press(5).Bytes());
+    std::vector<uint8_t> padding(400, 0);
+    big.insert(big.end(), padding.begin(), padding.end());
+    const uint32_t second = pad->Sequence.load();
+    Post(pad->RawHandle, big);
+    ASSERT_TRUE(WaitForSequence(*pad, second));
+    Poll(*pad);
+    EXPECT_EQ(1u, pad->Buttons[4].Value);
+
+    StopReading(*pad);
+    EXPECT_EQ(nullptr, ReaderWindow());
+    std::lock_guard<std::mutex> lock(system.mutex);
+    ASSERT_EQ(4u, system.registrations.size());
+    EXPECT_EQ(static_cast<DWORD>(RIDEV_REMOVE), system.registrations[2].dwFlags);
+    EXPECT_EQ(nullptr, system.registrations[2].hwndTarget);
+}
+
+TEST_F(ReaderSmokeTest, RefusedRegistrationFailsTheStartWithTheSystemsCodeAndCanBeRetried) {
+    Enumerate();
+    system.registrationError = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(HResultFromError(ERROR_ACCESS_DENIED), StartReading(*Device(0)));
+    EXPECT_EQ(0u, Device(0)->Reading);
+    EXPECT_EQ(nullptr, ReaderWindow());
+    system.registrationError = 0;
+    EXPECT_EQ(kOk, StartReading(*Device(0)));
+    EXPECT_NE(nullptr, ReaderWindow());
+}
+
+TEST_F(ReaderSmokeTest, TwoDevicesShareOneWindowUntilTheLastStops) {
+    Enumerate();
+    ASSERT_EQ(kOk, StartReading(*Device(0)));
+    const HWND window = ReaderWindow();
+    ASSERT_EQ(kOk, StartReading(*Device(1)));
+    EXPECT_EQ(window, ReaderWindow());
+    StopReading(*Device(0));
+    EXPECT_EQ(window, ReaderWindow());
+
+    const uint32_t before = Device(1)->Sequence.load();
+    // Messages are handled in order: once the second report counts, the first was handled.
+    Post(Device(0)->RawHandle,
+         RawInputBytes(Device(0)->RawHandle, ReportBuilder(system.layout).Press(1).Bytes()));
+    Post(Device(1)->RawHandle,
+         RawInputBytes(Device(1)->RawHandle, ReportBuilder(system.layout).Press(1).Bytes()));
+    ASSERT_TRUE(WaitForSequence(*Device(1), before));
+    StopReading(*Device(1));
+    EXPECT_EQ(nullptr, ReaderWindow());
+    EXPECT_EQ(0u, Device(0)->Buttons[0].LoadPending()) << "a stopped device received a report";
+    ASSERT_EQ(kOk, StartReading(*Device(0)));
+    EXPECT_NE(nullptr, ReaderWindow());
+}
+
+TEST_F(ReaderSmokeTest, FailingMessageRetrievalEndsTheThreadAndTheStopStillWorks) {
+    SetReaderGetMessage(FailingGetMessage);
+    Enumerate();
+    ASSERT_EQ(kOk, StartReading(*Device(0)));
+    gFailRetrieval = true;
+    PostMessageW(ReaderWindow(), WM_NULL, 0, 0);  // wakes the loop, which now fails
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReaderWindow() != nullptr && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(nullptr, ReaderWindow()) << "the thread kept running on a failing retrieval";
+    const auto stopStart = std::chrono::steady_clock::now();
+    StopReading(*Device(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::seconds(5));
+    gFailRetrieval = false;
+    EXPECT_EQ(kOk, StartReading(*Device(0)));
+    EXPECT_NE(nullptr, ReaderWindow());
+}
+
+}  // namespace
