@@ -58,7 +58,6 @@ class JoystickDevice : public RefObject {
     // The whole block (buttons, axes, hat), without the direction sub-inputs.
     JoystickInput* Inputs() const { return block_.Inputs; }
     int32_t InputCount() const { return block_.Count(); }
-    const char16_t* DisplayText() const { return Name != nullptr ? Name->Chars() : u""; }
 
   private:
     InstanceCount<kTypeId> counted_;
