@@ -1,6 +1,6 @@
 // Portable mirrors of the HID parsing library's records, status codes and entry points.
 // The joystick code is written against these so that it builds natively, where a small
-// substitute parser stands in for hid.dll. HidFunctions_win.cpp checks, at compile time,
+// substitute parser stands in for hid.dll. HidLoader_win.cpp checks, at compile time,
 // that every record has the layout of its counterpart in <hidpi.h>.
 #pragma once
 
