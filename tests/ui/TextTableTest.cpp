@@ -31,9 +31,11 @@ struct FakeFile {
     }
 };
 
+// Built without TextTable::KeyName, so that the read-order test checks the key names too.
 std::u16string Key(char16_t group, int32_t index) {
-    char16_t key[4];
-    TextTable::KeyName(group, index, key);
+    std::u16string key(1, group);
+    for (char c : std::to_string(index))
+        key.push_back(static_cast<char16_t>(c));
     return key;
 }
 
@@ -94,17 +96,7 @@ TEST_F(TextTableTest, IndexOutOfRangeGivesEmptyOrBuiltInText) {
     EXPECT_EQ(std::u16string(), TextTable::ChannelName(7));
     EXPECT_EQ(std::u16string(), TextTable::ChannelName(-1));
     EXPECT_EQ(std::u16string(), TextTable::TargetName(44));
-    FakeFile file = CompleteFile();
-    Load(file);
     EXPECT_EQ(std::u16string(u"x"), TextTable::Text(32, u"x"));
-    EXPECT_EQ(std::u16string(), TextTable::TargetName(44));
-}
-
-TEST_F(TextTableTest, KeyNamesAreGroupLetterAndDecimalIndex) {
-    EXPECT_EQ(u"B0", Key(u'B', 0));
-    EXPECT_EQ(u"K9", Key(u'K', 9));
-    EXPECT_EQ(u"K43", Key(u'K', 43));
-    EXPECT_EQ(u"T31", Key(u'T', 31));
 }
 
 TEST_F(TextTableTest, CompleteFileReplacesEveryTextReadInFileOrder) {
@@ -129,24 +121,16 @@ TEST_F(TextTableTest, CompleteFileReplacesEveryTextReadInFileOrder) {
         EXPECT_EQ(u"text " + Key(u'T', i), TextTable::Text(i, u"built-in"));
 }
 
-TEST_F(TextTableTest, FileWithEmptyB0IsIgnoredCompletely) {
-    FakeFile file = CompleteFile();
-    file.keys[u"B0"] = u"";
-    Load(file);
-    EXPECT_EQ(std::vector<std::u16string>{u"B0"}, file.reads) << "nothing but the probe is read";
-    ExpectBuiltInTexts();
-}
-
-TEST_F(TextTableTest, MissingOrUnreadableB0LeavesBuiltInTexts) {
-    FakeFile missing = CompleteFile();
-    missing.keys.erase(u"B0");
-    Load(missing);
-    ExpectBuiltInTexts();
-
-    FakeFile unreadable = CompleteFile();
-    unreadable.unreadable = {u"B0"};
-    Load(unreadable);
-    ExpectBuiltInTexts();
+TEST_F(TextTableTest, FileWithEmptyMissingOrUnreadableB0IsIgnoredCompletely) {
+    FakeFile files[3] = {CompleteFile(), CompleteFile(), CompleteFile()};
+    files[0].keys[u"B0"] = u"";
+    files[1].keys.erase(u"B0");
+    files[2].unreadable = {u"B0"};
+    for (FakeFile& file : files) {
+        Load(file);
+        EXPECT_EQ(std::vector<std::u16string>{u"B0"}, file.reads) << "nothing but the probe is read";
+        ExpectBuiltInTexts();
+    }
 }
 
 TEST_F(TextTableTest, FileWithOnlyB0GivesEmptyTextsElsewhere) {
@@ -175,30 +159,21 @@ TEST_F(TextTableTest, UnreadableLaterKeyGivesEmptyText) {
     EXPECT_EQ(std::u16string(u"text K6"), TextTable::TargetName(6));
 }
 
-TEST_F(TextTableTest, FreeReleasesEveryTextAndRestoresBuiltIns) {
-    ScopedCountingHeap heap;
-    FakeFile file = CompleteFile();
-    Load(file);
-    ASSERT_TRUE(TextTable::IsLoaded());
-    EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks()) << "one heap copy per text, 83 in all";
-
-    TextTable::Free();
-    EXPECT_EQ(0, heap.LiveBlocks());
-    ExpectBuiltInTexts();
-    TextTable::Free();  // a second Free does nothing
-    EXPECT_EQ(0, heap.LiveBlocks());
-}
-
-TEST_F(TextTableTest, LoadingAgainReplacesTheTextsWithoutLeaking) {
+TEST_F(TextTableTest, FreeReleasesEveryTextAndALoadReplacesTheLastOne) {
     ScopedCountingHeap heap;
     FakeFile first = CompleteFile();
     Load(first);
     FakeFile second;
     second.keys[u"B0"] = u"Second";
     Load(second);
-    EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks());
+    ASSERT_TRUE(TextTable::IsLoaded());
     EXPECT_EQ(std::u16string(u"Second"), TextTable::ChannelName(0));
+    EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks()) << "one heap copy per text, 83 in all";
+
     TextTable::Free();
+    EXPECT_EQ(0, heap.LiveBlocks());
+    ExpectBuiltInTexts();
+    TextTable::Free();  // a second Free does nothing
     EXPECT_EQ(0, heap.LiveBlocks());
 }
 
