@@ -15,5 +15,5 @@ fi
 # A persistent server, and its background services, started here with no output attached:
 # otherwise the first test process starts them, they inherit that test's output, and the
 # test runner waits for them to close it.
-wineserver -p >/dev/null 2>&1 </dev/null
-wine cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null || true  # already running: fine
+wine cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null || true
