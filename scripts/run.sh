@@ -27,11 +27,15 @@ cable=${XDG_RUNTIME_DIR:-/tmp}/ombrix-emulator
 mkdir -p "$cable"
 socat pty,raw,echo=0,link="$cable/board" pty,raw,echo=0,link="$cable/host" &
 socat_pid=$!
-trap 'kill $socat_pid 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/com$port"' EXIT
+host_port=$((port + 1))
+trap 'kill $socat_pid 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/com$port" "$WINEPREFIX/dosdevices/com$host_port"' EXIT
 for _ in $(seq 50); do [ -e "$cable/host" ] && break; sleep 0.1; done
 ln -sf "$(readlink -f "$cable/board")" "$WINEPREFIX/dosdevices/com$port"
+# The host end is also a COM port of the prefix, for a Windows host program run under Wine.
+ln -sf "$(readlink -f "$cable/host")" "$WINEPREFIX/dosdevices/com$host_port"
 
 echo "The emulated board answers on COM$port. Point the host program at: $cable/host"
+echo "  (a Windows host program under this Wine prefix: COM$host_port)"
 echo "  check it with: build/windows/host/board_monitor --device $cable/host"
 if [ -f build/windows/bin/OmbrixEmulator.exe ]; then
   [ -n "${DISPLAY:-}" ] || { echo "No DISPLAY: start an X server (or Xvfb) first."; exit 1; }
