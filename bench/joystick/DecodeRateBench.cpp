@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "StrictHid.h"
+#include "AllocationCounter.h"
 #include "core/Heap.h"
 #include "core/RefObject.h"
 #include "joystick/HidFunctions.h"
@@ -21,24 +22,6 @@
 #include "joystick/ReportDecoder.h"
 
 namespace {
-
-// Every allocation of the process after counting starts: global operator new and the
-// container heap.
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void* CountedAlloc(size_t bytes) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return kPlatformHeap.Alloc(bytes);
-}
-void* CountedResize(void* block, size_t bytes) {
-    return kPlatformHeap.ResizeInPlace(block, bytes);
-}
-void CountedFree(void* block) {
-    kPlatformHeap.Free(block);
-}
-const HeapFunctions kCountedHeap = {CountedAlloc, CountedResize, CountedFree};
 
 HResult StartNoThread() {
     return kOk;
@@ -89,43 +72,6 @@ JoystickDevice* BuildDevice(const StrictLayout& layout, void* handle) {
 }
 
 }  // namespace
-
-// Replacements of the global allocation functions, counting every allocation. GCC sees the
-// malloc/free pairs through them and warns of a mismatch that is none.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(size_t bytes) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    void* p = std::malloc(bytes != 0 ? bytes : 1);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t bytes) {
-    return operator new(bytes);
-}
-void* operator new(size_t bytes, const std::nothrow_t&) noexcept {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(bytes != 0 ? bytes : 1);
-}
-void* operator new[](size_t bytes, const std::nothrow_t& tag) noexcept {
-    return operator new(bytes, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
 
 int main(int argc, char** argv) {
     const long reports = argc > 1 ? std::atol(argv[1]) : 2000000;

@@ -17,6 +17,7 @@
 #include "FakeRawInput_win.h"
 #include "JoystickTestSupport_win.h"
 #include "RealDevice_win.h"
+#include "AllocationCounter.h"
 #include "core/Heap.h"
 #include "core/ObjectList.h"
 #include "core/RefObject.h"
@@ -28,22 +29,6 @@
 #include "joystick/ReportDecoder.h"
 
 namespace {
-
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void* CountedAlloc(size_t bytes) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return kPlatformHeap.Alloc(bytes);
-}
-void* CountedResize(void* block, size_t bytes) {
-    return kPlatformHeap.ResizeInPlace(block, bytes);
-}
-void CountedFree(void* block) {
-    kPlatformHeap.Free(block);
-}
-const HeapFunctions kCountedHeap = {CountedAlloc, CountedResize, CountedFree};
 
 double Now() {
     static const double frequency = [] {
@@ -105,41 +90,6 @@ std::vector<double> MeasureBaseline(int posts) {
 }
 
 }  // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(size_t bytes) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    void* p = std::malloc(bytes != 0 ? bytes : 1);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t bytes) {
-    return operator new(bytes);
-}
-void* operator new(size_t bytes, const std::nothrow_t&) noexcept {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(bytes != 0 ? bytes : 1);
-}
-void* operator new[](size_t bytes, const std::nothrow_t& tag) noexcept {
-    return operator new(bytes, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
 
 int main(int argc, char** argv) {
     const int posts = argc > 1 ? std::atoi(argv[1]) : 5000;
