@@ -99,58 +99,6 @@ TEST_F(JoystickReaderTest, StartingTwiceReadsOnceAndStoppingAnIdleDeviceDoesNoth
     EXPECT_EQ(2u, pad->RefCount()) << "the reader holds exactly one reference";
 }
 
-TEST_F(JoystickReaderTest, ThreadLivesWhileAnyDeviceReadsAndANewStartMakesANewOne) {
-    ASSERT_EQ(kOk, StartReading(*pad));
-    ASSERT_EQ(kOk, StartReading(*other));
-    EXPECT_EQ(1, FakeReaderThread::Starts());
-
-    StopReading(*pad);
-    EXPECT_TRUE(FakeReaderThread::Running());
-    EXPECT_TRUE(ReaderRunning());
-    EXPECT_EQ(0, FakeReaderThread::Ends());
-    EXPECT_EQ(0u, pad->Reading);
-
-    StopReading(*other);
-    EXPECT_FALSE(FakeReaderThread::Running());
-    EXPECT_FALSE(ReaderRunning());
-    EXPECT_FALSE(ReaderThreadRecorded());
-    EXPECT_EQ(1, FakeReaderThread::Ends());
-
-    ASSERT_EQ(kOk, StartReading(*pad));
-    EXPECT_EQ(2, FakeReaderThread::Starts());
-    EXPECT_TRUE(FakeReaderThread::Running());
-}
-
-TEST_F(JoystickReaderTest, FailedStartIsUndoneAndTheNextStartTriesANewThread) {
-    const HResult denied = HResultFromError(5);
-    FakeReaderThread::FailNextStart(denied);
-    EXPECT_EQ(denied, StartReading(*pad));
-    EXPECT_EQ(0u, pad->Reading);
-    EXPECT_EQ(0, ReaderDeviceCount());
-    EXPECT_FALSE(ReaderRunning());
-    EXPECT_FALSE(ReaderThreadRecorded());
-    EXPECT_EQ(1u, pad->RefCount()) << "the failed start must give back the reader's reference";
-
-    EXPECT_EQ(kOk, StartReading(*pad));
-    EXPECT_EQ(1u, pad->Reading);
-    EXPECT_EQ(1, FakeReaderThread::Starts());
-    Deliver(Handle(1), ReportBuilder(layout).Press(3).Set(0x30, 127).Set(0x31, 127).Bytes());
-    EXPECT_NE(0u, Poll(*pad));
-    EXPECT_EQ(1u, pad->Buttons[2].Value);
-}
-
-TEST_F(JoystickReaderTest, ReportOfADeviceNotBeingReadChangesNothing) {
-    ASSERT_EQ(kOk, StartReading(*pad));
-    const uint32_t sequence = other->Sequence.load();
-    Deliver(Handle(2), ReportBuilder(layout).Press(1).Set(0x30, 0).Bytes());
-    Deliver(Handle(99), ReportBuilder(layout).Press(1).Set(0x30, 0).Bytes());
-    EXPECT_EQ(sequence, other->Sequence.load());
-    EXPECT_EQ(0u, other->Buttons[0].LoadPending());
-    EXPECT_EQ(514u, other->Axes[0].LoadPending());
-    EXPECT_EQ(0u, Poll(*pad));
-    EXPECT_EQ(0u, pad->Buttons[0].LoadPending());
-}
-
 TEST_F(JoystickReaderTest, MalformedRawInputChangesNothingAndReadsNothingBeyondTheCopy) {
     ASSERT_EQ(kOk, StartReading(*pad));
     const std::vector<uint8_t> good = ReportBuilder(layout).Press(1).Set(0x30, 0).Bytes();

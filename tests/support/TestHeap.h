@@ -1,5 +1,6 @@
-// A heap table for tests: counts allocations and can refuse them, to check that the
-// containers leave themselves unchanged when memory runs out.
+// A heap table for tests: counts allocations and the blocks still live, and can refuse
+// allocations, to check that containers and tables leave themselves unchanged (and keep
+// nothing) when memory runs out, and give back every block they took.
 #pragma once
 
 #include <atomic>
@@ -7,9 +8,10 @@
 #include "core/Heap.h"
 
 class ScopedTestHeap {
-  public:
+public:
     ScopedTestHeap() {
         Allocations().store(0);
+        Live().store(0);
         FailAfter().store(-1);
         SetHeapFunctions(&kTable);
     }
@@ -18,11 +20,17 @@ class ScopedTestHeap {
     // Every allocation after the next n fails (-1: never).
     void FailAfter(int n) { FailAfter().store(n); }
     int AllocationCount() const { return Allocations().load(); }
+    // Blocks taken since this heap was installed and not yet given back.
+    int LiveBlocks() const { return Live().load(); }
 
-  private:
+private:
     static std::atomic<int>& Allocations() {
         static std::atomic<int> count{0};
         return count;
+    }
+    static std::atomic<int>& Live() {
+        static std::atomic<int> live{0};
+        return live;
     }
     static std::atomic<int>& FailAfter() {
         static std::atomic<int> remaining{-1};
@@ -30,16 +38,19 @@ class ScopedTestHeap {
     }
     static void* Alloc(size_t bytes) {
         int remaining = FailAfter().load();
-        if (remaining == 0)
-            return nullptr;
-        if (remaining > 0)
-            FailAfter().store(remaining - 1);
+        if (remaining == 0) return nullptr;
+        if (remaining > 0) FailAfter().store(remaining - 1);
         Allocations().fetch_add(1);
-        return kPlatformHeap.Alloc(bytes);
+        void* block = kPlatformHeap.Alloc(bytes);
+        if (block != nullptr) Live().fetch_add(1);
+        return block;
     }
     static void* ResizeInPlace(void* block, size_t bytes) {
         return FailAfter().load() == 0 ? nullptr : kPlatformHeap.ResizeInPlace(block, bytes);
     }
-    static void Free(void* block) { kPlatformHeap.Free(block); }
+    static void Free(void* block) {
+        Live().fetch_sub(1);
+        kPlatformHeap.Free(block);
+    }
     static constexpr HeapFunctions kTable = {Alloc, ResizeInPlace, Free};
 };

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/TextTable.h"
-#include "CountingHeap.h"
+#include "../support/TestHeap.h"
 
 namespace {
 
@@ -133,23 +133,6 @@ TEST_F(TextTableTest, FileWithEmptyMissingOrUnreadableB0IsIgnoredCompletely) {
     }
 }
 
-TEST_F(TextTableTest, FileWithOnlyB0GivesEmptyTextsElsewhere) {
-    FakeFile file;
-    file.keys[u"B0"] = u"Input A";
-    Load(file);
-    ASSERT_TRUE(TextTable::IsLoaded());
-    EXPECT_EQ(std::u16string(u"Input A"), TextTable::ChannelName(0));
-    for (int32_t i = 1; i < TextTable::kChannelNameCount; ++i)
-        EXPECT_EQ(std::u16string(), TextTable::ChannelName(i));
-    for (int32_t i = 0; i < TextTable::kTargetNameCount; ++i)
-        EXPECT_EQ(std::u16string(), TextTable::TargetName(i));
-    for (int32_t i = 0; i < TextTable::kTextCount; ++i) {
-        const char16_t* text = TextTable::Text(i, u"built-in");
-        ASSERT_NE(nullptr, text);
-        EXPECT_EQ(std::u16string(), text) << "T" << i << " is empty, not built-in";
-    }
-}
-
 TEST_F(TextTableTest, UnreadableLaterKeyGivesEmptyText) {
     FakeFile file = CompleteFile();
     file.unreadable = {u"K5"};
@@ -160,7 +143,7 @@ TEST_F(TextTableTest, UnreadableLaterKeyGivesEmptyText) {
 }
 
 TEST_F(TextTableTest, FreeReleasesEveryTextAndALoadReplacesTheLastOne) {
-    ScopedCountingHeap heap;
+    ScopedTestHeap heap;
     FakeFile first = CompleteFile();
     Load(first);
     FakeFile second;
@@ -178,7 +161,7 @@ TEST_F(TextTableTest, FreeReleasesEveryTextAndALoadReplacesTheLastOne) {
 }
 
 TEST_F(TextTableTest, ExhaustedMemoryPartWayKeepsNothingOfTheFile) {
-    ScopedCountingHeap heap;
+    ScopedTestHeap heap;
     FakeFile file = CompleteFile();
     heap.FailAfter(60);
     Load(file);

@@ -10,7 +10,7 @@
 #include "persistence/SettingsStore.h"
 #include "persistence/TranslationPath.h"
 #include "ui/TextTable_win.h"
-#include "CountingHeap.h"
+#include "../support/TestHeap.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ TEST_F(TextTableFileTest, ValueOf5000CharactersIsCutTo4095) {
 }
 
 TEST_F(TextTableFileTest, FreeReleasesAll83Texts) {
-    ScopedCountingHeap heap;
+    ScopedTestHeap heap;
     LoadText(CompleteUiSection(L"Input A"));
     ASSERT_TRUE(TextTable::IsLoaded());
     EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks());
