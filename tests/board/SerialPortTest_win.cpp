@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -144,20 +143,6 @@ class SerialPortTest : public ::testing::Test {
     HANDLE thread_ = nullptr;
     HANDLE host_ = INVALID_HANDLE_VALUE;
 };
-
-TEST_F(SerialPortTest, LineSettingsAreTheBoards) {
-    const DCB dcb = BoardLineSettings();
-    DWORD flags;
-    static_assert(offsetof(DCB, BaudRate) + 4 == 8, "the flag word follows the baud rate");
-    std::memcpy(&flags, reinterpret_cast<const uint8_t*>(&dcb) + 8, sizeof flags);
-    EXPECT_EQ(0x4081u, flags);
-    EXPECT_EQ(28u, dcb.DCBlength);
-    EXPECT_EQ(38400u, dcb.BaudRate);
-    EXPECT_EQ(16, dcb.XoffLim);
-    const COMMTIMEOUTS timeouts = BoardTimeouts();
-    EXPECT_EQ(250u, timeouts.ReadTotalTimeoutConstant);
-    EXPECT_EQ(200u, timeouts.ReadIntervalTimeout);
-}
 
 TEST_F(SerialPortTest, EveryPollGetsOneCorrectReply) {
     StartResponder();
