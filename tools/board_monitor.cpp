@@ -6,6 +6,7 @@
 // it as the host. Exit status 0 means no reply was missing or malformed.
 //
 //   board_monitor --device PATH [--rate HZ] [--count N] [--timeout-ms MS] [--quiet] [--stats]
+//   board_monitor --device PATH --window W --count N [--stats]   W polls kept in flight
 //   board_monitor --device PATH --burst BYTES [--seed S]   random bytes holding k polls: k replies
 //   board_monitor --device PATH --silence                  every byte but 0x01: no answer
 #include <fcntl.h>
@@ -37,6 +38,7 @@ struct Options {
     bool quiet = false;
     bool stats = false;
     long burst = 0;
+    int window = 1;  // polls kept in flight; above 1 measures sustained throughput
     unsigned seed = 1;
     bool silence = false;
 };
@@ -45,6 +47,7 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: board_monitor --device PATH [--rate HZ] [--count N] [--timeout-ms MS] [--quiet] "
                  "[--stats]\n"
+                 "       board_monitor --device PATH --window W --count N [--stats]\n"
                  "       board_monitor --device PATH --burst BYTES [--seed S]\n"
                  "       board_monitor --device PATH --silence\n");
 }
@@ -62,6 +65,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->count = std::atol(value);
         } else if (arg == "--timeout-ms" && (value = next())) {
             options->timeoutMs = std::atoi(value);
+        } else if (arg == "--window" && (value = next())) {
+            options->window = std::atoi(value);
         } else if (arg == "--burst" && (value = next())) {
             options->burst = std::atol(value);
         } else if (arg == "--seed" && (value = next())) {
@@ -76,7 +81,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             return false;
         }
     }
-    return !options->device.empty() && options->rate >= 0 && options->timeoutMs > 0;
+    return !options->device.empty() && options->rate >= 0 && options->timeoutMs > 0 && options->window >= 1 &&
+           (options->window == 1 || options->count > 0);
 }
 
 int OpenPort(const std::string& path) {
@@ -219,6 +225,62 @@ int RunPolls(int fd, const Options& options) {
     return missing == 0 && malformed == 0 ? 0 : 1;
 }
 
+// Keeps `window` polls in flight, as fast as replies come: the responder's sustained
+// throughput. Replies must arrive whole and in order; a silence of the time-out counts the
+// polls still in flight as missing.
+int RunWindowed(int fd, const Options& options) {
+    long sent = 0, answered = 0, missing = 0, malformed = 0;
+    std::vector<double> rtts;
+    rtts.reserve(options.count);
+    std::vector<Clock::time_point> inFlight;  // send times, oldest first
+    std::vector<uint8_t> pending;
+    uint8_t chunk[4096];
+    int values[8] = {};
+    const uint8_t pollByte = 0x01;
+    const auto start = Clock::now();
+    while (answered + missing + malformed < options.count) {
+        while (static_cast<int>(inFlight.size()) < options.window && sent < options.count) {
+            if (!WriteAll(fd, &pollByte, 1))
+                return 2;
+            inFlight.push_back(Clock::now());
+            ++sent;
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, options.timeoutMs) <= 0) {
+            missing += static_cast<long>(inFlight.size());
+            inFlight.clear();
+            pending.clear();
+            tcflush(fd, TCIFLUSH);
+            continue;
+        }
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0)
+            pending.insert(pending.end(), chunk, chunk + n);
+        const auto now = Clock::now();
+        size_t used = 0;
+        while (pending.size() - used >= kReplyLength && !inFlight.empty()) {
+            if (DecodeReply(pending.data() + used, values)) {
+                ++answered;
+                rtts.push_back(std::chrono::duration<double, std::micro>(now - inFlight.front()).count());
+            } else {
+                ++malformed;
+            }
+            inFlight.erase(inFlight.begin());
+            used += kReplyLength;
+        }
+        pending.erase(pending.begin(), pending.begin() + used);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("polls=%ld missing=%ld malformed=%ld window=%d\n", sent, missing, malformed, options.window);
+    std::printf("values=%d,%d,%d,%d,%d,%d,%d,%d\n", values[0], values[1], values[2], values[3], values[4],
+                values[5], values[6], values[7]);
+    if (options.stats) {
+        std::printf("rtt_p50_us=%.1f rtt_p99_us=%.1f polls_per_s=%.0f\n", Percentile(rtts, 0.50),
+                    Percentile(rtts, 0.99), sent / seconds);
+    }
+    return missing == 0 && malformed == 0 ? 0 : 1;
+}
+
 // Sends random bytes while reading replies at the same time, so that neither direction's
 // buffer fills up, then checks that exactly one well-formed reply came per poll byte.
 int RunBurst(int fd, const Options& options) {
@@ -301,6 +363,8 @@ int main(int argc, char** argv) {
         result = RunBurst(fd, options);
     } else if (options.silence) {
         result = RunSilence(fd, options);
+    } else if (options.window > 1) {
+        result = RunWindowed(fd, options);
     } else {
         result = RunPolls(fd, options);
     }
