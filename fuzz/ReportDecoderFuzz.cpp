@@ -35,7 +35,7 @@ HResult StartNoThread() {
     return kOk;
 }
 void EndNoThread() {}
-const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread};
+const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread, nullptr};
 
 void* const kReadHandle = reinterpret_cast<void*>(0x1000);
 void* const kIdleHandle = reinterpret_cast<void*>(0x2000);

@@ -27,7 +27,7 @@ HResult StartNoThread() {
     return kOk;
 }
 void EndNoThread() {}
-const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread};
+const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread, nullptr};
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::duration d) {

@@ -91,8 +91,13 @@ HResult AddToReader(JoystickDevice& device) {
         return kOk;
     if (Failed(ReaderList->Append(&device)))
         return kOutOfMemory;
-    if (gThreadRecorded)
-        return kOk;
+    if (gThreadRecorded) {
+        if (gThread == nullptr || gThread->Alive == nullptr || gThread->Alive())
+            return kOk;
+        // The thread ended on its own: forget it (its wait returns at once) and start anew.
+        gThread->End();
+        gThreadRecorded = false;
+    }
 
     gRunning.store(true, std::memory_order_relaxed);
     // The thread signals its start before it ever takes DeviceListLock, so waiting here

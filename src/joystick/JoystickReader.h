@@ -34,6 +34,9 @@ struct ReaderThreadFunctions {
     HResult (*Start)();
     // Asks the running thread to end, waits for it (at most 20 s) and forgets it.
     void (*End)();
+    // Whether the recorded thread still runs; null means it always does. A thread whose
+    // message retrieval failed ends on its own, and the next start must replace it.
+    bool (*Alive)();
 };
 
 // Portable half of JoystickStartup: zeroes the reader and the HID binding state, creates

@@ -216,7 +216,14 @@ void EndThread() {
     gThreadId = 0;
 }
 
-const ReaderThreadFunctions kWin32ReaderThread = {StartThread, EndThread};
+// The window is cleared as soon as the message loop has ended, so a thread on its way out
+// counts as ended too; its End then waits the moment it still needs.
+bool ThreadAlive() {
+    return gThreadHandle != nullptr && gWindow.load(std::memory_order_acquire) != nullptr &&
+           WaitForSingleObject(gThreadHandle, 0) == WAIT_TIMEOUT;
+}
+
+const ReaderThreadFunctions kWin32ReaderThread = {StartThread, EndThread, ThreadAlive};
 
 }  // namespace
 

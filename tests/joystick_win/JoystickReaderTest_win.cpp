@@ -325,4 +325,25 @@ TEST_F(JoystickReaderWin, FailingMessageRetrievalEndsTheThreadAndAStopStillCompl
     EXPECT_EQ(pad_->Buttons[5].Value, 1u);
 }
 
+TEST_F(JoystickReaderWin, ThreadThatEndedOnItsOwnIsReplacedByTheNextStart) {
+    SetReaderGetMessage(&FailingGetMessage);
+    ASSERT_EQ(StartReading(*pad_), kOk);
+    EXPECT_TRUE(WaitFor([] { return ReaderWindow() == nullptr; }));
+    SetReaderGetMessage(nullptr);
+
+    // The pad still counts as reading; starting the stick finds the thread gone.
+    ASSERT_EQ(StartReading(*stick_), kOk);
+    EXPECT_NE(ReaderWindow(), nullptr);
+    flightstick::State s;
+    s.slider = 700;
+    ASSERT_TRUE(Deliver(*stick_, stickHandle_, flightstick::Report(s)));
+    signedpad::State p;
+    p.buttons = 1u << 2;
+    ASSERT_TRUE(Deliver(*pad_, padHandle_, signedpad::Report(p)));
+    Poll(*stick_);
+    Poll(*pad_);
+    EXPECT_EQ(ValueOf(*stick_, 0x36), 700u);
+    EXPECT_EQ(pad_->Buttons[2].Value, 1u);
+}
+
 }  // namespace

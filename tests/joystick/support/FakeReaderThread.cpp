@@ -89,7 +89,7 @@ void End() {
     ++gEnds;
 }
 
-const ReaderThreadFunctions kFunctions = {Start, End};
+const ReaderThreadFunctions kFunctions = {Start, End, nullptr};
 
 }  // namespace
 
