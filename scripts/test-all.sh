@@ -62,13 +62,17 @@ for fuzz in scripts/fuzz-*.sh; do
 done
 
 if build windows; then
+  # A virtual screen for the window tests, up before Wine starts its services so that they
+  # find it too.
+  n=$((90 + RANDOM % 100))
+  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  # Always a prefix made for this run, whatever the environment names.
+  unset WINEPREFIX
   source scripts/wine-env.sh
   echo "   wine prefix: $WINEPREFIX"
-  # A virtual screen for the window tests; started here so every Windows test can use it.
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
   run_ctest windows || status=1
   kill "$xvfb_pid" 2>/dev/null
   wineserver -k 2>/dev/null || true
