@@ -63,13 +63,14 @@ StrictLayout MakeLayout(FuzzedDataProvider& in) {
         const int span = in.ConsumeIntegralInRange<int>(-4, 140);
         AddButtonCaps(layout, page, first, static_cast<uint16_t>(first + span));
     }
-    layout.ButtonPage = layout.ButtonCapCount > 0 && in.ConsumeBool() ? layout.ButtonCaps[0].UsagePage
-                                                                      : in.ConsumeIntegral<uint16_t>();
-    layout.ButtonBitOffset = in.ConsumeIntegralInRange<uint16_t>(0, 800);
-    layout.ButtonFieldCount = in.ConsumeIntegralInRange<uint16_t>(0, 160);
-    layout.ButtonFirstUsage = layout.ButtonCapCount > 0 && in.ConsumeBool()
-                                  ? layout.ButtonCaps[0].Range.UsageMin
-                                  : in.ConsumeIntegral<uint16_t>();
+    const uint16_t bitmapPage = layout.ButtonCapCount > 0 && in.ConsumeBool()
+                                    ? layout.ButtonCaps[0].UsagePage
+                                    : in.ConsumeIntegral<uint16_t>();
+    const uint16_t bitmapOffset = in.ConsumeIntegralInRange<uint16_t>(0, 800);
+    const uint16_t bitmapCount = in.ConsumeIntegralInRange<uint16_t>(0, 160);
+    AddBitmap(layout, bitmapPage, bitmapOffset, bitmapCount,
+              layout.ButtonCapCount > 0 && in.ConsumeBool() ? layout.ButtonCaps[0].Range.UsageMin
+                                                            : in.ConsumeIntegral<uint16_t>());
     const int values = in.ConsumeIntegralInRange<int>(0, kStrictMaxValues);
     for (int i = 0; i < values; ++i) {
         const uint16_t page = in.ConsumeBool() ? 1 : in.ConsumeIntegral<uint16_t>();
@@ -92,27 +93,6 @@ StrictLayout MakeLayout(FuzzedDataProvider& in) {
     }
     layout.FailMask = in.ConsumeIntegralInRange<uint8_t>(0, 15) == 0 ? in.ConsumeIntegral<uint8_t>() : 0;
     return layout;
-}
-
-// The device the way enumeration builds it, prepared the way the main window prepares it.
-// Null when the capabilities cannot be read, as enumeration would skip the device.
-JoystickDevice* BuildDevice(const StrictLayout& layout, void* rawHandle) {
-    if (Failed(HoldAndBindHid()))
-        return nullptr;
-    InputBlock block;
-    JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(&layout, &block))) {
-        auto* preparsed = new uint8_t[sizeof layout];
-        std::memcpy(preparsed, &layout, sizeof layout);
-        DeviceIdentity identity;
-        identity.RawHandle = rawHandle;
-        identity.UsagePage = 1;
-        identity.Usage = 5;
-        device = new JoystickDevice(identity, preparsed, sizeof layout, new String(u"Controller"), block);
-        PrepareInputs(*device);
-    }
-    LetGoHid();
-    return device;
 }
 
 // Every input's Pending, direction sub-inputs included, and the device's Sequence.
@@ -230,16 +210,10 @@ std::vector<uint8_t> MakeMessage(FuzzedDataProvider& in, const StrictLayout& lay
         default:
             break;
     }
-    std::vector<uint8_t> raw(kRawHidDataOffset + reportBytes, 0);
+    std::vector<uint8_t> body = in.ConsumeBytes<uint8_t>(reportBytes);
+    body.resize(reportBytes);
+    std::vector<uint8_t> raw = RawInputBytes(handle, body, sizeField, countField);
     std::memcpy(raw.data(), &type, 4);
-    const uint32_t headerSize = static_cast<uint32_t>(raw.size());
-    std::memcpy(raw.data() + 4, &headerSize, 4);
-    std::memcpy(raw.data() + kRawDeviceOffset, &handle, sizeof handle);
-    std::memcpy(raw.data() + kRawHidSizeOffset, &sizeField, 4);
-    std::memcpy(raw.data() + kRawHidCountOffset, &countField, 4);
-    const std::vector<uint8_t> body = in.ConsumeBytes<uint8_t>(reportBytes);
-    if (!body.empty())
-        std::memcpy(raw.data() + kRawHidDataOffset, body.data(), body.size());
     // The right report id most of the time, so that the contents get decoded.
     if (reportBytes > 0 && in.ConsumeIntegralInRange<uint8_t>(0, 7) != 0)
         raw[kRawHidDataOffset] = layout.ReportId;
@@ -254,8 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(ReaderStartup(&kNoThread) == kOk);
 
     const StrictLayout layout = MakeLayout(in);
-    JoystickDevice* read = BuildDevice(layout, kReadHandle);
-    JoystickDevice* idle = BuildDevice(layout, kIdleHandle);
+    JoystickDevice* read = MakeStrictDevice(layout, kReadHandle);
+    JoystickDevice* idle = MakeStrictDevice(layout, kIdleHandle);
     if (read != nullptr && idle != nullptr) {
         CheckNames(*read);
         for (int32_t i = 0; i < read->InputCount(); ++i) {

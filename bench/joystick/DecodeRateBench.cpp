@@ -2,13 +2,13 @@
 // per-report work (DeliverReport: device lookup, decoding, scaling, sequence) against a
 // baseline of the parsing calls alone, measured in the same run; the allocations made while
 // decoding after start (must be 0); and the cost of Poll when nothing arrived against a
-// bare atomic load. The HID library is the strict substitute of the fuzz target, standing
-// in for hid.dll. Prints its figures; asserts nothing. Run by bench/joystick/run.sh.
+// bare atomic load. The HID library is the strict substitute of the tests and the fuzz
+// target, standing in for hid.dll. Prints its figures; asserts nothing. Run by
+// bench/joystick/run.sh.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -17,7 +17,6 @@
 #include "core/Heap.h"
 #include "core/RefObject.h"
 #include "joystick/HidFunctions.h"
-#include "joystick/InputCatalogue.h"
 #include "joystick/JoystickReader.h"
 #include "joystick/ReportDecoder.h"
 
@@ -41,34 +40,12 @@ StrictLayout GamePadLayout() {
     layout.ReportId = 1;
     layout.InputLength = 9;
     AddButtonCaps(layout, 9, 1, 12);
-    layout.ButtonPage = 9;
-    layout.ButtonBitOffset = 0;
-    layout.ButtonFieldCount = 12;
-    layout.ButtonFirstUsage = 1;
+    AddBitmap(layout, 9, 0, 12, 1);
     const uint16_t axes[] = {0x30, 0x31, 0x32, 0x35, 0x33, 0x34};
     for (int i = 0; i < 6; ++i)
         AddValueField(layout, 1, axes[i], static_cast<uint16_t>(16 + 8 * i), 8, 0, 255);
     AddValueField(layout, 1, 0x39, 12, 4, 1, 8);
     return layout;
-}
-
-JoystickDevice* BuildDevice(const StrictLayout& layout, void* handle) {
-    if (Failed(HoldAndBindHid()))
-        return nullptr;
-    InputBlock block;
-    JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(&layout, &block))) {
-        auto* preparsed = new uint8_t[sizeof layout];
-        std::memcpy(preparsed, &layout, sizeof layout);
-        DeviceIdentity identity;
-        identity.RawHandle = handle;
-        identity.UsagePage = 1;
-        identity.Usage = 5;
-        device = new JoystickDevice(identity, preparsed, sizeof layout, new String(u"Controller"), block);
-        PrepareInputs(*device);
-    }
-    LetGoHid();
-    return device;
 }
 
 }  // namespace
@@ -82,7 +59,7 @@ int main(int argc, char** argv) {
 
     const StrictLayout layout = GamePadLayout();
     void* const handle = reinterpret_cast<void*>(0x1234);
-    JoystickDevice* device = BuildDevice(layout, handle);
+    JoystickDevice* device = MakeStrictDevice(layout, handle);
     if (device == nullptr || StartReading(*device) != kOk) {
         std::printf("could not build the device\n");
         return 1;

@@ -24,7 +24,7 @@ class JoystickReaderTest : public JoystickFixture {
         JoystickFixture::TearDown();
     }
 
-    FakeLayout layout;
+    StrictLayout layout;
     JoystickDevice* pad = nullptr;
     JoystickDevice* other = nullptr;
 };

@@ -12,16 +12,15 @@ namespace {
 // A counter pad: a 32-bit axis with 10-bit logical range (so raw values pass unscaled),
 // carrying the report's serial number; button 1 is the serial's low bit; button 2 is held
 // in every report.
-FakeLayout CounterLayout() {
-    FakeLayout layout;
-    layout.ReportLength = 8;
-    layout.Buttons[0] = FakeButtonRange{};
-    layout.Buttons[0].UsageMax = 2;
-    layout.AddValue(0x30, 2, 4, 0, 1023);
+StrictLayout CounterLayout() {
+    StrictLayout layout = EmptyStrictLayout();
+    layout.InputLength = 8;
+    AddButtons(layout, 1, 2, 1);
+    AddByteValue(layout, 0x30, 2, 4, 0, 1023);
     return layout;
 }
 
-std::vector<uint8_t> CounterReport(const FakeLayout& layout, uint32_t serial) {
+std::vector<uint8_t> CounterReport(const StrictLayout& layout, uint32_t serial) {
     ReportBuilder report(layout);
     report.Set(0x30, serial).Press(2);
     if (serial & 1)
@@ -48,7 +47,7 @@ class ReaderConcurrencyTest : public JoystickFixture {
         JoystickFixture::TearDown();
     }
 
-    FakeLayout layout;
+    StrictLayout layout;
     JoystickDevice* pad = nullptr;
 };
 

@@ -31,7 +31,7 @@ class ReportDecoderTest : public JoystickFixture {
         return values;
     }
 
-    FakeLayout layout;
+    StrictLayout layout;
     JoystickDevice* device = nullptr;
     uint16_t usages[128];
 };
@@ -50,12 +50,9 @@ TEST_F(ReportDecoderTest, PressedButtonsArePendingOneAndTheRestZero) {
 }
 
 TEST_F(ReportDecoderTest, ButtonUsagesOutsideTheFirstRangeAreIgnored) {
-    layout.ButtonRangeCount = 2;
-    layout.Buttons[0].UsageMax = 4;
-    layout.Buttons[1] = FakeButtonRange{};
-    layout.Buttons[1].UsageMin = 13;
-    layout.Buttons[1].UsageMax = 14;
-    layout.Buttons[1].Offset = 6;
+    layout.ButtonCaps[0].Range.UsageMax = 4;
+    layout.Bitmaps[0].Count = 4;
+    AddButtons(layout, 13, 14, 6);
     Make();
     ASSERT_EQ(4, device->ButtonCount);
     EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(13, 1).Press(3).Bytes()));
@@ -113,8 +110,7 @@ TEST_F(ReportDecoderTest, HatValuesOutsideTheTableReadAsCentred) {
 }
 
 TEST_F(ReportDecoderTest, SecondHatSwitchDeliversItsRawValue) {
-    FakeValueField& second = layout.AddValue(0x39, 6, 1, 1, 8);
-    second.BitSize = 4;
+    AddByteValue(layout, 0x39, 6, 1, 1, 8).Caps.BitSize = 4;
     Make();
     ASSERT_EQ(3, device->AxisCount);
     Decode(ReportBuilder(layout).Set(0x39, 2).Bytes());

@@ -13,9 +13,9 @@
 class JoystickFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        FakeHid::Reset();
+        ResetStrictHid();
         FakeReaderThread::Reset();
-        SetHidLoader(FakeHid::Loader());
+        SetHidLoader(StrictHidLoader());
         ASSERT_EQ(kOk, ReaderStartup(FakeReaderThread::Functions()));
     }
 

@@ -1,7 +1,10 @@
 // The strict substitute HID parser; see the header.
 #include "StrictHid.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "joystick/InputCatalogue.h"
 
 namespace {
 
@@ -12,32 +15,38 @@ bool LoadLayout(const void* preparsed, StrictLayout* out) {
         return false;
     std::memcpy(out, preparsed, sizeof *out);
     return out->Magic == kStrictMagic && out->InputLength >= 1 &&
-           out->ButtonCapCount <= kStrictMaxButtonCaps && out->ValueCount <= kStrictMaxValues;
+           out->ButtonCapCount <= kStrictMaxButtonCaps && out->BitmapCount <= kStrictMaxButtonCaps &&
+           out->ValueCount <= kStrictMaxValues;
 }
 
 // What every report-reading call checks first. Touches every byte, as a parser that copies
 // the report would, so an overstated length shows up as an out-of-bounds read.
-HidStatus CheckReport(const StrictLayout& layout, int32_t reportType, const char* report, uint32_t length) {
+HidStatus OpenReport(const void* preparsed, int32_t reportType, const char* report, uint32_t length,
+                     StrictLayout* layout) {
+    if (!LoadLayout(preparsed, layout))
+        return kHidStatusInvalidPreparsedData;
     if (reportType != kHidReportInput)
         return kHidStatusInvalidReportType;
     if (report == nullptr)
         __builtin_trap();  // the decoder must never hand over no report
+    std::atomic<uint32_t>& longest = StrictHidState().LongestReport;
+    uint32_t seen = longest.load();
+    while (length > seen && !longest.compare_exchange_weak(seen, length)) {
+    }
     volatile uint8_t sink = 0;
     for (uint32_t i = 0; i < length; ++i)
         sink = sink ^ static_cast<uint8_t>(report[i]);
     (void)sink;
-    if (length != layout.InputLength)
+    if (length != layout->InputLength)
         return kHidStatusInvalidReportLength;
-    if (static_cast<uint8_t>(report[0]) != layout.ReportId)
+    if (static_cast<uint8_t>(report[0]) != layout->ReportId)
         return kHidStatusIncompatibleReportId;
     return kHidStatusSuccess;
 }
 
 HidStatus GetCaps(const void* preparsed, HidCaps* caps) {
     StrictLayout layout;
-    if (!LoadLayout(preparsed, &layout))
-        return kHidStatusInvalidPreparsedData;
-    if (layout.FailMask & 1)
+    if (!LoadLayout(preparsed, &layout) || (layout.FailMask & 1))
         return kHidStatusInvalidPreparsedData;
     std::memset(caps, 0, sizeof *caps);
     caps->UsagePage = 1;
@@ -48,38 +57,40 @@ HidStatus GetCaps(const void* preparsed, HidCaps* caps) {
     return kHidStatusSuccess;
 }
 
-HidStatus GetSpecificButtonCaps(int32_t reportType, uint16_t, uint16_t, uint16_t, HidButtonCaps* caps,
-                                uint16_t* capsLength, const void* preparsed) {
+// Hands out as many capabilities as the caller has room for, as hid.dll does.
+template <typename Caps, typename Count, typename At>
+HidStatus CopyCaps(int32_t reportType, const void* preparsed, uint8_t failBit, Caps* caps,
+                   uint16_t* capsLength, Count count, At at) {
     StrictLayout layout;
     if (!LoadLayout(preparsed, &layout))
         return kHidStatusInvalidPreparsedData;
     if (reportType != kHidReportInput)
         return kHidStatusInvalidReportType;
-    if (layout.FailMask & 2)
+    if (layout.FailMask & failBit)
         return kUsageNotFound;
-    const uint16_t capacity = *capsLength;
-    const uint16_t n = layout.ButtonCapCount < capacity ? layout.ButtonCapCount : capacity;
+    const uint16_t total = count(layout);
+    const uint16_t n = std::min(total, *capsLength);
     for (uint16_t i = 0; i < n; ++i)
-        caps[i] = layout.ButtonCaps[i];
+        caps[i] = at(layout, i);
+    const bool fits = total <= *capsLength;
     *capsLength = n;
-    return layout.ButtonCapCount > capacity ? kHidStatusBufferTooSmall : kHidStatusSuccess;
+    return fits ? kHidStatusSuccess : kHidStatusBufferTooSmall;
+}
+
+HidStatus GetSpecificButtonCaps(int32_t reportType, uint16_t, uint16_t, uint16_t, HidButtonCaps* caps,
+                                uint16_t* capsLength, const void* preparsed) {
+    return CopyCaps(
+        reportType, preparsed, 2, caps, capsLength,
+        [](const StrictLayout& l) { return uint16_t{l.ButtonCapCount}; },
+        [](const StrictLayout& l, int i) { return l.ButtonCaps[i]; });
 }
 
 HidStatus GetSpecificValueCaps(int32_t reportType, uint16_t, uint16_t, uint16_t, HidValueCaps* caps,
                                uint16_t* capsLength, const void* preparsed) {
-    StrictLayout layout;
-    if (!LoadLayout(preparsed, &layout))
-        return kHidStatusInvalidPreparsedData;
-    if (reportType != kHidReportInput)
-        return kHidStatusInvalidReportType;
-    if (layout.FailMask & 4)
-        return kUsageNotFound;
-    const uint16_t capacity = *capsLength;
-    const uint16_t n = layout.ValueCount < capacity ? layout.ValueCount : capacity;
-    for (uint16_t i = 0; i < n; ++i)
-        caps[i] = layout.Values[i].Caps;
-    *capsLength = n;
-    return layout.ValueCount > capacity ? kHidStatusBufferTooSmall : kHidStatusSuccess;
+    return CopyCaps(
+        reportType, preparsed, 4, caps, capsLength,
+        [](const StrictLayout& l) { return uint16_t{l.ValueCount}; },
+        [](const StrictLayout& l, int i) { return l.Values[i].Caps; });
 }
 
 uint8_t GetProductString(void*, void*, uint32_t) {
@@ -89,28 +100,33 @@ uint8_t GetProductString(void*, void*, uint32_t) {
 HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* usageList,
                     uint32_t* usageLength, const void* preparsed, char* report, uint32_t reportLength) {
     StrictLayout layout;
-    if (!LoadLayout(preparsed, &layout))
-        return kHidStatusInvalidPreparsedData;
-    const HidStatus status = CheckReport(layout, reportType, report, reportLength);
+    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if (layout.FailMask & 8)
-        return kUsageNotFound;
-    if (usagePage != layout.ButtonPage || layout.ButtonFieldCount == 0)
+    if ((layout.FailMask & 8) || StrictHidState().UsagesFail)
         return kUsageNotFound;
     const uint32_t capacity = *usageLength;
     uint32_t count = 0;
+    bool pageKnown = false;
     bool overflow = false;
     const auto* bytes = reinterpret_cast<const uint8_t*>(report);
-    for (uint32_t i = 0; i < layout.ButtonFieldCount; ++i) {
-        if (ReadReportBits(bytes, reportLength, layout.ButtonBitOffset + i, 1) == 0)
+    for (int b = 0; b < layout.BitmapCount; ++b) {
+        const StrictButtonField& bitmap = layout.Bitmaps[b];
+        if (bitmap.Page != usagePage || bitmap.Count == 0)
             continue;
-        if (count < capacity) {
-            usageList[count++] = static_cast<uint16_t>(layout.ButtonFirstUsage + i);
-        } else {
-            overflow = true;
+        pageKnown = true;
+        for (uint32_t i = 0; i < bitmap.Count; ++i) {
+            if (ReadReportBits(bytes, reportLength, bitmap.BitOffset + i, 1) == 0)
+                continue;
+            if (count < capacity) {
+                usageList[count++] = static_cast<uint16_t>(bitmap.FirstUsage + i);
+            } else {
+                overflow = true;
+            }
         }
     }
+    if (!pageKnown)
+        return kUsageNotFound;
     *usageLength = count;
     return overflow ? kHidStatusBufferTooSmall : kHidStatusSuccess;
 }
@@ -118,19 +134,17 @@ HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* 
 HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t usage, uint32_t* value,
                         const void* preparsed, char* report, uint32_t reportLength) {
     StrictLayout layout;
-    if (!LoadLayout(preparsed, &layout))
-        return kHidStatusInvalidPreparsedData;
-    const HidStatus status = CheckReport(layout, reportType, report, reportLength);
+    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if (layout.FailMask & 16)
+    if ((layout.FailMask & 16) || StrictHidState().ValuesFail)
         return kUsageNotFound;
     for (int i = 0; i < layout.ValueCount; ++i) {
         const StrictValueField& field = layout.Values[i];
         const uint16_t first = field.Caps.IsRange ? field.Caps.Range.UsageMin : field.Caps.NotRange.Usage;
         if (field.Caps.UsagePage != usagePage || first != usage)
             continue;
-        const uint32_t bits = field.Caps.BitSize;
+        const uint32_t bits = field.ReadBits != 0 ? field.ReadBits : field.Caps.BitSize;
         if (bits == 0 || bits > 32)
             return kUsageNotFound;
         *value =
@@ -143,11 +157,14 @@ HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16
 // The loader: "hid.dll" is this file.
 int gLibrary;
 
-void* Load(const char16_t*) {
+void* Load(const char16_t* name) {
+    if (StrictHidState().LoadFails || std::u16string(name) != u"hid.dll")
+        return nullptr;
+    StrictHidState().Loads++;
     return &gLibrary;
 }
 
-void* Find(void*, const char* name) {
+void* Find(void* library, const char* name) {
     struct Export {
         const char* name;
         void* address;
@@ -160,6 +177,8 @@ void* Find(void*, const char* name) {
         {"HidP_GetUsages", reinterpret_cast<void*>(&GetUsages)},
         {"HidP_GetUsageValue", reinterpret_cast<void*>(&GetUsageValue)},
     };
+    if (library != &gLibrary || StrictHidState().MissingFunction == name)
+        return nullptr;
     for (const Export& e : kExports) {
         if (std::strcmp(e.name, name) == 0)
             return e.address;
@@ -167,7 +186,10 @@ void* Find(void*, const char* name) {
     return nullptr;
 }
 
-void Unload(void*) {}
+void Unload(void* library) {
+    if (library == &gLibrary)
+        StrictHidState().Unloads++;
+}
 
 const HidLoader kStrictLoader = {Load, Find, Unload};
 
@@ -196,6 +218,15 @@ void AddButtonCaps(StrictLayout& layout, uint16_t page, uint16_t usageMin, uint1
     } else {
         caps.NotRange.Usage = usageMin;
     }
+}
+
+StrictButtonField* AddBitmap(StrictLayout& layout, uint16_t page, uint16_t bitOffset, uint16_t count,
+                             uint16_t firstUsage) {
+    if (layout.BitmapCount >= kStrictMaxButtonCaps)
+        return nullptr;
+    StrictButtonField& bitmap = layout.Bitmaps[layout.BitmapCount++];
+    bitmap = StrictButtonField{page, bitOffset, count, firstUsage};
+    return &bitmap;
 }
 
 StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t usage, uint16_t bitOffset,
@@ -243,6 +274,66 @@ void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint3
     }
 }
 
+StrictHidControl& StrictHidState() {
+    static StrictHidControl control;
+    return control;
+}
+
+void ResetStrictHid() {
+    StrictHidControl& c = StrictHidState();
+    c.Loads = 0;
+    c.Unloads = 0;
+    c.LoadFails = false;
+    c.MissingFunction.clear();
+    c.UsagesFail = false;
+    c.ValuesFail = false;
+    c.LongestReport = 0;
+}
+
+const HidLoader* StrictHidLoader() {
+    return &kStrictLoader;
+}
+
 void InstallStrictHidLoader() {
     SetHidLoader(&kStrictLoader);
+}
+
+JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
+    if (Failed(HoldAndBindHid()))
+        return nullptr;
+    InputBlock block;
+    JoystickDevice* device = nullptr;
+    if (!Failed(ReadCapabilities(&layout, &block))) {
+        auto* preparsed = new uint8_t[sizeof layout];  // the device frees it with delete[]
+        std::memcpy(preparsed, &layout, sizeof layout);
+        DeviceIdentity identity;
+        identity.RawHandle = rawHandle;
+        identity.UsagePage = 1;
+        identity.Usage = 5;
+        device = new JoystickDevice(identity, preparsed, sizeof layout, new String(u"Controller"), block);
+        if (prepare)
+            PrepareInputs(*device);
+    }
+    LetGoHid();
+    return device;
+}
+
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, uint32_t claimedSize,
+                                   uint32_t count) {
+    std::vector<uint8_t> raw(32 + report.size(), 0);
+    const uint32_t type = 2;
+    const uint32_t total = static_cast<uint32_t>(raw.size());
+    const uint64_t handle = reinterpret_cast<uintptr_t>(device);
+    std::memcpy(&raw[0], &type, 4);
+    std::memcpy(&raw[4], &total, 4);
+    std::memcpy(&raw[8], &handle, 8);
+    std::memcpy(&raw[24], &claimedSize, 4);
+    std::memcpy(&raw[28], &count, 4);
+    if (!report.empty())
+        std::memcpy(&raw[32], report.data(), report.size());
+    return raw;
+}
+
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report) {
+    return RawInputBytes(device, report, static_cast<uint32_t>(report.size()), 1);
 }

@@ -1,0 +1,109 @@
+// A substitute for the HID parsing library whose devices are described field by field, so
+// that a test, a fuzz input or a benchmark can make up a device and its reports. It is
+// strict the way hid.dll is: a report must have the device's exact length and report id,
+// and it touches every byte of the report it is handed, so that AddressSanitizer notices
+// any length that claims more than the caller's buffer holds. It never writes beyond the
+// usage list's stated capacity.
+//
+// Used by the native joystick tests (through FakeHid), the joystick fuzz target and the
+// native joystick benchmark, through the loader that hands its functions to BindHid by name.
+// Also builds devices as enumeration does and the raw-input messages that carry reports.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "joystick/HidFunctions.h"
+#include "joystick/HidTypes.h"
+#include "joystick/JoystickDevice.h"
+
+constexpr int kStrictMaxButtonCaps = 3;
+constexpr int kStrictMaxValues = 12;
+
+constexpr HidStatus kHidStatusIncompatibleReportId = static_cast<HidStatus>(0xC011000Au);
+
+// A value field: its capability as the library reports it, and where its bits lie (counted
+// from the first bit after the report-id byte).
+struct StrictValueField {
+    HidValueCaps Caps;
+    uint16_t BitOffset;
+    // Bits GetUsageValue returns; 0 means Caps.BitSize. Wider lets a test hand the decoder
+    // values a field of Caps.BitSize could not hold.
+    uint16_t ReadBits;
+};
+
+// A button bitmap: bit BitOffset + i is usage FirstUsage + i on Page. Independent of the
+// capabilities, so a report can press usages no capability announces.
+struct StrictButtonField {
+    uint16_t Page;
+    uint16_t BitOffset;
+    uint16_t Count;
+    uint16_t FirstUsage;
+};
+
+// The "preparsed data" of a StrictHid device, stored as plain bytes in the device.
+struct StrictLayout {
+    uint32_t Magic;
+    uint8_t ReportId;      // 0: the descriptor has no report ids, the first byte must be 0
+    uint16_t InputLength;  // report length including the id byte
+    uint8_t ButtonCapCount;
+    HidButtonCaps ButtonCaps[kStrictMaxButtonCaps];
+    uint8_t BitmapCount;
+    StrictButtonField Bitmaps[kStrictMaxButtonCaps];
+    uint8_t ValueCount;
+    StrictValueField Values[kStrictMaxValues];
+    // Calls to refuse: bit 0 GetCaps, 1 button caps, 2 value caps, 3 GetUsages, 4 GetUsageValue.
+    uint8_t FailMask;
+};
+
+constexpr uint32_t kStrictMagic = 0x53544844;
+
+// A zeroed layout with the magic set.
+StrictLayout EmptyStrictLayout();
+
+// Appends a button capability (range when usageMax differs from usageMin), a button bitmap
+// or a value field.
+void AddButtonCaps(StrictLayout& layout, uint16_t page, uint16_t usageMin, uint16_t usageMax);
+StrictButtonField* AddBitmap(StrictLayout& layout, uint16_t page, uint16_t bitOffset, uint16_t count,
+                             uint16_t firstUsage);
+StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t usage, uint16_t bitOffset,
+                                uint16_t bitSize, int32_t logicalMin, int32_t logicalMax);
+
+// Reads or writes bits of a report (after the id byte), little-endian as HID lays them out.
+uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount);
+void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount, uint32_t value);
+
+// Counters and switches shared by every device, reset by ResetStrictHid(). The switches
+// let a test fail loading or calls after its devices were built; the reader thread reads
+// them while the test thread sets them, hence atomics (MissingFunction is only set before
+// binding).
+struct StrictHidControl {
+    std::atomic<int> Loads{0};
+    std::atomic<int> Unloads{0};
+    std::atomic<bool> LoadFails{false};
+    std::string MissingFunction;  // a name Find does not know
+    std::atomic<bool> UsagesFail{false};
+    std::atomic<bool> ValuesFail{false};
+    std::atomic<uint32_t> LongestReport{0};  // the longest length a report-reading call was given
+};
+
+StrictHidControl& StrictHidState();
+void ResetStrictHid();
+
+// The loader whose "hid.dll" is StrictHid; InstallStrictHidLoader binds it.
+const HidLoader* StrictHidLoader();
+void InstallStrictHidLoader();
+
+// Builds a device as enumeration would: holds and binds the library, reads the
+// capabilities, constructs the device (prepared as the main window prepares it when
+// prepare is set), lets go. Null when anything fails, as enumeration skips such a device.
+JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare = true);
+
+// The bytes GetRawInputData would copy for one HID report: the 24-byte header (type 2,
+// the device handle at offset 8), size and count, then the report.
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report);
+// The same with the size and count fields as given, whatever the report really holds.
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, uint32_t claimedSize,
+                                   uint32_t count);
