@@ -27,8 +27,8 @@ enum TypeId : int32_t {
     kTypeComboBox = 13,
     kTypeListBox = 14,
     kTypeJoystickDevice = 20,
-    kTypeKeyAssociation = 21,
-    kTypeChannelAssociation = 22,
+    kTypeInputRef = 21,
+    kTypeAssociation = 22,
 };
 
 constexpr int kInstanceCounterCount = 40;
