@@ -6,158 +6,114 @@ namespace {
 
 constexpr uint16_t kScanA = 0x1E, kScanB = 0x30, kScanUp = 0x148, kScanSpace = 0x39;
 
-struct KeyStep {
-    const char* what;
-    std::vector<uint16_t> buttons;  // held in the report; no report at all when report is false
-    uint32_t x;
-    uint32_t hat;
-    std::vector<SendCall> calls;  // what the pass after the report sends
-    bool report = true;
-};
-
-class AssociationEvaluationTest : public AssociationFixture {
-  protected:
-    void Run(const std::vector<KeyStep>& steps) {
-        for (const KeyStep& step : steps) {
-            SCOPED_TRACE(step.what);
-            if (step.report) {
-                ReportBuilder report(layout);
-                for (uint16_t button : step.buttons)
-                    report.Press(button);
-                report.Set(kUsageX, step.x).Set(kUsageHatSwitch, step.hat);
-                Deliver(Handle(1), report.Bytes());
-            }
-            Pass();
-            EXPECT_EQ(step.calls, RecordingKeyboard::TakeCalls());
-        }
-    }
-};
+class AssociationEvaluationTest : public AssociationFixture {};
 
 TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCall) {
-    // keyAssociations in this order: Botão 2 -> A, Botão 1 -> Seta acima, Botão 3 -> B,
-    // Direcional acima -> Espaço.
+    // keyAssociations: Botão 2 -> A, Botão 1 -> Seta acima, Botão 3 -> B, Direcional acima -> Espaço.
     model.AddAssociation(kPageButton, 2, false, kTargetA);
     model.AddAssociation(kPageButton, 1, false, kTargetUp);
     model.AddAssociation(kPageButton, 3, false, kTargetB);
     model.AddAssociation(0, kUsageDirectionUp, false, kTargetSpace);
     StartRun();
-    Run({
-        {"Botão 2 already held, no report yet", {}, 0, 0, {}, false},
-        {"the next report carries it", {2}, 100, 0, {{Press(kScanA)}}},
-        {"held", {2}, 200, 0, {}},
-        {"held, idle pass", {}, 0, 0, {}, false},
-        {"held", {2}, 300, 0, {}},
-        {"released", {}, 300, 0, {{Release(kScanA)}}},
-        {"idle", {}, 300, 0, {}},
-        {"arrow: extended flag", {1}, 300, 0, {{Press(kScanUp)}}},
-        {"arrow released", {}, 300, 0, {{Release(kScanUp)}}},
-        {"two at once: the later association first", {2, 3}, 300, 0, {{Press(kScanB), Press(kScanA)}}},
-        {"both held", {2, 3}, 400, 0, {}},
-        {"both released", {}, 400, 0, {{Release(kScanB), Release(kScanA)}}},
-        {"hat up: its direction", {}, 400, 1, {{Press(kScanSpace)}}},
-        {"hat up-right: still up", {}, 400, 2, {}},
-        {"hat centred", {}, 400, 0, {{Release(kScanSpace)}}},
-    });
-    EXPECT_EQ(0, RecordingKeyboard::RepeatedPresses());
-    EXPECT_EQ(0, RecordingKeyboard::RepeatedReleases());
-    EXPECT_EQ(0u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::Functions()));
-
-    // Keys left down when the run ends are released, once, in one call.
-    Run({{"two keys held", {1, 3}, 400, 1, {{Press(kScanSpace), Press(kScanB), Press(kScanUp)}}}});
-    EXPECT_EQ(3u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::Functions()));
+    const struct {
+        const char* what;
+        bool report;
+        std::initializer_list<uint16_t> buttons;
+        uint32_t hat;
+        std::vector<SendCall> calls;
+    } steps[] = {
+        {"Botão 2 held when reading starts, no report yet", false, {}, 0, {}},
+        {"the next report carries it", true, {2}, 0, {{Press(kScanA)}}},
+        {"held", true, {2}, 0, {}},
+        {"held, idle pass", false, {}, 0, {}},
+        {"released", true, {}, 0, {{Release(kScanA)}}},
+        {"arrow: extended", true, {1}, 0, {{Press(kScanUp)}}},
+        {"arrow released", true, {}, 0, {{Release(kScanUp)}}},
+        {"two at once: the later association first", true, {2, 3}, 0, {{Press(kScanB), Press(kScanA)}}},
+        {"both held", true, {2, 3}, 0, {}},
+        {"both released", true, {}, 0, {{Release(kScanB), Release(kScanA)}}},
+        {"hat up: its direction", true, {}, 1, {{Press(kScanSpace)}}},
+        {"hat up-right: still up", true, {}, 2, {}},
+        {"hat centred", true, {}, 0, {{Release(kScanSpace)}}},
+        {"left down at the end of the run",
+         true,
+         {1, 3},
+         1,
+         {{Press(kScanSpace), Press(kScanB), Press(kScanUp)}}},
+    };
+    for (uint32_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(steps[i].what);
+        if (steps[i].report)
+            Report(steps[i].buttons, 100 + i, steps[i].hat);  // X moves in every report
+        Pass();
+        EXPECT_EQ(steps[i].calls, RecordingKeyboard::Take());
+    }
+    // The end of a run releases what it left down, once, in one call.
+    EXPECT_EQ(3u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
+    EXPECT_EQ(0u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
     EXPECT_EQ((std::vector<SendCall>{{Release(kScanSpace), Release(kScanB), Release(kScanUp)}}),
-              RecordingKeyboard::TakeCalls());
-    EXPECT_EQ(0u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::Functions()));
+              RecordingKeyboard::Take());
+    EXPECT_EQ(0, RecordingKeyboard::repeats);
     EXPECT_EQ(0, RecordingKeyboard::KeysDown());
-    EXPECT_EQ(0, RecordingKeyboard::RepeatedReleases());
 }
 
 TEST_F(AssociationEvaluationTest, AnAxisDrivesTheWireChannelOfEachChannelTarget) {
-    struct Row {
-        int32_t wire;
-        int32_t atLowest, atHighest;
-    };
-    // Name index 0..6: Entrada A..D, light, sound, slider.
-    const Row rows[] = {{4, 0, 1023}, {2, 0, 1023}, {1, 0, 1023}, {0, 0, 1023},
-                        {5, 1023, 0}, {6, 18, 654}, {7, 0, 1023}};
+    // By channel-name index (Entrada A..D, light, sound, slider): wire channel, value at X 0 and 1023.
+    const int32_t rows[7][3] = {{4, 0, 1023}, {2, 0, 1023}, {1, 0, 1023}, {0, 0, 1023},
+                                {5, 1023, 0}, {6, 18, 654}, {7, 0, 1023}};
     model.AddAssociation(kPageDesktop, kUsageX, true, 0);
     StartRun();
-    uint32_t x = 1023;
     for (int32_t name = 0; name < 7; ++name) {
-        SCOPED_TRACE(name);
         model.AddAssociation(kPageDesktop, kUsageX, true, name);
-        for (uint32_t position : {0u, 1023u}) {
-            for (int c = 0; c < kChannelCount; ++c)
-                board.values[c].store(500);
-            x = position;
-            Report({}, x);
+        for (int32_t end : {1, 2}) {
+            for (auto& value : board.values)
+                value.store(500);
+            Report({}, end == 1 ? 0 : 1023);
             Pass();
-            for (int c = 0; c < kChannelCount; ++c) {
-                const Row& row = rows[name];
-                EXPECT_EQ(c != row.wire ? 500 : (x == 0 ? row.atLowest : row.atHighest), board.Value(c)) << c;
-            }
+            for (int32_t c = 0; c < kChannelCount; ++c)
+                EXPECT_EQ(c == rows[name][0] ? rows[name][end] : 500, board.Value(c)) << name << " " << c;
         }
-        // The stop hands the last position back only with the channels.
-        board.values[rows[name].wire].store(500);
+        // A stop hands the last position back only with the channels.
+        board.values[rows[name][0]].store(500);
         model.ApplyInputsToBoard(board, false);
-        EXPECT_EQ(500, board.Value(rows[name].wire));
+        EXPECT_EQ(500, board.Value(rows[name][0]));
         model.ApplyInputsToBoard(board, true);
-        EXPECT_EQ(rows[name].atHighest, board.Value(rows[name].wire));
+        EXPECT_EQ(rows[name][2], board.Value(rows[name][0]));
     }
-    EXPECT_TRUE(RecordingKeyboard::TakeCalls().empty());
 }
 
 TEST_F(AssociationEvaluationTest, TheBoardButtonIsPressedWhileItsInputIsNonzero) {
-    struct Case {
-        const char* what;
-        uint32_t page, usage;
-        std::vector<uint16_t> pressedButtons;
-        uint32_t pressedX;
-    };
-    const Case cases[] = {
-        {"a button", kPageButton, 3, {3}, 0},
-        {"an axis at 256, whose low byte is 0", kPageDesktop, kUsageX, {}, 256},
-    };
+    model.AddAssociation(kPageDesktop, kUsageX, true, 0);  // enables X for the second link
     model.AddAssociation(kPageButton, 3, false, kTargetBoardButton);
-    model.AddAssociation(kPageDesktop, kUsageX, true, 0);  // enabled for the second case
     StartRun();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        model.AddAssociation(c.page, c.usage, false, kTargetBoardButton);
-        board.SetPercent(kChannelButton, 0);
-        ReportBuilder pressed(layout);
-        for (uint16_t button : c.pressedButtons)
-            pressed.Press(button);
-        Deliver(Handle(1), pressed.Set(kUsageX, c.pressedX).Bytes());
+    // A button, then an axis at 256, whose low byte is 0: the saved button state must not read released.
+    for (auto [usage, pressed] :
+         {std::pair{3u, ReportBytes({3}, 0)}, std::pair{kUsageX, ReportBytes({}, 256)}}) {
+        model.AddAssociation(usage == 3 ? kPageButton : kPageDesktop, usage, false, kTargetBoardButton);
+        Deliver(Handle(1), pressed);
         Pass();
-        EXPECT_EQ(0, board.Value(kChannelButton));
-        EXPECT_NE(0, board.Percent(kChannelButton));
+        // Pressed on the wire, and in the state that is saved.
+        EXPECT_EQ(0, board.Value(kChannelButton)) << usage;
+        EXPECT_EQ(1, board.Percent(kChannelButton)) << usage;
         board.SetPercent(kChannelButton, 0);
-        model.ApplyInputsToBoard(board, false);
-        EXPECT_EQ(0, board.Value(kChannelButton)) << "start and stop";
+        model.ApplyInputsToBoard(board, false);  // as the start and stop of a run do
+        EXPECT_EQ(1, board.Percent(kChannelButton)) << usage;
         Report({}, 0);
         Pass();
-        EXPECT_EQ(1023, board.Value(kChannelButton));
+        EXPECT_EQ(1023, board.Value(kChannelButton)) << usage;
     }
 }
 
 TEST(BoardStateClampTest, ValuesOffTheWireRangeAreStoredClamped) {
-    struct Case {
-        bool raw;
-        int32_t channel, input, value;
-    };
-    const Case cases[] = {
-        {true, 0, 2000, 1023}, {true, 4, -7, 0},      {true, 5, 5000, 0},     {true, 6, 5000, 1023},
-        {true, 7, 1023, 1023}, {false, 2, 250, 1023}, {false, 1, -3, 0},      {false, 5, 200, 0},
-        {false, 0, 100, 1023}, {true, 5, 1023, 0},    {true, 2, 70000, 1023}, {true, 6, 0, 18},
-    };
     BoardState board;
-    for (const Case& c : cases) {
-        c.raw ? board.SetRaw(c.channel, c.input) : board.SetPercent(c.channel, c.input);
-        EXPECT_EQ(c.value, board.Value(c.channel))
-            << (c.raw ? "SetRaw(" : "SetPercent(") << c.channel << ", " << c.input << ")";
+    // {SetRaw?, channel, argument, value}
+    const int32_t cases[][4] = {{1, 0, 2000, 1023}, {1, 4, -7, 0},     {1, 5, 5000, 0}, {1, 6, 5000, 1023},
+                                {1, 7, 1023, 1023}, {0, 2, 250, 1023}, {0, 1, -3, 0},   {0, 5, 200, 0},
+                                {0, 0, 100, 1023},  {1, 5, 1023, 0},   {1, 6, 0, 18},   {1, 2, 70000, 1023}};
+    for (const auto& c : cases) {
+        c[0] ? board.SetRaw(c[1], c[2]) : board.SetPercent(c[1], c[2]);
+        EXPECT_EQ(c[3], board.Value(c[1])) << c[0] << " " << c[1] << " " << c[2];
     }
-    EXPECT_EQ(100, PercentOfValue(1023));
     EXPECT_EQ(99, PercentOfValue(1022));
 }
 

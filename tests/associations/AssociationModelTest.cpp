@@ -4,114 +4,99 @@
 
 namespace {
 
-struct Link {
-    uint32_t page;
-    uint32_t usage;
-    bool isChannel;
-    int32_t index;
+class AssociationModelTest : public AssociationFixture {
+  protected:
+    // The list shows allAssociations index for index, and each is in its kind's collection.
+    void ExpectListInStep() {
+        const ObjectList& all = model.AllAssociations();
+        std::vector<std::u16string> texts;
+        int32_t inKind = 0;
+        for (int32_t i = 0; i < all.Count(); ++i) {
+            Association* a = AssociationModel::At(all, i);
+            String* text = FormatAssociation(*a);
+            texts.emplace_back(text->Chars());
+            text->Release();
+            const ObjectList* kindList = a->kind == AssociationKind::Key       ? &model.KeyAssociations()
+                                         : a->kind == AssociationKind::Channel ? &model.ChannelAssociations()
+                                                                               : nullptr;
+            inKind += kindList != nullptr ? kindList->IndexOf(a) >= 0 : model.ButtonAssociation() == a;
+        }
+        EXPECT_EQ(texts, list.items);
+        EXPECT_EQ(all.Count(), inKind);
+        EXPECT_EQ(all.Count(), model.KeyAssociations().Count() + model.ChannelAssociations().Count() +
+                                   (model.ButtonAssociation() != nullptr));
+    }
 };
-
-struct LinkCase {
-    const char* name;
-    std::vector<Link> links;
-    std::vector<std::u16string> texts;  // the list afterwards
-    std::vector<uint32_t> usages;       // the usage of each remaining association's input
-};
-
-class AssociationModelTest : public AssociationFixture {};
 
 TEST_F(AssociationModelTest, AddingKeepsOneTargetPerInputAndOneInputPerTarget) {
-    const LinkCase cases[] = {
-        {"the same input: the later target wins",
+    struct Link {
+        uint32_t page, usage;
+        bool isChannel;
+        int32_t index;
+    };
+    const struct {
+        const char* name;
+        std::vector<Link> links;
+        std::vector<std::u16string> list;
+    } cases[] = {
+        {"the same input, then the same target",
          {{kPageButton, 2, false, kTargetA},
           {kPageButton, 2, false, kTargetB},
           {kPageButton, 3, false, kTargetB}},
-         {u"Botão 3 -> Tecla B"},
-         {3}},
+         {u"Botão 3 -> Tecla B"}},
         {"the board button is one target",
          {{kPageButton, 1, false, kTargetBoardButton}, {kPageButton, 4, false, kTargetBoardButton}},
-         {u"Botão 4 -> Botão da Ombrix"},
-         {4}},
-        {"the same index in different kinds coexists",
+         {u"Botão 4 -> Botão da Ombrix"}},
+        {"the same index in different kinds coexists; a replacement goes to the end",
          {{kPageDesktop, kUsageX, true, 0},
           {kPageButton, 1, false, 0},
           {kPageButton, 5, false, 3},
-          {kPageDesktop, kUsageDPadUp, true, 3}},
-         {u"Eixo X -> Entrada A", u"Botão 1 -> Botão da Ombrix", u"Botão 5 -> Seta para direita",
-          u"Direcional acima -> Entrada D"},
-         {kUsageX, 1, 5, kUsageDPadUp}},
-        {"a replacement goes to the end",
-         {{kPageButton, 1, false, kTargetA},
-          {kPageButton, 2, false, kTargetB},
-          {kPageButton, 1, false, kTargetUp}},
-         {u"Botão 2 -> Tecla B", u"Botão 1 -> Seta acima"},
-         {2, 1}},
-        {"inputs alike in Kind are told apart by their usages",
+          {kPageDesktop, kUsageDPadUp, true, 3},
+          {kPageDesktop, kUsageX, true, 1}},
+         {u"Botão 1 -> Botão da Ombrix", u"Botão 5 -> Seta para direita", u"Direcional acima -> Entrada D",
+          u"Eixo X -> Entrada B"}},
+        // The d-pad value input's Kind equals Botão 129's, and the hat direction's Botão 1's.
+        {"inputs are told apart by usages, not Kind",
          {{kPageButton, 129, false, kTargetA},
           {kPageDesktop, kUsageDPadUp, false, kTargetB},
           {0, kUsageDirectionUp, false, kTargetSpace},
           {kPageButton, 1, false, kTargetUp}},
          {u"Botão 129 -> Tecla A", u"Direcional acima -> Tecla B", u"Direcional acima -> Tecla Espaço",
-          u"Botão 1 -> Seta acima"},
-         {129, kUsageDPadUp, kUsageDirectionUp, 1}},
+          u"Botão 1 -> Seta acima"}},
         {"unknown inputs and targets outside their lists are skipped",
          {{kPageButton, 1, true, 7},
           {kPageButton, 1, false, 44},
           {kPageButton, 1, false, -1},
           {kPageButton, 131, false, kTargetA},
-          {kPageDesktop, 1, false, kTargetA}},
-         {},
+          {kPageDesktop, 0x39, false, kTargetA}},
          {}},
     };
-    for (const LinkCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (const Link& link : c.links) {
             ASSERT_EQ(kOk, model.AddAssociation(link.page, link.usage, link.isChannel, link.index));
             ExpectListInStep();
         }
-        EXPECT_EQ(c.texts, list.items);
-        ASSERT_EQ(c.usages.size(), static_cast<size_t>(model.AllAssociations().Count()));
-        for (size_t i = 0; i < c.usages.size(); ++i)
-            EXPECT_EQ(c.usages[i], AssociationModel::At(model.AllAssociations(), int32_t(i))->Input().Usage);
+        EXPECT_EQ(c.list, list.items);
         model.ClearAssociations();
+        ExpectListInStep();
     }
+    // Which of the two "Direcional acima" inputs each association reads.
+    model.AddAssociation(0, kUsageDirectionUp, false, kTargetA);
+    EXPECT_EQ(&pad->Hats->Directions[0], &AssociationModel::At(model.AllAssociations(), 0)->Input());
 }
 
-TEST_F(AssociationModelTest, RemovingAndClearingKeepTheListInStep) {
+TEST_F(AssociationModelTest, RemovingKeepsTheListInStep) {
     model.AddAssociation(kPageButton, 1, false, kTargetBoardButton);
     model.AddAssociation(kPageDesktop, kUsageX, true, 5);
     model.AddAssociation(kPageButton, 2, false, kTargetA);
     model.AddAssociation(kPageButton, 3, false, kTargetB);
-    for (int32_t outside : {-1, 4})
-        model.RemoveAssociation(outside);
-    EXPECT_EQ(4u, list.items.size());
-
-    model.RemoveAssociation(3);  // the last
-    ExpectListInStep();
-    model.RemoveAssociation(0);  // the board button
-    ExpectListInStep();
+    for (int32_t index : {-1, 4, 3, 0}) {  // outside twice, the last, the board button
+        model.RemoveAssociation(index);
+        ExpectListInStep();
+    }
     EXPECT_EQ(nullptr, model.ButtonAssociation());
     EXPECT_EQ((std::vector<std::u16string>{u"Eixo X -> Sensor de som", u"Botão 2 -> Tecla A"}), list.items);
-
-    // The freed target and input can be linked again.
-    model.AddAssociation(kPageButton, 1, false, kTargetBoardButton);
-    ExpectListInStep();
-    model.ClearAssociations();
-    ExpectListInStep();
-    EXPECT_TRUE(list.items.empty());
-    EXPECT_EQ(nullptr, model.ButtonAssociation());
-}
-
-TEST_F(AssociationModelTest, AnInputChosenDirectlyIsBoundEvenWhenAnotherSharesItsUsages) {
-    // A second Botão 2 (another capability with the same usage) after the first.
-    ASSERT_EQ(kOk, model.AddInputRef(&pad->Buttons[1], nullptr));
-    const int32_t second = model.InputRefs().Count() - 1;
-    model.AddAssociationForInput(second, false, kTargetA);
-    model.AddAssociation(kPageButton, 2, false, kTargetB);
-    ExpectListInStep();
-    ASSERT_EQ(2, model.AllAssociations().Count());
-    EXPECT_EQ(model.InputRefAt(second), AssociationModel::At(model.AllAssociations(), 0)->inputRef);
-    EXPECT_NE(model.InputRefAt(second), AssociationModel::At(model.AllAssociations(), 1)->inputRef);
 }
 
 }  // namespace
