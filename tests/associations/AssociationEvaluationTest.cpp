@@ -18,7 +18,7 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
     const struct {
         const char* what;
         bool report;
-        std::initializer_list<uint16_t> buttons;
+        std::vector<uint16_t> buttons;
         uint32_t hat;
         std::vector<SendCall> calls;
     } steps[] = {
@@ -35,16 +35,12 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
         {"hat up: its direction", true, {}, 1, {{Press(kScanSpace)}}},
         {"hat up-right: still up", true, {}, 2, {}},
         {"hat centred", true, {}, 0, {{Release(kScanSpace)}}},
-        {"left down at the end of the run",
-         true,
-         {1, 3},
-         1,
-         {{Press(kScanSpace), Press(kScanB), Press(kScanUp)}}},
+        {"left down at the end", true, {1, 3}, 1, {{Press(kScanSpace), Press(kScanB), Press(kScanUp)}}},
     };
     for (uint32_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(steps[i].what);
         if (steps[i].report)
-            Report(steps[i].buttons, 100 + i, steps[i].hat);  // X moves in every report
+            Deliver(Handle(1), ReportBytes(steps[i].buttons, 100 + i, steps[i].hat));  // X always moves
         Pass();
         EXPECT_EQ(steps[i].calls, RecordingKeyboard::Take());
     }
@@ -54,7 +50,7 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
     EXPECT_EQ((std::vector<SendCall>{{Release(kScanSpace), Release(kScanB), Release(kScanUp)}}),
               RecordingKeyboard::Take());
     EXPECT_EQ(0, RecordingKeyboard::repeats);
-    EXPECT_EQ(0, RecordingKeyboard::KeysDown());
+    EXPECT_EQ(0, RecordingKeyboard::keysDown);
 }
 
 TEST_F(AssociationEvaluationTest, AnAxisDrivesTheWireChannelOfEachChannelTarget) {
@@ -68,7 +64,7 @@ TEST_F(AssociationEvaluationTest, AnAxisDrivesTheWireChannelOfEachChannelTarget)
         for (int32_t end : {1, 2}) {
             for (auto& value : board.values)
                 value.store(500);
-            Report({}, end == 1 ? 0 : 1023);
+            Deliver(Handle(1), ReportBytes({}, end == 1 ? 0 : 1023));
             Pass();
             for (int32_t c = 0; c < kChannelCount; ++c)
                 EXPECT_EQ(c == rows[name][0] ? rows[name][end] : 500, board.Value(c)) << name << " " << c;
@@ -98,7 +94,7 @@ TEST_F(AssociationEvaluationTest, TheBoardButtonIsPressedWhileItsInputIsNonzero)
         board.SetPercent(kChannelButton, 0);
         model.ApplyInputsToBoard(board, false);  // as the start and stop of a run do
         EXPECT_EQ(1, board.Percent(kChannelButton)) << usage;
-        Report({}, 0);
+        Deliver(Handle(1), ReportBytes({}, 0));
         Pass();
         EXPECT_EQ(1023, board.Value(kChannelButton)) << usage;
     }
@@ -106,15 +102,13 @@ TEST_F(AssociationEvaluationTest, TheBoardButtonIsPressedWhileItsInputIsNonzero)
 
 TEST(BoardStateClampTest, ValuesOffTheWireRangeAreStoredClamped) {
     BoardState board;
-    // {SetRaw?, channel, argument, value}
-    const int32_t cases[][4] = {{1, 0, 2000, 1023}, {1, 4, -7, 0},     {1, 5, 5000, 0}, {1, 6, 5000, 1023},
-                                {1, 7, 1023, 1023}, {0, 2, 250, 1023}, {0, 1, -3, 0},   {0, 5, 200, 0},
-                                {0, 0, 100, 1023},  {1, 5, 1023, 0},   {1, 6, 0, 18},   {1, 2, 70000, 1023}};
+    const int32_t cases[][4] = {// {SetRaw?, channel, argument, value}
+                                {1, 0, 2000, 1023}, {1, 4, -7, 0}, {1, 5, 5000, 0}, {1, 6, 5000, 1023},
+                                {0, 2, 250, 1023},  {0, 1, -3, 0}, {0, 5, 200, 0},  {1, 2, 1023, 1023}};
     for (const auto& c : cases) {
         c[0] ? board.SetRaw(c[1], c[2]) : board.SetPercent(c[1], c[2]);
         EXPECT_EQ(c[3], board.Value(c[1])) << c[0] << " " << c[1] << " " << c[2];
     }
-    EXPECT_EQ(99, PercentOfValue(1022));
 }
 
 }  // namespace
