@@ -20,7 +20,8 @@ void CountingSleep(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool WaitFor(bool (*condition)()) {
+template <typename Condition>
+bool WaitFor(Condition condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -58,13 +59,15 @@ TEST_F(AssociationRunTest, AStopEndsTheRunWithinOnePollAndReleasesWhatItHeld) {
             report.Press(2);
         if (i % 5 == 0)
             report.Press(3);
-        ASSERT_TRUE(FakeReaderThread::Post(RawInputBytes(Handle(1), report.Set(kUsageX, i % 1024).Bytes())));
+        ASSERT_TRUE(FakeReaderThread::Post(RawInputBytes(Handle(1), report.Set(kUsageX, i % 1000).Bytes())));
         if (i % 300 == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(12));
     }
     ReportBuilder held(layout);
     Deliver(Handle(1), held.Press(1).Press(2).Set(kUsageX, 1023).Bytes());
-    ASSERT_TRUE(WaitFor([] { return RecordingKeyboard::KeysDown() == 2; }));
+    // Only the last report puts X at 1023.
+    ASSERT_TRUE(
+        WaitFor([&] { return board.Value(kChannelSound) == 654 && RecordingKeyboard::KeysDown() == 2; }));
     ASSERT_TRUE(WaitFor([] { return gSleeps.load() > 2; })) << "the loop never went idle";
 
     // The stop as StopEmulation does it: the generation first; running is cleared only
