@@ -215,7 +215,7 @@ ObjectList* ReadProfileNames() {
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         // ERROR_MORE_DATA is a name of more than 100 units, which no profile has.
-        if (status != ERROR_SUCCESS || nameLength >= kProfileNameCapacity)
+        if (status != ERROR_SUCCESS)
             continue;
         String* text = new (std::nothrow)
             String(reinterpret_cast<const char16_t*>(name), static_cast<int32_t>(nameLength));
