@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "core/Buffer.h"
+#include "core/ObjectList.h"
+#include "core/Status.h"
 #include "core/String.h"
 #include "persistence/SavedValues.h"
 
@@ -40,14 +42,35 @@ void TranslationFilePath(wchar_t* path, uint32_t capacity);
 SavedValues LoadSavedValues();
 void StoreSavedValues(const SavedValues& values);
 
-// The registry calls the store makes, as a table so that tests can refuse the key or
-// change a value between the size query and the read. The real registry is used
-// everywhere else, tests included.
+// The profiles: one REG_BINARY value per profile under the subkey "Profiles", named as the
+// user named the profile. The profile commands and the profile name dialog call these.
+extern const wchar_t kProfilesSubkey[];
+
+// The value names under "Profiles" as Strings, in the registry's order; null when the key
+// cannot be opened or memory ran out. A name longer than 100 units, or any value the
+// registry refuses to name at its index, is skipped and the listing goes on, so that one
+// odd value written by another program does not hide the profiles after it.
+ObjectList* ReadProfileNames();
+// ReadBinaryValue of the profile: empty for an absent value, null when the key is refused.
+Buffer* ReadProfileValue(const wchar_t* name);
+// Store and delete report the registry's own status as an HResult (kOk on success), from
+// opening the key or from the store or delete itself, so that a refusal can be shown with
+// the system's text. An empty or null name is refused with kInvalidArg: it would be the
+// key's default value, which is no profile.
+HResult WriteProfileValue(const wchar_t* name, const void* bytes, uint32_t length);
+HResult DeleteProfileValue(const wchar_t* name);
+
+// The registry calls the store makes, as a table so that tests can refuse the key, a
+// store, a delete or a name, or change a value between the size query and the read. The
+// real registry is used everywhere else, tests included.
 struct RegistryFunctions {
     decltype(&::RegCreateKeyExW) RegCreateKeyExW;
     decltype(&::RegSetValueExW) RegSetValueExW;
     decltype(&::RegQueryValueExW) RegQueryValueExW;
     decltype(&::RegCloseKey) RegCloseKey;
+    decltype(&::RegQueryInfoKeyW) RegQueryInfoKeyW;
+    decltype(&::RegEnumValueW) RegEnumValueW;
+    decltype(&::RegDeleteValueW) RegDeleteValueW;
 };
 
 extern const RegistryFunctions kPlatformRegistry;

@@ -14,9 +14,11 @@
 
 namespace SettingsStore {
 
-const RegistryFunctions kPlatformRegistry = {::RegCreateKeyExW, ::RegSetValueExW, ::RegQueryValueExW,
-                                             ::RegCloseKey};
+const RegistryFunctions kPlatformRegistry = {::RegCreateKeyExW, ::RegSetValueExW,   ::RegQueryValueExW,
+                                             ::RegCloseKey,     ::RegQueryInfoKeyW, ::RegEnumValueW,
+                                             ::RegDeleteValueW};
 const wchar_t kProgramKeyPath[] = L"Software\\OmbrixEmulator\\";
+const wchar_t kProfilesSubkey[] = L"Profiles";
 
 namespace {
 std::atomic<const RegistryFunctions*> gRegistry{&kPlatformRegistry};
@@ -28,6 +30,44 @@ constexpr DWORD kProfileBufferUnits = 4096;
 constexpr int kReadAttempts = 4;
 
 const wchar_t kValuesName[] = L"Values";
+
+// Room for a profile name: 100 units and the NUL.
+constexpr DWORD kProfileNameCapacity = 101;
+
+// Creates or opens the program key or its subkey; the registry's status, or
+// ERROR_INVALID_PARAMETER for a path that does not fit.
+LSTATUS OpenKey(const wchar_t* subkey, HKEY* key) {
+    *key = nullptr;
+    wchar_t path[kKeyPathCapacity];
+    const size_t baseLength = wcslen(kProgramKeyPath);
+    const size_t subkeyLength = subkey != nullptr ? wcslen(subkey) : 0;
+    // A path that does not fit is refused rather than cut: a cut name is another key.
+    if (baseLength + subkeyLength >= kKeyPathCapacity)
+        return ERROR_INVALID_PARAMETER;
+    wmemcpy(path, kProgramKeyPath, baseLength);
+    if (subkeyLength > 0)
+        wmemcpy(path + baseLength, subkey, subkeyLength);
+    path[baseLength + subkeyLength] = 0;
+    const LSTATUS status =
+        Registry().RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_READ | KEY_WRITE, nullptr, key, nullptr);
+    if (status != ERROR_SUCCESS)
+        *key = nullptr;
+    return status;
+}
+
+// Opens the key and stores the value; the status of whichever failed first.
+LSTATUS SetBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* bytes, uint32_t length,
+                       bool* opened) {
+    HKEY key = nullptr;
+    LSTATUS status = OpenKey(subkey, &key);
+    *opened = status == ERROR_SUCCESS;
+    if (*opened) {
+        status = Registry().RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes), length);
+        Registry().RegCloseKey(key);
+    }
+    return status;
+}
 
 // Reads a value's type and data into `data`, whose length becomes exactly the byte count
 // that the read reports. The size is asked first; when the value grew in between, the
@@ -62,33 +102,17 @@ void SetRegistryFunctions(const RegistryFunctions* functions) {
 }
 
 HKEY OpenProgramKey(const wchar_t* subkey) {
-    wchar_t path[kKeyPathCapacity];
-    const size_t baseLength = wcslen(kProgramKeyPath);
-    const size_t subkeyLength = subkey != nullptr ? wcslen(subkey) : 0;
-    // A path that does not fit is refused rather than cut: a cut name is another key.
-    if (baseLength + subkeyLength >= kKeyPathCapacity)
-        return nullptr;
-    wmemcpy(path, kProgramKeyPath, baseLength);
-    if (subkeyLength > 0)
-        wmemcpy(path + baseLength, subkey, subkeyLength);
-    path[baseLength + subkeyLength] = 0;
-
     HKEY key = nullptr;
-    const LSTATUS status =
-        Registry().RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-    return status == ERROR_SUCCESS ? key : nullptr;
+    OpenKey(subkey, &key);
+    return key;
 }
 
 bool WriteBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* bytes, uint32_t length) {
-    HKEY key = OpenProgramKey(subkey);
-    if (key == nullptr)
-        return false;
-    // Whether the store itself succeeded is not reported: the only caller that could act
-    // on it is the exit path, where nothing is shown.
-    Registry().RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes), length);
-    Registry().RegCloseKey(key);
-    return true;
+    // Whether the store itself succeeded is not reported here: the settings are stored on
+    // the exit path, where nothing is shown. WriteProfileValue reports it.
+    bool opened = false;
+    SetBinaryValue(subkey, name, bytes, length, &opened);
+    return opened;
 }
 
 Buffer* ReadBinaryValue(const wchar_t* subkey, const wchar_t* name) {
@@ -168,6 +192,64 @@ void StoreSavedValues(const SavedValues& values) {
     uint8_t bytes[kSavedValuesLength];
     SerializeSavedValues(values, bytes);
     WriteBinaryValue(nullptr, kValuesName, bytes, sizeof(bytes));
+}
+
+ObjectList* ReadProfileNames() {
+    HKEY key = nullptr;
+    if (OpenKey(kProfilesSubkey, &key) != ERROR_SUCCESS)
+        return nullptr;
+    ObjectList* names = new (std::nothrow) ObjectList();
+    // The value count bounds the walk: a key that refuses every index must not keep it
+    // going, and a value deleted meanwhile ends it early with ERROR_NO_MORE_ITEMS.
+    DWORD valueCount = 0;
+    if (names != nullptr &&
+        Registry().RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount,
+                                    nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        valueCount = 0;
+    }
+    for (DWORD index = 0; names != nullptr && index < valueCount; ++index) {
+        wchar_t name[kProfileNameCapacity];
+        DWORD nameLength = kProfileNameCapacity;
+        const LSTATUS status =
+            Registry().RegEnumValueW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        // ERROR_MORE_DATA is a name of more than 100 units, which no profile has.
+        if (status != ERROR_SUCCESS)
+            continue;
+        String* text = new (std::nothrow)
+            String(reinterpret_cast<const char16_t*>(name), static_cast<int32_t>(nameLength));
+        if (text == nullptr || text->Length() != static_cast<int32_t>(nameLength) ||
+            Failed(names->Append(text)))
+            SafeRelease(names);
+        SafeRelease(text);
+    }
+    Registry().RegCloseKey(key);
+    return names;
+}
+
+Buffer* ReadProfileValue(const wchar_t* name) {
+    return ReadBinaryValue(kProfilesSubkey, name);
+}
+
+HResult WriteProfileValue(const wchar_t* name, const void* bytes, uint32_t length) {
+    if (name == nullptr || name[0] == 0)
+        return kInvalidArg;
+    bool opened = false;
+    return HResultFromError(
+        static_cast<uint32_t>(SetBinaryValue(kProfilesSubkey, name, bytes, length, &opened)));
+}
+
+HResult DeleteProfileValue(const wchar_t* name) {
+    if (name == nullptr || name[0] == 0)
+        return kInvalidArg;
+    HKEY key = nullptr;
+    LSTATUS status = OpenKey(kProfilesSubkey, &key);
+    if (status == ERROR_SUCCESS) {
+        status = Registry().RegDeleteValueW(key, name);
+        Registry().RegCloseKey(key);
+    }
+    return HResultFromError(static_cast<uint32_t>(status));
 }
 
 }  // namespace SettingsStore

@@ -1,0 +1,148 @@
+// libFuzzer target for the profile record, the one piece of user data the program reads
+// back from outside (another program may have written the registry value). Each input is
+// restored into an association model over a virtual pad on the substitute HID parser: 12
+// buttons, two inputs that share the X usage, Y, an eight-way hat with its directions and
+// a d-pad value input. The first bytes, when asked for, restore a starting set, so that a
+// record also meets existing associations to replace.
+//
+// Besides crashes and sanitizer findings it traps when an invalid record changes the set,
+// when the list view falls out of step with AllAssociations(), when two associations share
+// an input or a target, or when a restored set does not capture and restore to itself.
+// Built by scripts/fuzz-profiles.sh.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+#include <vector>
+
+#include "StrictHid.h"
+#include "associations/AssociationModel.h"
+#include "persistence/ProfileRecord.h"
+
+namespace {
+
+#define FUZZ_CHECK(condition) \
+    do {                      \
+        if (!(condition))     \
+            __builtin_trap(); \
+    } while (0)
+
+class RecordingList : public AssociationListView {
+  public:
+    void AppendItem(const char16_t* text) override { items.emplace_back(text); }
+    void DeleteItem(int32_t index) override {
+        FUZZ_CHECK(index >= 0 && static_cast<size_t>(index) < items.size());
+        items.erase(items.begin() + index);
+    }
+    void ClearItems() override { items.clear(); }
+    std::vector<std::u16string> items;
+};
+
+// Built once: the device stands for the selected joystick of every run.
+JoystickDevice* Pad() {
+    static JoystickDevice* pad = [] {
+        InstallStrictHidLoader();
+        StrictLayout layout = EmptyStrictLayout();
+        layout.InputLength = 9;
+        AddButtonCaps(layout, 9, 1, 12);
+        AddBitmap(layout, 9, 0, 12, 1);
+        AddValueField(layout, 1, 0x30, 16, 8, 0, 255);
+        AddValueField(layout, 1, 0x30, 24, 16, 0, 1023);
+        AddValueField(layout, 1, 0x31, 40, 8, 0, 255);
+        AddValueField(layout, 1, kUsageHatSwitch, 48, 4, 1, 8);
+        AddValueField(layout, 1, kUsageDPadUp, 56, 8, 0, 1);
+        return MakeStrictDevice(layout, reinterpret_cast<void*>(0x1000));
+    }();
+    return pad;
+}
+
+// The inputs the editor offers: buttons, value inputs, and a hat's directions in place of
+// the hat itself.
+void OfferInputs(AssociationModel& model, JoystickDevice& pad) {
+    for (int32_t i = 0; i < pad.InputCount(); ++i) {
+        JoystickInput& input = pad.Inputs()[i];
+        if (input.Directions == nullptr) {
+            FUZZ_CHECK(model.AddInputRef(&input, nullptr) == kOk);
+            continue;
+        }
+        for (int d = 0; d < kDirectionCount; ++d)
+            FUZZ_CHECK(model.AddInputRef(&input.Directions[d], &input) == kOk);
+    }
+}
+
+std::vector<uint8_t> Capture(const AssociationModel& model) {
+    Buffer* record = CaptureAssociations(model);
+    FUZZ_CHECK(record != nullptr);
+    std::vector<uint8_t> bytes(record->Data(), record->Data() + record->Length());
+    record->Release();
+    return bytes;
+}
+
+bool Restore(AssociationModel& model, const std::vector<uint8_t>& bytes) {
+    Buffer* record = new Buffer();
+    FUZZ_CHECK(record->Assign(bytes.data(), static_cast<int32_t>(bytes.size())) == kOk);
+    const bool valid = RestoreAssociations(model, record);
+    record->Release();
+    return valid;
+}
+
+void CheckInStep(const AssociationModel& model, const RecordingList& list) {
+    const ObjectList& all = model.AllAssociations();
+    FUZZ_CHECK(list.items.size() == static_cast<size_t>(all.Count()));
+    int32_t inKindCollections = 0;
+    for (int32_t i = 0; i < all.Count(); ++i) {
+        const Association* a = AssociationModel::At(all, i);
+        String* text = FormatAssociation(*a);
+        FUZZ_CHECK(text != nullptr && list.items[i] == text->Chars());
+        text->Release();
+        inKindCollections += model.KeyAssociations().IndexOf(a) >= 0 ||
+                             model.ChannelAssociations().IndexOf(a) >= 0 || model.ButtonAssociation() == a;
+        for (int32_t j = 0; j < i; ++j) {
+            const Association* b = AssociationModel::At(all, j);
+            FUZZ_CHECK(a->inputRef != b->inputRef);
+            FUZZ_CHECK(a->kind != b->kind || a->targetIndex != b->targetIndex);
+        }
+    }
+    const int32_t kinds = model.KeyAssociations().Count() + model.ChannelAssociations().Count() +
+                          (model.ButtonAssociation() != nullptr ? 1 : 0);
+    FUZZ_CHECK(inKindCollections == all.Count() && kinds == all.Count());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    JoystickDevice* pad = Pad();
+    FUZZ_CHECK(pad != nullptr);
+    // Every object of a run is gone at its end; only the pad and its parts stay.
+    static const int32_t kObjectsOfThePad = InstanceCounters[kTypeRefObject].load();
+    FuzzedDataProvider in(data, size);
+    {
+        AssociationModel model;
+        RecordingList list;
+        FUZZ_CHECK(model.IsValid());
+        model.SetListView(&list);
+        model.SetSelectedJoystick(pad);
+        OfferInputs(model, *pad);
+        if (in.ConsumeBool())
+            Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
+        CheckInStep(model, list);
+
+        const std::vector<uint8_t> record = in.ConsumeRemainingBytes<uint8_t>();
+        const std::vector<uint8_t> before = Capture(model);
+        const std::vector<std::u16string> itemsBefore = list.items;
+        const bool valid = Restore(model, record);
+        const size_t count = record.size() >= 4 ? record[2] | record[3] << 8 : 0;
+        FUZZ_CHECK(valid == (record.size() >= 4 && record[0] == 0 && record[1] == 0 &&
+                             record.size() >= 4 + 8 * count));
+        CheckInStep(model, list);
+        const std::vector<uint8_t> after = Capture(model);
+        FUZZ_CHECK(after.size() == 4 + 8 * static_cast<size_t>(model.AllAssociations().Count()));
+        if (!valid) {
+            FUZZ_CHECK(after == before && list.items == itemsBefore);
+        } else {
+            FUZZ_CHECK(model.AllAssociations().Count() <= static_cast<int32_t>(count));
+            FUZZ_CHECK(Restore(model, after) && Capture(model) == after);
+        }
+    }
+    FUZZ_CHECK(InstanceCounters[kTypeRefObject].load() == kObjectsOfThePad);
+    return 0;
+}

@@ -1,0 +1,87 @@
+// The ProfileRecord through the association model: what a restore applies, skips or
+// refuses, seen in the record captured afterwards.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "persistence/ProfileRecord.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Button 1 on "Tecla A": the set each case starts from.
+const Bytes kStart = {0, 0, 1, 0, 9, 0, 0, 0, 1, 0, 0, 8};
+// Botão 3 -> Tecla Enter, Eixo X -> Sensor de luz.
+const Bytes kExample = {0, 0, 2, 0, 9, 0, 0, 0, 3, 0, 0, 6, 1, 0, 0, 0, 0x30, 0, 1, 4};
+const Bytes kEmpty = {0, 0, 0, 0};
+
+// A header with the count, then entries of page (8 bits here), usage, analog byte, index.
+Bytes Record(uint8_t count, std::initializer_list<std::array<uint8_t, 4>> entries) {
+    Bytes record = {0, 0, count, 0};
+    for (const auto& e : entries)
+        record.insert(record.end(), {e[0], 0, 0, 0, e[1], 0, e[2], e[3]});
+    return record;
+}
+
+Bytes Capture(const AssociationModel& model) {
+    Buffer* record = CaptureAssociations(model);
+    Bytes bytes(record->Data(), record->Data() + record->Length());
+    record->Release();
+    return bytes;
+}
+
+bool Restore(AssociationModel& model, const Bytes& bytes) {
+    Buffer* record = new Buffer();
+    record->Assign(bytes.data(), static_cast<int32_t>(bytes.size()));
+    const bool valid = RestoreAssociations(model, record);
+    record->Release();
+    return valid;
+}
+
+TEST(ProfileRecordTest, RestoreAppliesValidRecordsInOrderAndLeavesTheSetAloneForInvalidOnes) {
+    Bytes withExtra = kExample, wideSamePage = Record(1, {{9, 1, 0, 5}});
+    withExtra.push_back(7);
+    wideSamePage[6] = 1;  // page 0x10009 is not page 9
+    const struct {
+        const char* name;
+        Bytes record;
+        bool valid;
+        Bytes after;
+    } cases[] = {
+        {"the example", kExample, true, kExample},
+        {"an empty set clears", kEmpty, true, kEmpty},
+        {"bytes after the entries are ignored", withExtra, true, kExample},
+        {"the later entry for one input wins", Record(2, {{9, 3, 0, 6}, {9, 3, 0, 9}}), true,
+         Record(1, {{9, 3, 0, 9}})},
+        {"the later entry for one target wins", Record(2, {{9, 3, 1, 2}, {1, 0x30, 7, 2}}), true,
+         Record(1, {{1, 0x30, 1, 2}})},
+        {"no matching input, or a target outside its list, is skipped",
+         Record(3, {{9, 2, 0, 6}, {9, 3, 1, 7}, {9, 3, 0, 44}}), true, kEmpty},
+        {"a 32-bit usage page", wideSamePage, true, kEmpty},
+        {"shorter than the header", {0, 0, 0}, false, kStart},
+        {"a count larger than the data", Record(3, {{9, 3, 0, 6}, {1, 0x30, 1, 4}}), false, kStart},
+        {"a first word of 1", {1, 0, 0, 0}, false, kStart},
+        {"a first word of 256", {0, 1, 0, 0}, false, kStart},
+    };
+    JoystickInput inputs[3];  // buttons 1 and 3, the X axis
+    const uint32_t usages[][2] = {{9, 1}, {9, 3}, {1, 0x30}};
+    auto* model = new AssociationModel();
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].UsagePage = usages[i][0];
+        inputs[i].Usage = usages[i][1];
+        inputs[i].Name = u"Entrada";
+        model->AddInputRef(&inputs[i], nullptr);
+    }
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Restore(*model, kStart));
+        EXPECT_EQ(c.valid, Restore(*model, c.record)) << c.name;
+        EXPECT_EQ(c.after, Capture(*model)) << c.name;
+    }
+    EXPECT_FALSE(RestoreAssociations(*model, nullptr));
+    delete model;
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+
+}  // namespace
