@@ -110,6 +110,15 @@ TEST_F(ContainersTest, StringAlwaysNulTerminatedAcrossGrowth) {
     EXPECT_EQ(u"xy", std::u16string(text->Chars()));
 }
 
+TEST_F(ContainersTest, StringAppendedToItselfDoublesAcrossGrowth) {
+    ScopedTestHeap heap;  // moves the block on every growth and scribbles over the old one
+    Ref<String> text(new String(u"abc"));
+    for (std::u16string expected = u"abcabc"; expected.size() <= 96; expected += expected) {
+        ASSERT_EQ(kOk, text->Append(text->Chars(), text->Length()));
+        ASSERT_EQ(expected, std::u16string(text->Chars()));
+    }
+}
+
 TEST_F(ContainersTest, StringTrimRemovesBlankSetOnly) {
     Ref<String> text(new String(u" \tabc\u00A0 "));
     text->Trim();
@@ -183,6 +192,22 @@ TEST_F(ContainersTest, ListRemoveShrinksAfterManyRemovals) {
         list->RemoveAt(list->Count() - 1);
     EXPECT_LT(list->Capacity(), grown);
     EXPECT_EQ(4, static_cast<Item*>(list->At(4))->value);
+}
+
+TEST_F(ContainersTest, ListReserveBelowTheCountKeepsEveryEntry) {
+    Ref<ObjectList> list(new ObjectList);
+    for (int i = 0; i < 40; ++i) {
+        Item* item = new Item(i, 0);
+        ASSERT_EQ(kOk, list->Append(item));
+        item->Release();
+    }
+    for (int32_t request : {1, 20, 39}) {
+        ASSERT_EQ(kOk, list->Reserve(request));
+        ASSERT_GE(list->Capacity(), list->Count());
+        ASSERT_EQ(40, list->Count());
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(i, static_cast<Item*>(list->At(i))->value);
+    }
 }
 
 TEST_F(ContainersTest, ListAppendFailureChangesNothing) {
