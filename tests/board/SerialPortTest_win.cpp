@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ struct RecordingSerial {
     static inline std::vector<HANDLE> closed;
     static inline DWORD refuseFirstOpenWith = 0;
     static inline DWORD failTimeoutsWith = 0;
+    static inline std::vector<DCB> states;
+    static inline std::vector<std::pair<DWORD, DWORD>> queues;
+    static inline std::vector<COMMTIMEOUTS> timeouts;
 
     static void Reset() {
         openedNames.clear();
@@ -34,6 +39,9 @@ struct RecordingSerial {
         closed.clear();
         refuseFirstOpenWith = 0;
         failTimeoutsWith = 0;
+        states.clear();
+        queues.clear();
+        timeouts.clear();
     }
     static HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                      DWORD disposition, DWORD flags, HANDLE templateFile) {
@@ -48,12 +56,21 @@ struct RecordingSerial {
         ++reads;
         return ::ReadFile(file, data, size, read, overlapped);
     }
-    static BOOL WINAPI SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
+    static BOOL WINAPI SetCommState(HANDLE file, LPDCB dcb) {
+        states.push_back(*dcb);
+        return ::SetCommState(file, dcb);
+    }
+    static BOOL WINAPI SetupComm(HANDLE file, DWORD in, DWORD out) {
+        queues.emplace_back(in, out);
+        return ::SetupComm(file, in, out);
+    }
+    static BOOL WINAPI SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS values) {
+        timeouts.push_back(*values);
         if (failTimeoutsWith != 0) {
             SetLastError(failTimeoutsWith);
             return FALSE;
         }
-        return ::SetCommTimeouts(file, timeouts);
+        return ::SetCommTimeouts(file, values);
     }
     static BOOL WINAPI CloseHandle(HANDLE handle) {
         closed.push_back(handle);
@@ -63,6 +80,8 @@ struct RecordingSerial {
         static SerialFunctions table = kPlatformSerial;
         table.CreateFileW = CreateFileW;
         table.ReadFile = ReadFile;
+        table.SetCommState = SetCommState;
+        table.SetupComm = SetupComm;
         table.SetCommTimeouts = SetCommTimeouts;
         table.CloseHandle = CloseHandle;
         return &table;
@@ -144,7 +163,7 @@ class SerialPortTest : public ::testing::Test {
     HANDLE host_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SerialPortTest, EveryPollGetsOneCorrectReply) {
+TEST_F(SerialPortTest, EveryPollGetsOneCorrectReplyAndOtherBytesNone) {
     StartResponder();
     OpenHost();
     for (int i = 0; i < 200; ++i) {
@@ -152,16 +171,6 @@ TEST_F(SerialPortTest, EveryPollGetsOneCorrectReply) {
         Send({0x01});
         ASSERT_EQ(ExpectedReply(), Receive(kReplyLength)) << "poll " << i;
     }
-    // Two polls in a row: two replies, and nothing more.
-    Send({0x01, 0x01});
-    const auto both = Receive(2 * kReplyLength);
-    ASSERT_EQ(static_cast<size_t>(2 * kReplyLength), both.size());
-    EXPECT_TRUE(Receive(1).empty());
-}
-
-TEST_F(SerialPortTest, OtherBytesGetNoAnswer) {
-    StartResponder();
-    OpenHost();
     std::vector<uint8_t> others;
     for (int b = 0; b < 256; ++b) {
         if (b != 0x01)
@@ -169,40 +178,31 @@ TEST_F(SerialPortTest, OtherBytesGetNoAnswer) {
     }
     Send(others);
     EXPECT_TRUE(Receive(1).empty());
-    Send({0x01});  // and the responder is still listening
-    EXPECT_EQ(ExpectedReply(), Receive(kReplyLength));
-}
-
-TEST_F(SerialPortTest, RandomChunksGetOneReplyPerPollByte) {
-    StartResponder();
-    OpenHost();
+    // Chunks dense in polls and near misses: one reply per poll byte, and nothing more.
     std::mt19937 random(42);
-    long total = 0;
-    for (int chunk = 0; chunk < 64; ++chunk) {
+    for (int chunk = 0; chunk < 8; ++chunk) {
         std::vector<uint8_t> bytes(512);
         size_t polls = 0;
         for (auto& b : bytes) {
-            b = static_cast<uint8_t>(random() % 8);  // dense in polls and near misses
+            b = static_cast<uint8_t>(random() % 8);
             polls += b == 0x01;
         }
         Send(bytes);
         const auto replies = Receive(polls * kReplyLength);
         ASSERT_EQ(polls * kReplyLength, replies.size()) << "chunk " << chunk;
         const auto expected = ExpectedReply();
-        for (size_t i = 0; i < polls; ++i) {
+        for (size_t i = 0; i < polls; ++i)
             ASSERT_TRUE(std::equal(expected.begin(), expected.end(), replies.begin() + i * kReplyLength));
-        }
-        total += static_cast<long>(polls);
     }
     EXPECT_TRUE(Receive(1).empty()) << "more replies than polls";
-    EXPECT_GT(total, 3000);
 }
 
 TEST_F(SerialPortTest, StopWithSilentHostEndsWithinAReadTimeout) {
     StartResponder();
     Sleep(600);
     const double ms = StopResponder();
-    // One pending read of 250 ms at most; the bound is generous for a loaded machine.
+    // One pending read of 250 ms at most (the time-outs themselves are checked below); the
+    // bound is generous for a loaded machine.
     EXPECT_LT(ms, 1500.0);
     RecordProperty("stop_ms", std::to_string(ms));
 }
@@ -212,14 +212,12 @@ TEST_F(SerialPortTest, HostReopeningDoesNotDisturbTheResponder) {
     OpenHost();
     Send({0x01});
     ASSERT_EQ(ExpectedReply(), Receive(kReplyLength));
-    for (int round = 0; round < 3; ++round) {
-        CloseHandle(host_);
-        host_ = INVALID_HANDLE_VALUE;
-        Sleep(400);
-        OpenHost();
-        Send({0x01});
-        ASSERT_EQ(ExpectedReply(), Receive(kReplyLength)) << "after reopening " << round + 1;
-    }
+    CloseHandle(host_);
+    host_ = INVALID_HANDLE_VALUE;
+    Sleep(400);
+    OpenHost();
+    Send({0x01});
+    EXPECT_EQ(ExpectedReply(), Receive(kReplyLength));
 }
 
 TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
@@ -240,23 +238,73 @@ TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
     CloseHandle(again);
 }
 
+// The line, the driver queues and the time-outs as the port is configured, against the
+// board's documented settings written out here, not taken from the code under test.
+TEST_F(SerialPortTest, OpeningSetsTheBoardsLineQueuesAndTimeouts) {
+    SetSerialFunctions(RecordingSerial::Table());
+    HANDLE port = OpenAndConfigurePort(boardPort_);
+    ASSERT_NE(INVALID_HANDLE_VALUE, port);
+    CloseHandle(port);
+    ASSERT_EQ(1u, RecordingSerial::states.size());
+    const DCB& dcb = RecordingSerial::states[0];
+    uint32_t flags;
+    std::memcpy(&flags, reinterpret_cast<const uint8_t*>(&dcb) + 8, sizeof flags);
+    const struct {
+        const char* field;
+        long long actual;
+        long long expected;
+    } line[] = {
+        {"DCBlength", dcb.DCBlength, 28},  {"BaudRate", dcb.BaudRate, 38400},
+        {"flag word", flags, 0x4081},      {"XonLim", dcb.XonLim, 0},
+        {"XoffLim", dcb.XoffLim, 16},      {"ByteSize", dcb.ByteSize, 8},
+        {"Parity", dcb.Parity, 0},         {"StopBits", dcb.StopBits, 0},
+        {"XonChar", dcb.XonChar, 0},       {"XoffChar", dcb.XoffChar, 0},
+        {"ErrorChar", dcb.ErrorChar, 0},   {"EofChar", dcb.EofChar, 0},
+        {"EvtChar", dcb.EvtChar, 0},       {"wReserved", dcb.wReserved, 0},
+        {"wReserved1", dcb.wReserved1, 0},
+    };
+    for (const auto& row : line)
+        EXPECT_EQ(row.expected, row.actual) << row.field;
+    ASSERT_EQ(1u, RecordingSerial::queues.size());
+    EXPECT_EQ(std::make_pair(DWORD{4096}, DWORD{4096}), RecordingSerial::queues[0]);
+    ASSERT_EQ(1u, RecordingSerial::timeouts.size());
+    const COMMTIMEOUTS& t = RecordingSerial::timeouts[0];
+    const DWORD expected[] = {200, 0, 250, 0, 250};
+    const DWORD actual[] = {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                            t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(expected[i], actual[i]) << "time-out " << i;
+
+    // A configuration step that fails closes the port and leaves its error for the caller.
+    RecordingSerial::Reset();
+    RecordingSerial::failTimeoutsWith = ERROR_GEN_FAILURE;
+    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(boardPort_));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), GetLastError());
+    EXPECT_EQ(1u, RecordingSerial::closed.size());
+}
+
 TEST_F(SerialPortTest, MissingPortFailsWithFileNotFoundUnderBothNames) {
     SetSerialFunctions(RecordingSerial::Table());
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(250));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    ASSERT_EQ(2u, RecordingSerial::openedNames.size());
+    EXPECT_EQ(L"\\\\.\\COM250", RecordingSerial::openedNames[0]);
+    EXPECT_EQ(L"COM250", RecordingSerial::openedNames[1]);
+    EXPECT_TRUE(RecordingSerial::closed.empty());
+}
+
+// The name buffer holds 16 characters: eight digits is the most a name can carry.
+TEST_F(SerialPortTest, PortNumberWhoseNameDoesNotFitIsRefusedBeforeOpening) {
+    SetSerialFunctions(RecordingSerial::Table());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(99999999));
+    ASSERT_EQ(2u, RecordingSerial::openedNames.size());
+    EXPECT_EQ(L"\\\\.\\COM99999999", RecordingSerial::openedNames[0]);
+    for (unsigned number : {100000000u, 4294967295u}) {
         RecordingSerial::Reset();
-        SetLastError(0);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(250));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-        ASSERT_EQ(2u, RecordingSerial::openedNames.size());
-        EXPECT_EQ(L"\\\\.\\COM250", RecordingSerial::openedNames[0]);
-        EXPECT_EQ(L"COM250", RecordingSerial::openedNames[1]);
-        EXPECT_TRUE(RecordingSerial::closed.empty());
-    }
-    // An existing port still opens after the failures, and again after being closed.
-    for (int round = 0; round < 2; ++round) {
-        HANDLE port = OpenAndConfigurePort(boardPort_);
-        ASSERT_NE(INVALID_HANDLE_VALUE, port);
-        CloseHandle(port);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(number));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+        EXPECT_TRUE(RecordingSerial::openedNames.empty()) << number;
     }
 }
 
@@ -275,18 +323,6 @@ TEST_F(SerialPortTest, PlainNameIsTriedOnlyAfterFileNotFound) {
     ASSERT_NE(INVALID_HANDLE_VALUE, port);
     ASSERT_EQ(2u, RecordingSerial::openedNames.size());
     EXPECT_EQ(L"COM" + std::to_wstring(boardPort_), RecordingSerial::openedNames[1]);
-    CloseHandle(port);
-}
-
-TEST_F(SerialPortTest, ConfigurationFailureClosesThePortAndKeepsTheError) {
-    SetSerialFunctions(RecordingSerial::Table());
-    RecordingSerial::failTimeoutsWith = ERROR_GEN_FAILURE;
-    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(boardPort_));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), GetLastError());
-    EXPECT_EQ(1u, RecordingSerial::closed.size());
-    RecordingSerial::failTimeoutsWith = 0;
-    HANDLE port = OpenAndConfigurePort(boardPort_);
-    EXPECT_NE(INVALID_HANDLE_VALUE, port);
     CloseHandle(port);
 }
 
