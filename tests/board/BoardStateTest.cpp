@@ -35,14 +35,19 @@ int32_t SoundReference(float f, bool upper) {
     return v > 1023 ? 1023 : v;
 }
 
-TEST(BoardStateTest, ChannelTablesAreConsistent) {
+// Every row of the three channel tables, written out from the board's channel list.
+TEST(BoardStateTest, ChannelTablesMatchTheBoardsChannelList) {
+    const int32_t manualToWire[] = {0, 1, 2, 4, 5, 6, 7};
+    const int32_t wireToManual[] = {0, 1, 2, 7, 3, 4, 5, 6};
+    const int32_t nameToWire[] = {4, 2, 1, 0, 5, 6, 7};  // Entrada A-D, light, sound, slider
     for (int row = 0; row < kManualRowCount; ++row) {
-        EXPECT_EQ(row, kWireToManual[kManualToWire[row]]);
-        EXPECT_EQ(kManualToWire[row], WireChannelOfControl(1000 + 4 * kManualToWire[row]));
+        EXPECT_EQ(manualToWire[row], kManualToWire[row]) << "manual row " << row;
+        EXPECT_EQ(nameToWire[row], kNameToWire[row]) << "name " << row;
+        EXPECT_EQ(manualToWire[row], WireChannelOfControl(1000 + 4 * manualToWire[row] + row % 3));
     }
+    for (int wire = 0; wire < kChannelCount; ++wire)
+        EXPECT_EQ(wireToManual[wire], kWireToManual[wire]) << "wire channel " << wire;
     EXPECT_EQ(3, WireChannelOfControl(1012));
-    EXPECT_EQ(4, kNameToWire[0]);  // "Entrada A"
-    EXPECT_EQ(0, kNameToWire[3]);  // "Entrada D"
 }
 
 TEST(BoardStateTest, LinearChannelsRoundTripEveryPercent) {

@@ -173,14 +173,24 @@ TEST_F(InputCatalogueTest, NormalisedByteAxisStartsAt514) {
     EXPECT_EQ(514u, axis.LoadPending());
 }
 
-TEST_F(InputCatalogueTest, TenBitAxisPassesRawValuesAndWideAxisIsScaledDown) {
-    Built built({}, {Value(0x30, 0, 1023, 10), Value(0x31, 0, 65535, 16)});
-    NormalizeAxis(built.Axis(0));
-    EXPECT_EQ(0.0f, built.Axis(0).Scale);
-    EXPECT_EQ(512u, built.Axis(0).Value);
-    NormalizeAxis(built.Axis(1));
-    EXPECT_NEAR(0.01561f, built.Axis(1).Scale, 1e-5f);
-    EXPECT_EQ(512u, built.Axis(1).Value);
+// A range within 1/64 of ten bits (1008 to 1039 steps) passes raw values through; one step
+// outside that window on either side is scaled.
+TEST_F(InputCatalogueTest, AxisWithinASixtyFourthOfTenBitsIsUnscaledAndOneJustOutsideIsScaled) {
+    const struct {
+        int32_t max;
+        bool scaled;
+    } cases[] = {{1007, true}, {1008, false}, {1023, false}, {1039, false}, {1040, true}};
+    for (const auto& c : cases) {
+        Built built({}, {Value(0x30, 0, c.max, 16)});
+        NormalizeAxis(built.Axis(0));
+        EXPECT_EQ(c.scaled, built.Axis(0).Scale != 0.0f) << "logical 0 to " << c.max;
+        if (c.scaled)
+            EXPECT_FLOAT_EQ(1023.0f / c.max, built.Axis(0).Scale);
+    }
+    Built wide({}, {Value(0x31, 0, 65535, 16)});
+    NormalizeAxis(wide.Axis(0));
+    EXPECT_NEAR(0.01561f, wide.Axis(0).Scale, 1e-5f);
+    EXPECT_EQ(512u, wide.Axis(0).Value);
 }
 
 TEST_F(InputCatalogueTest, AxisWithEqualLimitsDeliversRawValues) {

@@ -49,14 +49,19 @@ TEST_F(ReportDecoderTest, PressedButtonsArePendingOneAndTheRestZero) {
     EXPECT_EQ(expected, ButtonPendings());
 }
 
-TEST_F(ReportDecoderTest, ButtonUsagesOutsideTheFirstRangeAreIgnored) {
+// A second button range on the same page: its usages are ignored, and holding more buttons
+// than the first range has still decodes the first range's buttons (through the reader,
+// whose usage list is the one handed to the parser).
+TEST_F(ReportDecoderTest, MoreButtonsHeldThanTheFirstRangeHasStillDecodeIt) {
     layout.ButtonCaps[0].Range.UsageMax = 4;
     layout.Bitmaps[0].Count = 4;
     AddButtons(layout, 13, 14, 6);
     Make();
     ASSERT_EQ(4, device->ButtonCount);
-    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(13, 1).Press(3).Bytes()));
-    EXPECT_EQ((std::vector<uint32_t>{0, 0, 1, 0}), ButtonPendings());
+    ASSERT_EQ(kOk, StartReading(*device));
+    Deliver(Handle(1), ReportBuilder(layout).Press(1).Press(3).Press(4).Press(13, 1).Press(14, 1).Bytes());
+    EXPECT_EQ((std::vector<uint32_t>{1, 0, 1, 1}), ButtonPendings());
+    StopReading(*device);
 }
 
 TEST_F(ReportDecoderTest, ByteAxisIsScaledToTenBits) {
