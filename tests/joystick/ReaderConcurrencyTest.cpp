@@ -33,7 +33,7 @@ class ReaderConcurrencyTest : public JoystickFixture {
     void SetUp() override {
         JoystickFixture::SetUp();
         layout = CounterLayout();
-        pad = FakeHid::MakeDevice(layout, Handle(1));
+        pad = MakeStrictDevice(layout, Handle(1));
         ASSERT_NE(nullptr, pad);
         ASSERT_EQ(kOk, StartReading(*pad));
         // The first report presses button 2 for good.
@@ -129,7 +129,7 @@ TEST_F(ReaderConcurrencyTest, EveryReportSentAfterThePreviousWasSeenIsPolledExac
 }
 
 TEST_F(ReaderConcurrencyTest, StartingAndStoppingAnotherDeviceWhileReportsFlowKeepsTheReaderSound) {
-    JoystickDevice* second = FakeHid::MakeDevice(layout, Handle(2));
+    JoystickDevice* second = MakeStrictDevice(layout, Handle(2));
     ASSERT_NE(nullptr, second);
     std::atomic<bool> done{false};
     std::thread producer([&] {
@@ -164,7 +164,7 @@ TEST_F(ReaderConcurrencyTest, StartingAndStoppingAnotherDeviceWhileReportsFlowKe
 
 TEST_F(ReaderConcurrencyTest, DeviceReleasedByItsOwnerWhileItsReportsAreDecodedIsFreedSafely) {
     for (int round = 0; round < 200; ++round) {
-        JoystickDevice* transient = FakeHid::MakeDevice(layout, Handle(3));
+        JoystickDevice* transient = MakeStrictDevice(layout, Handle(3));
         ASSERT_NE(nullptr, transient);
         ASSERT_EQ(kOk, StartReading(*transient));
         for (uint32_t i = 0; i < 5; ++i)

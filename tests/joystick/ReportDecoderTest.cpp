@@ -18,7 +18,7 @@ class ReportDecoderTest : public JoystickFixture {
     }
 
     void Make(bool prepare = true) {
-        device = FakeHid::MakeDevice(layout, Handle(1), prepare);
+        device = MakeStrictDevice(layout, Handle(1), prepare);
         ASSERT_NE(nullptr, device);
     }
     uint32_t Decode(const std::vector<uint8_t>& report) {
@@ -144,8 +144,8 @@ TEST_F(ReportDecoderTest, AnEnabledAxisTouchesTheDeviceEvenWithoutChange) {
 TEST_F(ReportDecoderTest, FailedParsingCallsLeaveTheirInputsAlone) {
     Make();
     Decode(ReportBuilder(layout).Press(4).Set(0x30, 200).Bytes());
-    FakeHid::State().UsagesFail = true;
-    FakeHid::State().ValuesFail = true;
+    StrictHidState().UsagesFail = true;
+    StrictHidState().ValuesFail = true;
     EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(5).Set(0x30, 0).Bytes()));
     EXPECT_EQ(1u, device->Buttons[3].LoadPending());
     EXPECT_EQ(0u, device->Buttons[4].LoadPending());

@@ -1,5 +1,7 @@
-// The native tests' reader thread.
-#include "FakeReaderThread.h"
+// A std::thread standing in for the Windows reader thread in the native tests. It does
+// what the Win32 thread does with each WM_INPUT: it takes the raw-input bytes (held in a
+// heap block of exactly the copied size), finds the first report and delivers it.
+#include "JoystickFixture.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -24,9 +26,7 @@ bool gQuit = false;
 bool gBusy = false;
 bool gStarted = false;
 std::thread gThread;
-HResult gFailNext = kOk;
 int gStarts = 0;
-int gEnds = 0;
 
 void Loop() {
     ReaderScratch scratch;
@@ -61,11 +61,6 @@ void Loop() {
 
 HResult Start() {
     std::unique_lock<std::mutex> lock(gMutex);
-    if (gFailNext != kOk) {
-        const HResult code = gFailNext;
-        gFailNext = kOk;
-        return code;
-    }
     gQuit = false;
     gStarted = false;
     gThread = std::thread(Loop);
@@ -86,7 +81,6 @@ void End() {
     for (Blob& blob : gQueue)
         delete[] blob.Bytes;
     gQueue.clear();
-    ++gEnds;
 }
 
 const ReaderThreadFunctions kFunctions = {Start, End, nullptr};
@@ -101,24 +95,12 @@ const ReaderThreadFunctions* Functions() {
 
 void Reset() {
     std::lock_guard<std::mutex> lock(gMutex);
-    gFailNext = kOk;
     gStarts = 0;
-    gEnds = 0;
-}
-
-void FailNextStart(HResult code) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gFailNext = code;
 }
 
 int Starts() {
     std::lock_guard<std::mutex> lock(gMutex);
     return gStarts;
-}
-
-int Ends() {
-    std::lock_guard<std::mutex> lock(gMutex);
-    return gEnds;
 }
 
 bool Running() {

@@ -4,11 +4,23 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHid.h"
-#include "FakeReaderThread.h"
+#include "StrictHid.h"
 #include "core/RefObject.h"
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickReader.h"
+
+// The reader thread of the native tests (FakeReaderThread.cpp). Tests queue raw-input bytes
+// with Post and wait for them with WaitIdle.
+namespace FakeReaderThread {
+const ReaderThreadFunctions* Functions();
+void Reset();    // clears the count of starts; no thread may be running
+int Starts();    // threads that signalled success
+bool Running();  // a thread is alive
+// Queues raw-input bytes for the reader thread; false when no thread runs.
+bool Post(const std::vector<uint8_t>& raw);
+// Waits until every queued blob has been handled (at most 10 s); false on time-out.
+bool WaitIdle();
+}  // namespace FakeReaderThread
 
 class JoystickFixture : public ::testing::Test {
   protected:
