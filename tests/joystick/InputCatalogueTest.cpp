@@ -59,61 +59,30 @@ class InputCatalogueTest : public ::testing::Test {
     }
 };
 
-TEST_F(InputCatalogueTest, TwelveButtonsAreNamedAndNumberedFromOne) {
-    Built built({ButtonRange(9, 1, 12)}, {Value(0x30, 0, 255)});
-    ASSERT_EQ(kOk, built.code);
-    ASSERT_EQ(12, built.block.ButtonCount);
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(i, built.Button(i).Kind);
-        EXPECT_EQ(9u, built.Button(i).UsagePage);
-        EXPECT_EQ(static_cast<uint32_t>(i + 1), built.Button(i).Usage);
-        const std::string number = std::to_string(i + 1);
-        EXPECT_EQ(u"Botão " + std::u16string(number.begin(), number.end()),
-                  Text(DisplayName(built.Button(i))));
-    }
-}
-
-TEST_F(InputCatalogueTest, ButtonCapabilityWithOneUsageGivesOneButton) {
+// Names, usages and kinds of buttons and of a hat's directions are checked on the real
+// devices (the Windows tests); here the shapes of capability lists those do not have.
+TEST_F(InputCatalogueTest, ButtonsComeFromTheFirstCapabilityOnly) {
     HidButtonCaps single = {};
     single.UsagePage = 9;
-    single.IsRange = 0;
     single.NotRange.Usage = 7;
-    Built built({single}, {});
-    ASSERT_EQ(1, built.block.ButtonCount);
-    EXPECT_EQ(7u, built.Button(0).Usage);
-    EXPECT_EQ(u"Botão 1", Text(DisplayName(built.Button(0))));
+    Built one({single}, {});
+    ASSERT_EQ(1, one.block.ButtonCount);
+    EXPECT_EQ(7u, one.Button(0).Usage);
+    EXPECT_EQ(u"Botão 1", Text(DisplayName(one.Button(0))));
+    Built inverted({ButtonRange(9, 5, 2)}, {Value(0x30, 0, 255)});
+    EXPECT_EQ(kOk, inverted.code);
+    EXPECT_EQ(0, inverted.block.ButtonCount);
+    EXPECT_EQ(1, inverted.block.AxisCount);
+    Built two({ButtonRange(9, 1, 4), ButtonRange(9, 5, 20)}, {});
+    EXPECT_EQ(4, two.block.ButtonCount);
 }
 
-TEST_F(InputCatalogueTest, InvertedButtonRangeGivesNoButtons) {
-    Built built({ButtonRange(9, 5, 2)}, {Value(0x30, 0, 255)});
-    EXPECT_EQ(kOk, built.code);
-    EXPECT_EQ(0, built.block.ButtonCount);
-    EXPECT_EQ(1, built.block.AxisCount);
-}
-
-TEST_F(InputCatalogueTest, OnlyTheFirstButtonCapabilityCounts) {
-    Built built({ButtonRange(9, 1, 4), ButtonRange(9, 5, 20)}, {});
-    EXPECT_EQ(4, built.block.ButtonCount);
-}
-
-TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatWithFourDirections) {
+TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatAtRest) {
     Built built({ButtonRange(9, 1, 2)}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
     ASSERT_EQ(1, built.block.HatCount);
-    JoystickInput& hat = built.Hat();
-    EXPECT_EQ(kKindHat8, hat.Kind);
-    EXPECT_EQ(0u, hat.Value);
-    EXPECT_EQ(u"Direcional", Text(DisplayName(hat)));
-
-    ASSERT_TRUE(CreateDirectionInputs(hat));
-    const uint32_t usages[4] = {0xF90, 0xF92, 0xF91, 0xF93};
-    const char16_t* names[4] = {u"Direcional acima", u"Direcional para direita", u"Direcional para baixo",
-                                u"Direcional para esquerda"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(usages[i], hat.Directions[i].Usage);
-        EXPECT_EQ(0u, hat.Directions[i].UsagePage);
-        EXPECT_EQ(i, hat.Directions[i].Kind);
-        EXPECT_EQ(Text(names[i]), Text(DisplayName(hat.Directions[i])));
-    }
+    EXPECT_EQ(kKindHat8, built.Hat().Kind);
+    EXPECT_EQ(0u, built.Hat().Value);
+    EXPECT_EQ(u"Direcional", Text(DisplayName(built.Hat())));
 }
 
 TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
@@ -161,16 +130,6 @@ TEST_F(InputCatalogueTest, LimitsAreReducedToTheFieldWidth) {
     EXPECT_EQ(255, built.Axis(1).LogicalMax);
     EXPECT_EQ(-32768, built.Axis(2).LogicalMin) << "a 32-bit field keeps its limits whole";
     EXPECT_EQ(-1, built.Axis(2).Centre);
-}
-
-TEST_F(InputCatalogueTest, NormalisedByteAxisStartsAt514) {
-    Built built({}, {Value(0x30, 0, 255)});
-    JoystickInput& axis = built.Axis(0);
-    EXPECT_EQ(127u, axis.Value);
-    NormalizeAxis(axis);
-    EXPECT_NEAR(4.0118f, axis.Scale, 1e-4f);
-    EXPECT_EQ(514u, axis.Value);
-    EXPECT_EQ(514u, axis.LoadPending());
 }
 
 // A range within 1/64 of ten bits (1008 to 1039 steps) passes raw values through; one step

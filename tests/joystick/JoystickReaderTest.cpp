@@ -59,18 +59,6 @@ TEST_F(JoystickReaderTest, ReportWithoutChangeAdvancesButPollReportsNothing) {
         EXPECT_EQ(0u, pad->Inputs()[i].Changed);
 }
 
-TEST_F(JoystickReaderTest, HatReportIsPolledWithItsDirections) {
-    ASSERT_EQ(kOk, StartReading(*pad));
-    Deliver(Handle(1), ReportBuilder(layout).Set(0x39, 2).Set(0x30, 127).Set(0x31, 127).Bytes());
-    EXPECT_NE(0u, Poll(*pad));
-    const JoystickInput& hat = pad->Hats[0];
-    EXPECT_EQ(3u, hat.Value);
-    EXPECT_EQ(1u, hat.Directions[0].Value);
-    EXPECT_EQ(1u, hat.Directions[0].Changed);
-    EXPECT_EQ(1u, hat.Directions[1].Value);
-    EXPECT_EQ(0u, hat.Directions[2].Changed);
-}
-
 TEST_F(JoystickReaderTest, ButtonsOfADeviceWithNothingEnabledWaitForALaterReport) {
     for (int i = 0; i < pad->InputCount(); ++i)
         pad->Inputs()[i].Enabled = 0;

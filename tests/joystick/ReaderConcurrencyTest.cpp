@@ -92,42 +92,6 @@ TEST_F(ReaderConcurrencyTest, FreeRunningReportsAreNeverReportedTwiceNorLost) {
     EXPECT_EQ(0u, Poll(*pad));
 }
 
-TEST_F(ReaderConcurrencyTest, EveryReportSentAfterThePreviousWasSeenIsPolledExactlyOnce) {
-    // The producer waits for each value to be seen before it sends the next one; a Poll
-    // that took the Sequence of a report but not its values would leave the producer
-    // waiting for a value that is never reported.
-    constexpr uint32_t kReports = 5000;
-    std::atomic<uint32_t> seen{0};
-    std::atomic<uint32_t> changes{0};
-    std::atomic<bool> stop{false};
-    std::thread consumer([&] {
-        while (!stop.load()) {
-            if (Poll(*pad) != 0 && pad->Axes[0].Changed != 0) {
-                changes++;
-                seen = pad->Axes[0].Value;
-            } else {
-                std::this_thread::yield();
-            }
-        }
-    });
-    bool stalled = false;
-    for (uint32_t serial = 1; serial <= kReports && !stalled; ++serial) {
-        ASSERT_TRUE(FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, serial))));
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (seen.load() != serial) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                stalled = true;
-                ADD_FAILURE() << "report " << serial << " was never polled";
-                break;
-            }
-            std::this_thread::yield();
-        }
-    }
-    stop = true;
-    consumer.join();
-    EXPECT_EQ(kReports, changes.load());
-}
-
 TEST_F(ReaderConcurrencyTest, StartingAndStoppingAnotherDeviceWhileReportsFlowKeepsTheReaderSound) {
     JoystickDevice* second = MakeStrictDevice(layout, Handle(2));
     ASSERT_NE(nullptr, second);

@@ -94,48 +94,29 @@ TEST_F(JoystickEnumeration, DeviceWhosePreparsedDataCannotBeReadIsSkipped) {
     EXPECT_EQ(DeviceAt(0)->RawHandle, good);
 }
 
-TEST_F(JoystickEnumeration, NameIsTheTrimmedOemNameFromTheRegistry) {
-    OemNameKey text(0x1234, 0x00AB);
-    text.SetString(u"  Pad X\t");
-    OemNameKey binary(0x00AB, 0x0001);               // the key ends in VID_00AB&PID_0001
-    const std::u16string stickPro = u" Stick Pro \r\n";  // no NUL in a binary value
-    binary.Set(REG_BINARY, stickPro.data(), stickPro.size() * 2);
-    fake_.AddHid(0x1234, 0x00AB, 1, 5, pad_);
-    fake_.AddHid(0x00AB, 0x0001, 1, 4, stick_);
-    ASSERT_EQ(Enumerate(), kOk);
-    ASSERT_EQ(list_->Count(), 2);
-    EXPECT_EQ(NameAt(0), u"Pad X");
-    EXPECT_EQ(NameAt(1), u"Stick Pro");
-}
-
-TEST_F(JoystickEnumeration, NameIsControllerWhenTheOemNameIsMissingEmptyBlankOrNotText) {
-    OemNameKey dword(0x2001, 0x0001);
+// The OEM name from the real registry: text or binary text, trimmed; anything else, or
+// nothing left after trimming, gives "Controller". Two identical pads share their name.
+TEST_F(JoystickEnumeration, NameIsTheTrimmedOemNameFromTheRegistryOrController) {
+    const std::u16string texts[] = {u"  Pad X\t", u" Stick Pro \r\n", u"", u" \t \u00A0 "};
     const DWORD letters = 0x41424344;
+    OemNameKey sz(0x1234, 0x00AB), binary(0x00AB, 0x0001), empty(0x2001, 1), blank(0x2001, 2);
+    OemNameKey dword(0x2001, 3), noValue(0x2001, 4);  // a number; a key without the value
+    sz.SetString(texts[0]);
+    binary.Set(REG_BINARY, texts[1].data(), texts[1].size() * 2);  // no NUL
+    empty.SetString(texts[2]);
+    blank.SetString(texts[3]);
     dword.Set(REG_DWORD, &letters, sizeof letters);
-    OemNameKey empty(0x2001, 0x0002);
-    empty.SetString(u"");
-    OemNameKey blank(0x2001, 0x0003);
-    blank.SetString(u" \t \u00A0 ");
-    OemNameKey noValue(0x2001, 0x0004);  // the key exists, the value does not
-    for (uint16_t product = 1; product <= 5; ++product)
-        fake_.AddHid(0x2001, product, 1, 5, pad_);
+    const uint16_t ids[][2] = {{0x1234, 0x00AB}, {0x00AB, 1}, {0x2001, 1}, {0x2001, 2},
+                               {0x2001, 3},      {0x2001, 4}, {0x2001, 5}, {0x1234, 0x00AB}};
+    for (const auto& id : ids)
+        fake_.AddHid(id[0], id[1], 1, 5, pad_);
     ASSERT_EQ(Enumerate(), kOk);
-    ASSERT_EQ(list_->Count(), 5);
-    for (int32_t i = 0; i < 5; ++i)
-        EXPECT_EQ(NameAt(i), u"Controller") << "product " << i + 1;
-}
-
-TEST_F(JoystickEnumeration, TwoIdenticalPadsAreTwoDevicesWithTheSameName) {
-    OemNameKey name(0x0171, 0x0419);
-    name.SetString(u"Game Pad");
-    HANDLE first = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
-    HANDLE second = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
-    ASSERT_EQ(Enumerate(), kOk);
-    ASSERT_EQ(list_->Count(), 2);
-    EXPECT_EQ(DeviceAt(0)->RawHandle, first);
-    EXPECT_EQ(DeviceAt(1)->RawHandle, second);
-    EXPECT_EQ(NameAt(0), u"Game Pad");
-    EXPECT_EQ(NameAt(1), u"Game Pad");
+    ASSERT_EQ(list_->Count(), 8);
+    const char16_t* expected[] = {u"Pad X",      u"Stick Pro",  u"Controller", u"Controller",
+                                  u"Controller", u"Controller", u"Controller", u"Pad X"};
+    for (int32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(NameAt(i), expected[i]) << "device " << i;
+    EXPECT_NE(DeviceAt(0)->RawHandle, DeviceAt(7)->RawHandle);
 }
 
 // The real hid.dll: enumeration holds it for its own run, each device for its life.
