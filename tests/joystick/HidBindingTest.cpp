@@ -69,7 +69,7 @@ TEST_F(HidBindingTest, ShutdownUnloadsWhateverTheCountAndALaterReleaseKeepsItAtZ
     device->Release();
     EXPECT_EQ(0, HidHolderCount()) << "the count must not go negative";
     // A fresh start binds again.
-    ASSERT_EQ(kOk, ReaderStartup(FakeReaderThread::Functions()));
+    ASSERT_EQ(kOk, ReaderStartup(&FakeReaderThread::kFunctions));
     EXPECT_EQ(kOk, HoldAndBindHid());
     EXPECT_EQ(2, StrictHidState().Loads.load());
     LetGoHid();
