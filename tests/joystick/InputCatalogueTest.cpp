@@ -95,15 +95,6 @@ TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
     EXPECT_EQ(nullptr, built.Axis(0).Directions);
 }
 
-TEST_F(InputCatalogueTest, HatWithRangeZeroToSevenIsAnUnscaledAxisNamedAsHatSwitch) {
-    Built built({}, {Value(0x39, 0, 7, 4)});
-    JoystickInput& hat = built.Hat();
-    EXPECT_EQ(kKindAxis, hat.Kind);
-    EXPECT_EQ(u"Eixo de Visão", Text(DisplayName(hat)));
-    EXPECT_EQ(0u, hat.Value);
-    EXPECT_FALSE(CreateDirectionInputs(hat));
-}
-
 TEST_F(InputCatalogueTest, SecondHatSwitchIsAnAxisThatIsNeitherScaledNorGivenDirections) {
     Built built({ButtonRange(9, 1, 2)}, {Value(0x39, 1, 8, 4), Value(0x39, 1, 8, 4)});
     ASSERT_EQ(1, built.block.HatCount);

@@ -71,24 +71,6 @@ class TextTableFileTest : public ::testing::Test {
     std::wstring path_;
 };
 
-// How the platform's reader treats encodings, marks and quotes is documented in the
-// README; here only what our loading decides.
-TEST_F(TextTableFileTest, UnusableFilesLeaveBuiltInTexts) {
-    const std::string cases[] = {
-        Utf16Le(CompleteUiSection(L"")),  // B0 empty: nothing of the file is used
-        "",
-        Utf16Le(L"[Joystick]\r\nB0=Input A\r\n"),
-    };
-    for (const std::string& bytes : cases) {
-        LoadBytes(bytes);
-        EXPECT_FALSE(TextTable::IsLoaded()) << "case " << (&bytes - cases);
-    }
-    TextTable::LoadFromFile((path_ + L".missing").c_str());
-    EXPECT_FALSE(TextTable::IsLoaded()) << "missing file";
-    EXPECT_EQ(L"Tecla Espa\u00E7o", W(TextTable::TargetName(5)));
-    EXPECT_EQ(L"built-in", W(TextTable::Text(7, u"built-in")));
-}
-
 TEST_F(TextTableFileTest, FileWithOnlyALongB0GivesItCutTo4095AndEmptyTextsElsewhere) {
     LoadBytes(Utf16Le(L"[UI]\r\nB0=" + std::wstring(5000, L'x') + L"\r\n"));
     ASSERT_TRUE(TextTable::IsLoaded());
