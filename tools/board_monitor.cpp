@@ -1,4 +1,5 @@
 // board_monitor: a host-side checker for the emulated board, for Linux.
+// On a terminal it shows the values live; into a pipe or with --stats, only a summary.
 //
 // Opens a serial device (a pty end, /dev/ttyS*, /dev/ttyUSB*) at 38400 8N1 raw, polls the
 // board with 0x01 and checks every reply: 18 bytes, the F8 04 header, and each record's
@@ -175,6 +176,18 @@ int RunPolls(int fd, const Options& options) {
     auto nextPoll = start;
     uint8_t reply[kReplyLength];
     int values[8] = {};
+    // The live line is for a person at a terminal, redrawn at most ten times a second. Into
+    // a pipe or a file, and while measuring (--stats), only the summary is printed.
+    const bool live = !options.quiet && !options.stats && isatty(STDOUT_FILENO);
+    Clock::time_point lastDraw{};
+    const auto draw = [&] {
+        std::printf(
+            "\rD %4d  C %4d  B %4d  button %4d  A %4d  light %4d  sound %4d  slider %4d   "
+            "polls %ld missing %ld malformed %ld",
+            values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7], polls,
+            missing, malformed);
+        std::fflush(stdout);
+    };
     while (options.count == 0 || polls < options.count) {
         if (options.rate > 0) {
             const auto now = Clock::now();
@@ -203,18 +216,16 @@ int RunPolls(int fd, const Options& options) {
         } else if (options.stats) {
             rtts.push_back(std::chrono::duration<double, std::micro>(received - sent).count());
         }
-        if (!options.quiet) {
-            std::printf(
-                "\rD %4d  C %4d  B %4d  button %4d  A %4d  light %4d  sound %4d  slider %4d   "
-                "polls %ld missing %ld malformed %ld",
-                values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7], polls,
-                missing, malformed);
-            std::fflush(stdout);
+        if (live && received - lastDraw >= std::chrono::milliseconds(100)) {
+            draw();
+            lastDraw = received;
         }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!options.quiet)
+    if (live) {
+        draw();  // the final state, whenever the last redraw was
         std::printf("\n");
+    }
     std::printf("polls=%ld missing=%ld malformed=%ld\n", polls, missing, malformed);
     std::printf("values=%d,%d,%d,%d,%d,%d,%d,%d\n", values[0], values[1], values[2], values[3], values[4],
                 values[5], values[6], values[7]);

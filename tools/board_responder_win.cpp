@@ -2,7 +2,7 @@
 // window. Used by the host-session tests and the benchmark, and handy for checking a
 // virtual port pair.
 //
-//   board_responder.exe --port N [--run-ms MS]
+//   board_responder.exe --port N [--run-ms MS]     (N from 1 to 99999999)
 //
 // Prints "ready" once the port is open, then answers polls until standard input closes (or
 // MS milliseconds passed), stops the run the way the window does and prints how long the
@@ -35,11 +35,22 @@ int main(int argc, char** argv) {
     long runMs = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            port = static_cast<unsigned>(std::atoi(argv[++i]));
+            // Digits only, 1 to kMaxPortNumber: anything longer has no COM name.
+            const char* text = argv[++i];
+            char* end = nullptr;
+            const unsigned long number = std::strtoul(text, &end, 10);
+            if (text[0] < '0' || text[0] > '9' || *end != 0 || number < 1 || number > kMaxPortNumber) {
+                std::fprintf(stderr,
+                             "board_responder: --port takes a COM port number from 1 to %u, not '%s'\n",
+                             kMaxPortNumber, text);
+                return 2;
+            }
+            port = static_cast<unsigned>(number);
         } else if (std::strcmp(argv[i], "--run-ms") == 0 && i + 1 < argc) {
             runMs = std::atol(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: board_responder.exe --port N [--run-ms MS]\n");
+            std::fprintf(stderr, "usage: board_responder.exe --port N [--run-ms MS] (N from 1 to %u)\n",
+                         kMaxPortNumber);
             return 2;
         }
     }

@@ -35,7 +35,7 @@ double Seconds(Clock::duration d) {
 
 // A game pad much like the common ones: report id 1, 9 bytes; buttons 1-12, an eight-way
 // hat (1-8, 0 centred), six 8-bit axes.
-StrictLayout GamePadLayout() {
+StrictLayout BenchPadLayout() {
     StrictLayout layout = EmptyStrictLayout();
     layout.ReportId = 1;
     layout.InputLength = 9;
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (ReaderStartup(&kNoThread) != kOk)
         return 1;
 
-    const StrictLayout layout = GamePadLayout();
+    const StrictLayout layout = BenchPadLayout();
     void* const handle = reinterpret_cast<void*>(0x1234);
     JoystickDevice* device = MakeStrictDevice(layout, handle);
     if (device == nullptr || StartReading(*device) != kOk) {

@@ -14,14 +14,11 @@
 #include <new>
 #include <vector>
 
-#include "FakeRawInput_win.h"
-#include "JoystickTestSupport_win.h"
-#include "RealDevice_win.h"
+#include "JoystickSupport_win.h"
 #include "AllocationCounter.h"
 #include "core/Heap.h"
 #include "core/ObjectList.h"
 #include "core/RefObject.h"
-#include "descriptors/SignedPadDescriptor.h"
 #include "joystick/HidFunctions.h"
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickEnumeration.h"
@@ -99,8 +96,8 @@ int main(int argc, char** argv) {
     fake.Install();
     if (JoystickStartup() != kOk)
         return 1;
-    HANDLE handle = fake.AddHid(signedpad::kVendorId, signedpad::kProductId, 1, 5,
-                                PreparsedOf(signedpad::kDescriptor, sizeof signedpad::kDescriptor));
+    const RealDescriptor& signedPad = Descriptor("signed_pad");
+    HANDLE handle = fake.AddHid(signedPad.vendorId, signedPad.productId, 1, 5, signedPad.Preparsed());
     ObjectList* list = nullptr;
     if (EnumerateJoysticks(&list) != kOk || list->Count() != 1) {
         std::printf("no device\n");
@@ -116,10 +113,9 @@ int main(int argc, char** argv) {
     std::vector<LPARAM> keys;
     std::vector<uint32_t> expected;
     for (int i = 0; i < posts; ++i) {
-        signedpad::State s;
-        s.x = static_cast<uint16_t>((i % 2) != 0 ? 0xFFFF : 0);
-        s.buttons = static_cast<uint16_t>(i & 0x3FF);
-        keys.push_back(fake.Store(FakeRawInput::HidMessage(handle, signedpad::Report(s).Bytes())));
+        const std::vector<uint8_t> report = signedPad.Report(
+            {{"x", (i % 2) != 0 ? 0xFFFFu : 0u}, {"buttons", static_cast<uint32_t>(i & 0x3FF)}});
+        keys.push_back(fake.Store(FakeRawInput::HidMessage(handle, report)));
         expected.push_back((i % 2) != 0 ? 1023u : 0u);
     }
     HWND window = ReaderWindow();
@@ -142,10 +138,7 @@ int main(int argc, char** argv) {
     StopReading(pad);
 
     // Decoding through hid.dll on this thread, against the same calls made directly.
-    signedpad::State s;
-    s.buttons = 0x155;
-    s.hat = 3;
-    const std::vector<uint8_t> report = signedpad::Report(s).Bytes();
+    const std::vector<uint8_t> report = signedPad.Report({{"buttons", 0x155}, {"hat", 3}});
     uint16_t usages[128];
     const double decodeStart = Now();
     for (int i = 0; i < decodes; ++i)

@@ -60,11 +60,15 @@ HANDLE OpenAndConfigurePort(unsigned portNumber) {
     // Ports above COM9 exist only in the device namespace ("\\.\COM10"); the plain name
     // is the fallback for drivers that only publish a DOS name, and is tried only when
     // the first name does not exist at all. Any other error (a port in use) stands.
+    if (portNumber > kMaxPortNumber) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
     wchar_t name[16];
-    wsprintfW(name, L"\\\\.\\COM%d", static_cast<int>(portNumber));
+    wsprintfW(name, L"\\\\.\\COM%u", portNumber);
     HANDLE port = OpenByName(name);
     if (!IsOpen(port) && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        wsprintfW(name, L"COM%d", static_cast<int>(portNumber));
+        wsprintfW(name, L"COM%u", portNumber);
         port = OpenByName(name);
     }
     if (!IsOpen(port))

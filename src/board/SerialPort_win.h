@@ -26,9 +26,14 @@ void SetSerialFunctions(const SerialFunctions* functions);  // null restores the
 DCB BoardLineSettings();
 COMMTIMEOUTS BoardTimeouts();
 
+// The largest port number whose name fits the 16-character name buffer: "\\.\COM" and
+// eight digits and the NUL.
+constexpr unsigned kMaxPortNumber = 99999999;
+
 // Opens "\\.\COMn" (falling back to "COMn" only when the first name does not exist),
 // then sets the line, the driver queues and the time-outs. Returns the open handle, or
 // INVALID_HANDLE_VALUE with the system's last error still set and no handle left open.
+// A number above kMaxPortNumber opens nothing and fails with ERROR_INVALID_PARAMETER.
 HANDLE OpenAndConfigurePort(unsigned portNumber);
 
 class ComPortIo : public SerialIo {

@@ -1,6 +1,7 @@
 #include "core/Buffer.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 
 #include "core/Heap.h"
@@ -62,9 +63,16 @@ HResult Buffer::Append(const void* bytes, int32_t count) {
         if (count > INT32_MAX - length_)
             return kInvalidArg;
         if (length_ + count >= capacity_) {
+            // The bytes may come from this buffer's own block (a string appended to
+            // itself), which growing can move or free: keep their offset, not the pointer.
+            const auto* source = static_cast<const uint8_t*>(bytes);
+            const bool own = data_ != nullptr && source >= data_ && source < data_ + capacity_;
+            const ptrdiff_t offset = own ? source - data_ : 0;
             const HResult code = SetCapacity(length_ + count);
             if (Failed(code))
                 return code;
+            if (own)
+                bytes = data_ + offset;
         }
         std::memmove(data_ + length_, bytes, count);
         length_ += count;

@@ -14,6 +14,10 @@ ObjectList::~ObjectList() {
 HResult ObjectList::Reserve(int32_t entryCount) {
     if (entryCount < 1)
         return kInvalidArg;
+    // A request below the count is taken as one for the count: the block never becomes
+    // smaller than the live entries it holds.
+    if (entryCount < count_)
+        entryCount = count_;
     if (entryCount > capacity_ - 32 && entryCount <= capacity_)
         return kOk;
     if (entryCount > INT32_MAX / static_cast<int32_t>(sizeof(RefObject*)) - 16)
@@ -28,7 +32,7 @@ HResult ObjectList::Reserve(int32_t entryCount) {
         block = static_cast<RefObject**>(HeapAllocate(bytes));
         if (block == nullptr)
             return kOutOfMemory;
-        // A shrink never drops live entries: count never exceeds entryCount here.
+        // count never exceeds entryCount here, so every live entry is copied.
         if (count_ > 0)
             std::memcpy(block, items_, static_cast<size_t>(count_) * sizeof(RefObject*));
         HeapRelease(items_);

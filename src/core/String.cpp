@@ -72,9 +72,9 @@ HResult String::Append(const char16_t* text, int32_t count) {
     const int32_t bytes = count * 2;
     if (bytes > INT32_MAX - 4 - buffer_.Length())
         return kInvalidArg;
-    HResult code = EnsureRoom(buffer_.Length() + bytes);
-    if (!Failed(code))
-        code = buffer_.Append(text, bytes);
+    // The buffer grows whenever the content would reach its capacity, which leaves room
+    // for the NUL; it also copes with text taken from this string's own storage.
+    const HResult code = buffer_.Append(text, bytes);
     Terminate();
     return code;
 }

@@ -31,6 +31,11 @@ uint32_t DecodeButtons(JoystickDevice& device, char* report, uint32_t length, ui
     const HidFunctions& hid = Hid();
     JoystickInput* buttons = device.Buttons;
     const uint32_t buttonCount = static_cast<uint32_t>(device.ButtonCount);
+    // The list length handed to the parser is the list's whole capacity, not ButtonCount:
+    // the parser returns the usages of every button capability on the page, and when more
+    // buttons are held than ButtonCount it would refuse a shorter list outright, leaving
+    // every button at a stale state for as long as they are held. Usages beyond the first
+    // range are skipped below.
     uint32_t usageCount = usageCapacity;
     if (hid.GetUsages(kHidReportInput, static_cast<uint16_t>(buttons[0].UsagePage), 0, usageList, &usageCount,
                       device.PreparsedData, report, length) != kHidStatusSuccess) {

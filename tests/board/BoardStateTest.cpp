@@ -1,61 +1,54 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 
 #include "board/BoardState.h"
 
 namespace {
 
-// The curves written out step by step from their definitions, each float operation stored
-// to a volatile so that nothing is fused or kept in wider precision.
-int32_t LightReference(float f, bool upper) {
-    if (upper) {
-        volatile float r = 100.0f - f;
-        return static_cast<int32_t>(r);
-    }
-    volatile float a = f * 998.0f;
-    volatile float b = a / 75.0f;
-    volatile float c = 1023.0f - b;
-    return static_cast<int32_t>(c);
-}
+// The light and sound channels for every percentage, in single precision with one rounding
+// per operation (a fused multiply-add or a wider intermediate would change some entries).
+// The pieces of each curve meet at 75/76 % (light) and 24/25 % (sound).
+const int32_t kLightValues[101] = {
+    1023, 1009, 996, 983, 969, 956, 943, 929, 916, 903, 889, 876, 863, 850, 836, 823, 810, 796, 783, 770, 756,
+    743,  730,  716, 703, 690, 677, 663, 650, 637, 623, 610, 597, 583, 570, 557, 543, 530, 517, 504, 490, 477,
+    464,  450,  437, 424, 410, 397, 384, 370, 357, 344, 331, 317, 304, 291, 277, 264, 251, 237, 224, 211, 197,
+    184,  171,  158, 144, 131, 118, 104, 91,  78,  64,  51,  38,  25,  24,  23,  22,  21,  20,  19,  18,  17,
+    16,   15,   14,  13,  12,  11,  10,  9,   8,   7,   6,   5,   4,   3,   2,   1,   0};
+const int32_t kSoundValues[101] = {
+    18,  20,  22,  24,  26,  28,  30,  32,  34,  36,  38,  40,  42,  44,  46,  48,  50,  52,  54,  56,  58,
+    60,  62,  64,  66,  74,  82,  90,  97,  105, 113, 121, 128, 136, 144, 152, 159, 167, 175, 183, 190, 198,
+    206, 213, 221, 229, 237, 244, 252, 260, 268, 275, 283, 291, 299, 306, 314, 322, 329, 337, 345, 353, 360,
+    368, 376, 384, 391, 399, 407, 415, 422, 430, 438, 445, 453, 461, 469, 476, 484, 492, 500, 507, 515, 523,
+    531, 538, 546, 554, 561, 569, 577, 585, 592, 600, 608, 616, 623, 631, 639, 647, 654};
 
-int32_t SoundReference(float f, bool upper) {
-    if (!upper) {
-        volatile float a = f * 2.0f;
-        volatile float b = a + 18.0f;
-        return static_cast<int32_t>(b);
-    }
-    volatile float a = f - 24.0f;
-    volatile float b = a * 580.0f;
-    volatile float c = b / 75.0f;
-    volatile float d = c + 50.0f;
-    volatile float e = d + 17.0f;
-    const int32_t v = static_cast<int32_t>(e);
-    return v > 1023 ? 1023 : v;
-}
-
-TEST(BoardStateTest, ChannelTablesAreConsistent) {
+// Every row of the three channel tables, written out from the board's channel list.
+TEST(BoardStateTest, ChannelTablesMatchTheBoardsChannelList) {
+    const int32_t manualToWire[] = {0, 1, 2, 4, 5, 6, 7};
+    const int32_t wireToManual[] = {0, 1, 2, 7, 3, 4, 5, 6};
+    const int32_t nameToWire[] = {4, 2, 1, 0, 5, 6, 7};  // Entrada A-D, light, sound, slider
     for (int row = 0; row < kManualRowCount; ++row) {
-        EXPECT_EQ(row, kWireToManual[kManualToWire[row]]);
-        EXPECT_EQ(kManualToWire[row], WireChannelOfControl(1000 + 4 * kManualToWire[row]));
+        EXPECT_EQ(manualToWire[row], kManualToWire[row]) << "manual row " << row;
+        EXPECT_EQ(nameToWire[row], kNameToWire[row]) << "name " << row;
+        EXPECT_EQ(manualToWire[row], WireChannelOfControl(1000 + 4 * manualToWire[row] + row % 3));
     }
+    for (int wire = 0; wire < kChannelCount; ++wire)
+        EXPECT_EQ(wireToManual[wire], kWireToManual[wire]) << "wire channel " << wire;
     EXPECT_EQ(3, WireChannelOfControl(1012));
-    EXPECT_EQ(4, kNameToWire[0]);  // "Entrada A"
-    EXPECT_EQ(0, kNameToWire[3]);  // "Entrada D"
 }
 
-TEST(BoardStateTest, LinearChannelsRoundTripEveryPercent) {
+TEST(BoardStateTest, PercentsGiveTheChannelValues) {
     BoardState board;
-    for (int channel : {0, 1, 2, 4, 7}) {
-        int32_t previous = -1;
-        for (int p = 0; p <= 100; ++p) {
+    for (int p = 0; p <= 100; ++p) {
+        board.SetPercent(5, p);
+        EXPECT_EQ(kLightValues[p], board.Value(5)) << "light " << p;
+        board.SetPercent(6, p);
+        EXPECT_EQ(kSoundValues[p], board.Value(6)) << "sound " << p;
+        // The linear channels give the percentage back, rising with it.
+        for (int channel : {0, 1, 2, 4, 7}) {
             board.SetPercent(channel, p);
-            const int32_t v = board.Value(channel);
-            EXPECT_EQ(p, v * 100 / 1023) << "channel " << channel << " percent " << p;
-            EXPECT_GT(v, previous);
+            EXPECT_EQ(p, board.Value(channel) * 100 / 1023) << "channel " << channel << " percent " << p;
             EXPECT_EQ(p, board.Percent(channel));
-            previous = v;
         }
     }
     const int examples[][2] = {{0, 0}, {1, 20}, {50, 521}, {98, 1012}, {99, 1016}, {100, 1023}};
@@ -63,72 +56,46 @@ TEST(BoardStateTest, LinearChannelsRoundTripEveryPercent) {
         board.SetPercent(0, e[0]);
         EXPECT_EQ(e[1], board.Value(0)) << e[0] << "%";
     }
-}
-
-TEST(BoardStateTest, ButtonIsActiveLowAndKeepsItsState) {
-    BoardState board;
-    board.SetPercent(3, 1);
-    EXPECT_EQ(0, board.Value(3));
-    board.SetPercent(3, 0);
-    EXPECT_EQ(1023, board.Value(3));
-    board.SetPercent(3, 2);
-    EXPECT_EQ(0, board.Value(3));
-    EXPECT_EQ(2, board.Percent(3));
-    board.SetRaw(3, 5);  // 0.49 %: rounds down to released
-    EXPECT_EQ(1023, board.Value(3));
-    board.SetRaw(3, 11);
-    EXPECT_EQ(0, board.Value(3));
-}
-
-TEST(BoardStateTest, LightAndSoundCurvesForEveryPercent) {
-    BoardState board;
-    for (int p = 0; p <= 100; ++p) {
-        board.SetPercent(5, p);
-        EXPECT_EQ(LightReference(static_cast<float>(p), p > 75), board.Value(5)) << p;
-        board.SetPercent(6, p);
-        EXPECT_EQ(SoundReference(static_cast<float>(p), p >= 25), board.Value(6)) << p;
-    }
-    const int light[][2] = {{0, 1023}, {75, 25}, {76, 24}, {100, 0}};
-    for (const auto& e : light) {
-        board.SetPercent(5, e[0]);
-        EXPECT_EQ(e[1], board.Value(5)) << "light " << e[0];
-    }
-    const int sound[][2] = {{0, 18}, {24, 66}, {25, 74}, {50, 268}, {100, 654}};
-    for (const auto& e : sound) {
-        board.SetPercent(6, e[0]);
-        EXPECT_EQ(e[1], board.Value(6)) << "sound " << e[0];
+    // The button is active low and keeps whatever state it was given.
+    const int button[][2] = {{1, 0}, {0, 1023}, {2, 0}};
+    for (const auto& e : button) {
+        board.SetPercent(3, e[0]);
+        EXPECT_EQ(e[1], board.Value(3));
+        EXPECT_EQ(e[0], board.Percent(3));
     }
 }
 
-TEST(BoardStateTest, RawValuesForEveryChannelAndValue) {
+TEST(BoardStateTest, RawValuesGiveTheChannelValues) {
     BoardState board;
-    for (int channel = 0; channel < kChannelCount; ++channel) {
-        for (int raw = 0; raw <= 1023; ++raw) {
+    int32_t light = 1024, sound = -1;
+    for (int raw = 0; raw <= 1023; ++raw) {
+        for (int channel = 0; channel < kChannelCount; ++channel) {
             board.SetRaw(channel, raw);
-            volatile float scaled = static_cast<float>(raw) * 100.0f;
-            volatile float f = scaled / 1023.0f;
-            const int32_t ip = static_cast<int32_t>(f);
-            ASSERT_EQ(ip, board.Percent(channel));
-            int32_t expected = raw;
-            if (channel == 3)
-                expected = ip != 0 ? 0 : 1023;
-            if (channel == 5)
-                expected = LightReference(f, ip > 75);
-            if (channel == 6)
-                expected = SoundReference(f, ip >= 25);
-            ASSERT_EQ(expected, board.Value(channel)) << "channel " << channel << " raw " << raw;
-            ASSERT_GE(board.Value(channel), 0);
-            ASSERT_LE(board.Value(channel), 1023);
+            ASSERT_EQ(raw * 100 / 1023, board.Percent(channel)) << "channel " << channel << " raw " << raw;
+            if (channel != 3 && channel != 5 && channel != 6)
+                ASSERT_EQ(raw, board.Value(channel));
         }
+        board.SetRaw(3, raw);
+        ASSERT_EQ(raw >= 11 ? 0 : 1023, board.Value(3)) << raw;  // 1 % is raw 10.23
+        // Light falls within each piece of its curve (the float percentage enters the lower
+        // piece up to 76 %, so the upper piece starts higher), sound rises, within ten bits.
+        board.SetRaw(5, raw);
+        if (raw * 100 / 1023 != 76)
+            ASSERT_LE(board.Value(5), light) << raw;
+        ASSERT_GE(board.Value(5), 0);
+        light = board.Value(5);
+        board.SetRaw(6, raw);
+        ASSERT_GE(board.Value(6), sound) << raw;
+        ASSERT_LE(board.Value(6), 1023);
+        sound = board.Value(6);
     }
+    // The float percentage, not its integer part, enters the curves.
     const int examples[][3] = {{4, 777, 777}, {5, 0, 1023}, {5, 777, 12},  {5, 1022, 0},
                                {6, 255, 67},  {6, 256, 74}, {6, 1023, 654}};
     for (const auto& e : examples) {
         board.SetRaw(e[0], e[1]);
         EXPECT_EQ(e[2], board.Value(e[0])) << "channel " << e[0] << " raw " << e[1];
     }
-    board.SetRaw(4, 777);
-    EXPECT_EQ(75, board.Percent(4));
 }
 
 TEST(BoardStateTest, OutOfRangeInputsAreSafe) {

@@ -44,6 +44,13 @@ expect_values() {
     tee /dev/stderr | grep -qx "values=1023,1023,1023,1023,1023,1023,18,0"
 }
 check "2000 polls, each answered with the right reply" expect_values
+# Into a pipe the monitor prints its summary only, never a live line per poll.
+summary_only() {
+  local lines
+  lines=$("$monitor" --device "$OMBRIX_HOST_PTY" --rate 0 --count 300 | tee /dev/stderr | wc -l)
+  [ "$lines" -eq 2 ]
+}
+check "300 polls into a pipe: two summary lines" summary_only
 check "no answer to any other byte" "$monitor" --device "$OMBRIX_HOST_PTY" --silence
 check "1 MiB of random bytes: one reply per poll byte" \
   "$monitor" --device "$OMBRIX_HOST_PTY" --burst 1048576 --seed 7

@@ -59,61 +59,30 @@ class InputCatalogueTest : public ::testing::Test {
     }
 };
 
-TEST_F(InputCatalogueTest, TwelveButtonsAreNamedAndNumberedFromOne) {
-    Built built({ButtonRange(9, 1, 12)}, {Value(0x30, 0, 255)});
-    ASSERT_EQ(kOk, built.code);
-    ASSERT_EQ(12, built.block.ButtonCount);
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(i, built.Button(i).Kind);
-        EXPECT_EQ(9u, built.Button(i).UsagePage);
-        EXPECT_EQ(static_cast<uint32_t>(i + 1), built.Button(i).Usage);
-        const std::string number = std::to_string(i + 1);
-        EXPECT_EQ(u"Botão " + std::u16string(number.begin(), number.end()),
-                  Text(DisplayName(built.Button(i))));
-    }
-}
-
-TEST_F(InputCatalogueTest, ButtonCapabilityWithOneUsageGivesOneButton) {
+// Names, usages and kinds of buttons and of a hat's directions are checked on the real
+// devices (the Windows tests); here the shapes of capability lists those do not have.
+TEST_F(InputCatalogueTest, ButtonsComeFromTheFirstCapabilityOnly) {
     HidButtonCaps single = {};
     single.UsagePage = 9;
-    single.IsRange = 0;
     single.NotRange.Usage = 7;
-    Built built({single}, {});
-    ASSERT_EQ(1, built.block.ButtonCount);
-    EXPECT_EQ(7u, built.Button(0).Usage);
-    EXPECT_EQ(u"Botão 1", Text(DisplayName(built.Button(0))));
+    Built one({single}, {});
+    ASSERT_EQ(1, one.block.ButtonCount);
+    EXPECT_EQ(7u, one.Button(0).Usage);
+    EXPECT_EQ(u"Botão 1", Text(DisplayName(one.Button(0))));
+    Built inverted({ButtonRange(9, 5, 2)}, {Value(0x30, 0, 255)});
+    EXPECT_EQ(kOk, inverted.code);
+    EXPECT_EQ(0, inverted.block.ButtonCount);
+    EXPECT_EQ(1, inverted.block.AxisCount);
+    Built two({ButtonRange(9, 1, 4), ButtonRange(9, 5, 20)}, {});
+    EXPECT_EQ(4, two.block.ButtonCount);
 }
 
-TEST_F(InputCatalogueTest, InvertedButtonRangeGivesNoButtons) {
-    Built built({ButtonRange(9, 5, 2)}, {Value(0x30, 0, 255)});
-    EXPECT_EQ(kOk, built.code);
-    EXPECT_EQ(0, built.block.ButtonCount);
-    EXPECT_EQ(1, built.block.AxisCount);
-}
-
-TEST_F(InputCatalogueTest, OnlyTheFirstButtonCapabilityCounts) {
-    Built built({ButtonRange(9, 1, 4), ButtonRange(9, 5, 20)}, {});
-    EXPECT_EQ(4, built.block.ButtonCount);
-}
-
-TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatWithFourDirections) {
+TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatAtRest) {
     Built built({ButtonRange(9, 1, 2)}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
     ASSERT_EQ(1, built.block.HatCount);
-    JoystickInput& hat = built.Hat();
-    EXPECT_EQ(kKindHat8, hat.Kind);
-    EXPECT_EQ(0u, hat.Value);
-    EXPECT_EQ(u"Direcional", Text(DisplayName(hat)));
-
-    ASSERT_TRUE(CreateDirectionInputs(hat));
-    const uint32_t usages[4] = {0xF90, 0xF92, 0xF91, 0xF93};
-    const char16_t* names[4] = {u"Direcional acima", u"Direcional para direita", u"Direcional para baixo",
-                                u"Direcional para esquerda"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(usages[i], hat.Directions[i].Usage);
-        EXPECT_EQ(0u, hat.Directions[i].UsagePage);
-        EXPECT_EQ(i, hat.Directions[i].Kind);
-        EXPECT_EQ(Text(names[i]), Text(DisplayName(hat.Directions[i])));
-    }
+    EXPECT_EQ(kKindHat8, built.Hat().Kind);
+    EXPECT_EQ(0u, built.Hat().Value);
+    EXPECT_EQ(u"Direcional", Text(DisplayName(built.Hat())));
 }
 
 TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
@@ -124,15 +93,6 @@ TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
     EXPECT_EQ(first, built.Hat().Directions);
     EXPECT_FALSE(CreateDirectionInputs(built.Axis(0)));
     EXPECT_EQ(nullptr, built.Axis(0).Directions);
-}
-
-TEST_F(InputCatalogueTest, HatWithRangeZeroToSevenIsAnUnscaledAxisNamedAsHatSwitch) {
-    Built built({}, {Value(0x39, 0, 7, 4)});
-    JoystickInput& hat = built.Hat();
-    EXPECT_EQ(kKindAxis, hat.Kind);
-    EXPECT_EQ(u"Eixo de Visão", Text(DisplayName(hat)));
-    EXPECT_EQ(0u, hat.Value);
-    EXPECT_FALSE(CreateDirectionInputs(hat));
 }
 
 TEST_F(InputCatalogueTest, SecondHatSwitchIsAnAxisThatIsNeitherScaledNorGivenDirections) {
@@ -163,24 +123,24 @@ TEST_F(InputCatalogueTest, LimitsAreReducedToTheFieldWidth) {
     EXPECT_EQ(-1, built.Axis(2).Centre);
 }
 
-TEST_F(InputCatalogueTest, NormalisedByteAxisStartsAt514) {
-    Built built({}, {Value(0x30, 0, 255)});
-    JoystickInput& axis = built.Axis(0);
-    EXPECT_EQ(127u, axis.Value);
-    NormalizeAxis(axis);
-    EXPECT_NEAR(4.0118f, axis.Scale, 1e-4f);
-    EXPECT_EQ(514u, axis.Value);
-    EXPECT_EQ(514u, axis.LoadPending());
-}
-
-TEST_F(InputCatalogueTest, TenBitAxisPassesRawValuesAndWideAxisIsScaledDown) {
-    Built built({}, {Value(0x30, 0, 1023, 10), Value(0x31, 0, 65535, 16)});
-    NormalizeAxis(built.Axis(0));
-    EXPECT_EQ(0.0f, built.Axis(0).Scale);
-    EXPECT_EQ(512u, built.Axis(0).Value);
-    NormalizeAxis(built.Axis(1));
-    EXPECT_NEAR(0.01561f, built.Axis(1).Scale, 1e-5f);
-    EXPECT_EQ(512u, built.Axis(1).Value);
+// A range within 1/64 of ten bits (1008 to 1039 steps) passes raw values through; one step
+// outside that window on either side is scaled.
+TEST_F(InputCatalogueTest, AxisWithinASixtyFourthOfTenBitsIsUnscaledAndOneJustOutsideIsScaled) {
+    const struct {
+        int32_t max;
+        bool scaled;
+    } cases[] = {{1007, true}, {1008, false}, {1023, false}, {1039, false}, {1040, true}};
+    for (const auto& c : cases) {
+        Built built({}, {Value(0x30, 0, c.max, 16)});
+        NormalizeAxis(built.Axis(0));
+        EXPECT_EQ(c.scaled, built.Axis(0).Scale != 0.0f) << "logical 0 to " << c.max;
+        if (c.scaled)
+            EXPECT_FLOAT_EQ(1023.0f / c.max, built.Axis(0).Scale);
+    }
+    Built wide({}, {Value(0x31, 0, 65535, 16)});
+    NormalizeAxis(wide.Axis(0));
+    EXPECT_NEAR(0.01561f, wide.Axis(0).Scale, 1e-5f);
+    EXPECT_EQ(512u, wide.Axis(0).Value);
 }
 
 TEST_F(InputCatalogueTest, AxisWithEqualLimitsDeliversRawValues) {

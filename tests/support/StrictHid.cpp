@@ -29,10 +29,6 @@ HidStatus OpenReport(const void* preparsed, int32_t reportType, const char* repo
         return kHidStatusInvalidReportType;
     if (report == nullptr)
         __builtin_trap();  // the decoder must never hand over no report
-    std::atomic<uint32_t>& longest = StrictHidState().LongestReport;
-    uint32_t seen = longest.load();
-    while (length > seen && !longest.compare_exchange_weak(seen, length)) {
-    }
     volatile uint8_t sink = 0;
     for (uint32_t i = 0; i < length; ++i)
         sink = sink ^ static_cast<uint8_t>(report[i]);
@@ -287,7 +283,6 @@ void ResetStrictHid() {
     c.MissingFunction.clear();
     c.UsagesFail = false;
     c.ValuesFail = false;
-    c.LongestReport = 0;
 }
 
 const HidLoader* StrictHidLoader() {
@@ -318,22 +313,59 @@ JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bo
     return device;
 }
 
-std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, uint32_t claimedSize,
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize,
                                    uint32_t count) {
     std::vector<uint8_t> raw(32 + report.size(), 0);
-    const uint32_t type = 2;
-    const uint32_t total = static_cast<uint32_t>(raw.size());
+    const uint32_t words[2] = {2, static_cast<uint32_t>(raw.size())};
+    const uint32_t hid[2] = {static_cast<uint32_t>(claimedSize >= 0 ? claimedSize : report.size()), count};
     const uint64_t handle = reinterpret_cast<uintptr_t>(device);
-    std::memcpy(&raw[0], &type, 4);
-    std::memcpy(&raw[4], &total, 4);
+    std::memcpy(&raw[0], words, 8);
     std::memcpy(&raw[8], &handle, 8);
-    std::memcpy(&raw[24], &claimedSize, 4);
-    std::memcpy(&raw[28], &count, 4);
-    if (!report.empty())
-        std::memcpy(&raw[32], report.data(), report.size());
+    std::memcpy(&raw[24], hid, 8);
+    std::copy(report.begin(), report.end(), raw.begin() + 32);
     return raw;
 }
 
-std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report) {
-    return RawInputBytes(device, report, static_cast<uint32_t>(report.size()), 1);
+void AddButtons(StrictLayout& layout, uint16_t usageMin, uint16_t usageMax, uint16_t byte) {
+    AddButtonCaps(layout, 9, usageMin, usageMax);
+    AddBitmap(layout, 9, static_cast<uint16_t>((byte - 1) * 8),
+              static_cast<uint16_t>(usageMax - usageMin + 1), usageMin);
+}
+
+StrictValueField& AddByteValue(StrictLayout& layout, uint16_t usage, uint16_t byte, uint8_t bytes,
+                               int32_t logicalMin, int32_t logicalMax) {
+    StrictValueField* field = AddValueField(layout, 1, usage, static_cast<uint16_t>((byte - 1) * 8),
+                                            static_cast<uint16_t>(bytes * 8), logicalMin, logicalMax);
+    field->ReadBits = static_cast<uint16_t>(bytes * 8);
+    return *field;
+}
+
+StrictLayout GamePadLayout() {
+    StrictLayout layout = EmptyStrictLayout();
+    layout.InputLength = 8;
+    AddButtons(layout, 1, 12, 1);
+    AddByteValue(layout, 0x30, 3, 1, 0, 255);
+    AddByteValue(layout, 0x31, 4, 1, 0, 255);
+    AddByteValue(layout, 0x39, 5, 1, 1, 8).Caps.BitSize = 4;
+    return layout;
+}
+
+ReportBuilder::ReportBuilder(const StrictLayout& layout) : layout_(layout), bytes_(layout.InputLength, 0) {
+    bytes_[0] = layout.ReportId;
+}
+
+ReportBuilder& ReportBuilder::Press(uint16_t usage, int range) {
+    const StrictButtonField& bitmap = layout_.Bitmaps[range];
+    WriteReportBits(bytes_.data(), layout_.InputLength, bitmap.BitOffset + usage - bitmap.FirstUsage, 1, 1);
+    return *this;
+}
+
+ReportBuilder& ReportBuilder::Set(uint16_t usage, uint32_t value) {
+    for (int i = 0; i < layout_.ValueCount; ++i) {
+        const StrictValueField& field = layout_.Values[i];
+        if (field.Caps.NotRange.Usage == usage)
+            WriteReportBits(bytes_.data(), layout_.InputLength, field.BitOffset,
+                            field.ReadBits != 0 ? field.ReadBits : field.Caps.BitSize, value);
+    }
+    return *this;
 }

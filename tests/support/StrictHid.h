@@ -5,9 +5,10 @@
 // any length that claims more than the caller's buffer holds. It never writes beyond the
 // usage list's stated capacity.
 //
-// Used by the native joystick tests (through FakeHid), the joystick fuzz target and the
-// native joystick benchmark, through the loader that hands its functions to BindHid by name.
-// Also builds devices as enumeration does and the raw-input messages that carry reports.
+// Used by the native joystick tests, the joystick fuzz target and the native joystick
+// benchmark, through the loader that hands its functions to BindHid by name. Also builds
+// devices as enumeration does, test layouts and their reports, and the raw-input messages
+// that carry reports.
 #pragma once
 
 #include <atomic>
@@ -86,7 +87,6 @@ struct StrictHidControl {
     std::string MissingFunction;  // a name Find does not know
     std::atomic<bool> UsagesFail{false};
     std::atomic<bool> ValuesFail{false};
-    std::atomic<uint32_t> LongestReport{0};  // the longest length a report-reading call was given
 };
 
 StrictHidControl& StrictHidState();
@@ -102,8 +102,33 @@ void InstallStrictHidLoader();
 JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare = true);
 
 // The bytes GetRawInputData would copy for one HID report: the 24-byte header (type 2,
-// the device handle at offset 8), size and count, then the report.
-std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report);
-// The same with the size and count fields as given, whatever the report really holds.
-std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, uint32_t claimedSize,
-                                   uint32_t count);
+// the device handle at offset 8), size and count (as given, whatever the report really
+// holds; size -1 is the report's), then the report.
+std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize = -1,
+                                   uint32_t count = 1);
+
+// Buttons usageMin-usageMax on page 9 whose bitmap starts at byte `byte` of the report
+// (bit n is usage usageMin + n): the capability and the bitmap together.
+void AddButtons(StrictLayout& layout, uint16_t usageMin, uint16_t usageMax, uint16_t byte);
+// A page-1 value of `bytes` whole little-endian bytes from byte `byte`, 8 bits a byte;
+// all of them are read even when a test narrows Caps.BitSize afterwards.
+StrictValueField& AddByteValue(StrictLayout& layout, uint16_t usage, uint16_t byte, uint8_t bytes,
+                               int32_t logicalMin, int32_t logicalMax);
+// A game pad: 12 buttons (page 9, usages 1-12) in bytes 1-2, X and Y 8-bit 0-255 in bytes
+// 3 and 4, an eight-way hat (logical 1-8, 4 bits) in byte 5; report length 8, no report id.
+StrictLayout GamePadLayout();
+
+// Builds input reports for a layout.
+class ReportBuilder {
+  public:
+    explicit ReportBuilder(const StrictLayout& layout);
+    // Presses a button of the range-th bitmap.
+    ReportBuilder& Press(uint16_t usage, int range = 0);
+    // Sets every value field of the usage.
+    ReportBuilder& Set(uint16_t usage, uint32_t value);
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+  private:
+    const StrictLayout& layout_;
+    std::vector<uint8_t> bytes_;
+};

@@ -1,56 +1,66 @@
 // A heap table for tests: counts allocations and the blocks still live, and can refuse
 // allocations, to check that containers and tables leave themselves unchanged (and keep
-// nothing) when memory runs out, and give back every block they took.
+// nothing) when memory runs out, and give back every block they took. It never resizes
+// in place and scribbles over every block it frees, so that a pointer kept across a
+// growth reads garbage in every build, not only under AddressSanitizer.
 #pragma once
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/Heap.h"
 
 class ScopedTestHeap {
-public:
+  public:
     ScopedTestHeap() {
-        Allocations().store(0);
-        Live().store(0);
-        FailAfter().store(-1);
+        State().allocations = 0;
+        State().live = 0;
+        State().failAfter = -1;
         SetHeapFunctions(&kTable);
     }
     ~ScopedTestHeap() { SetHeapFunctions(nullptr); }
 
     // Every allocation after the next n fails (-1: never).
-    void FailAfter(int n) { FailAfter().store(n); }
-    int AllocationCount() const { return Allocations().load(); }
+    void FailAfter(int n) { State().failAfter = n; }
+    int AllocationCount() const { return State().allocations; }
     // Blocks taken since this heap was installed and not yet given back.
-    int LiveBlocks() const { return Live().load(); }
+    int LiveBlocks() const { return State().live; }
 
-private:
-    static std::atomic<int>& Allocations() {
-        static std::atomic<int> count{0};
-        return count;
+  private:
+    struct Counters {
+        std::atomic<int> allocations{0};
+        std::atomic<int> live{0};
+        std::atomic<int> failAfter{-1};
+    };
+    static Counters& State() {
+        static Counters counters;
+        return counters;
     }
-    static std::atomic<int>& Live() {
-        static std::atomic<int> live{0};
-        return live;
-    }
-    static std::atomic<int>& FailAfter() {
-        static std::atomic<int> remaining{-1};
-        return remaining;
-    }
+    // Each block carries its size in front, for the scribbling.
+    static constexpr size_t kHeader = 16;
     static void* Alloc(size_t bytes) {
-        int remaining = FailAfter().load();
-        if (remaining == 0) return nullptr;
-        if (remaining > 0) FailAfter().store(remaining - 1);
-        Allocations().fetch_add(1);
-        void* block = kPlatformHeap.Alloc(bytes);
-        if (block != nullptr) Live().fetch_add(1);
-        return block;
+        const int remaining = State().failAfter;
+        if (remaining == 0)
+            return nullptr;
+        if (remaining > 0)
+            State().failAfter = remaining - 1;
+        State().allocations++;
+        auto* block = static_cast<unsigned char*>(std::malloc(bytes + kHeader));
+        if (block == nullptr)
+            return nullptr;
+        std::memcpy(block, &bytes, sizeof bytes);
+        State().live++;
+        return block + kHeader;
     }
-    static void* ResizeInPlace(void* block, size_t bytes) {
-        return FailAfter().load() == 0 ? nullptr : kPlatformHeap.ResizeInPlace(block, bytes);
-    }
+    static void* ResizeInPlace(void*, size_t) { return nullptr; }
     static void Free(void* block) {
-        Live().fetch_sub(1);
-        kPlatformHeap.Free(block);
+        auto* start = static_cast<unsigned char*>(block) - kHeader;
+        size_t bytes;
+        std::memcpy(&bytes, start, sizeof bytes);
+        std::memset(block, 0xEE, bytes);
+        State().live--;
+        std::free(start);
     }
     static constexpr HeapFunctions kTable = {Alloc, ResizeInPlace, Free};
 };

@@ -1,5 +1,5 @@
 // The text table filled from real files through Wine's private-profile reader: the files
-// are written by the tests into the temp folder, in the encodings a translator may use.
+// are written by the tests into the temp folder.
 // Also loads the English translation shipped in translations/.
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ std::wstring Decode(UINT codePage, const std::string& bytes) {
     return text;
 }
 
-std::string Utf16Le(const std::wstring& text, bool withMark = true) {
-    std::string bytes = withMark ? "\xFF\xFE" : "";
+std::string Utf16Le(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
     return bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
@@ -71,29 +71,6 @@ class TextTableFileTest : public ::testing::Test {
     std::wstring path_;
 };
 
-TEST_F(TextTableFileTest, UnusableFilesLeaveBuiltInTexts) {
-    std::string junk;
-    for (int i = 0; i < 4096; ++i)
-        junk.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
-    const std::string cases[] = {
-        Utf16Le(CompleteUiSection(L"")),  // B0 empty: nothing of the file is used
-        junk,
-        "",
-        "\xFF\xFE",
-        "[Joystick]\r\nB0=Input A\r\n",
-        "[UI\r\nB0=Input A\r\n",
-        Utf16Le(CompleteUiSection(L"Input A"), false),  // UTF-16 without a mark is not recognised
-    };
-    for (const std::string& bytes : cases) {
-        LoadBytes(bytes);
-        EXPECT_FALSE(TextTable::IsLoaded()) << "case " << (&bytes - cases);
-    }
-    TextTable::LoadFromFile((path_ + L".missing").c_str());
-    EXPECT_FALSE(TextTable::IsLoaded()) << "missing file";
-    EXPECT_EQ(L"Tecla Espa\u00E7o", W(TextTable::TargetName(5)));
-    EXPECT_EQ(L"built-in", W(TextTable::Text(7, u"built-in")));
-}
-
 TEST_F(TextTableFileTest, FileWithOnlyALongB0GivesItCutTo4095AndEmptyTextsElsewhere) {
     LoadBytes(Utf16Le(L"[UI]\r\nB0=" + std::wstring(5000, L'x') + L"\r\n"));
     ASSERT_TRUE(TextTable::IsLoaded());
@@ -114,39 +91,6 @@ TEST_F(TextTableFileTest, ALoadReplacesTheLastOneAndFreeReleasesAll83Texts) {
     TextTable::Free();
     EXPECT_EQ(0, heap.LiveBlocks());
     EXPECT_EQ(L"Entrada A", W(TextTable::ChannelName(0)));
-}
-
-// What the README tells translators about encodings and quoting, checked against the
-// platform reader.
-TEST_F(TextTableFileTest, FileWithByteOrderMarkKeepsAccentsAndQuotesKeepOuterSpaces) {
-    const std::string utf8 =
-        "[UI]\r\nB0=Entrada A\r\nK0=Bot\xC3\xA3o da Ombrix\r\nT13=\xC3\xA0\r\nT20=\"Error starting: \"\r\n"
-        "T21=  spaced  \r\nT28=Replace the profile \"\r\n; T29=a comment\r\n";
-    for (const std::string& bytes : {Utf16Le(Decode(CP_UTF8, utf8)), "\xEF\xBB\xBF" + utf8}) {
-        LoadBytes(bytes);
-        ASSERT_TRUE(TextTable::IsLoaded());
-        EXPECT_EQ(L"Bot\u00E3o da Ombrix", W(TextTable::TargetName(0)));
-        EXPECT_EQ(L"\u00E0", W(TextTable::Text(13, u"")));
-        EXPECT_EQ(L"Error starting: ", W(TextTable::Text(20, u"")));
-        EXPECT_EQ(L"spaced", W(TextTable::Text(21, u"")));
-        EXPECT_EQ(L"Replace the profile \"", W(TextTable::Text(28, u"")));
-        EXPECT_EQ(L"", W(TextTable::Text(29, u"")));
-    }
-}
-
-TEST_F(TextTableFileTest, FileWithoutBomIsReadInTheAnsiCodePage) {
-    // ANSI text in the system's code page comes through; UTF-8 without a BOM is taken
-    // for ANSI as well, so its accented letters arrive as two characters each.
-    const std::string names[] = {"Bot\xE3o da Ombrix", "Bot\xC3\xA3o da Ombrix"};
-    const std::wstring inCp1252[] = {L"Bot\u00E3o da Ombrix", L"Bot\u00C3\u00A3o da Ombrix"};
-    for (int i = 0; i < 2; ++i) {
-        LoadBytes("[UI]\r\nB0=Entrada A\r\nK0=" + names[i] + "\r\n");
-        ASSERT_TRUE(TextTable::IsLoaded());
-        EXPECT_EQ(Decode(CP_ACP, names[i]), W(TextTable::TargetName(0)));
-        if (GetACP() == 1252) {
-            EXPECT_EQ(inCp1252[i], W(TextTable::TargetName(0)));
-        }
-    }
 }
 
 TEST_F(TextTableFileTest, LoadReadsTheProgramPathWithTxtForExe) {

@@ -1,0 +1,377 @@
+// Support of the Windows joystick tests; see the header.
+#include "JoystickSupport_win.h"
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+#include "joystick/InputCatalogue.h"
+
+namespace {
+
+// The parser's own records, not in the MinGW headers; the layouts are the driver kit's,
+// which Wine's hidparse.sys follows.
+struct CollectionDesc {
+    USHORT UsagePage, Usage;
+    UCHAR CollectionNumber, Reserved[15];
+    USHORT InputLength, OutputLength, FeatureLength, PreparsedDataLength;
+    const uint8_t* PreparsedData;
+};
+struct DeviceDesc {
+    CollectionDesc* Collections;
+    ULONG CollectionCount;
+    void* ReportIds;
+    ULONG ReportIdCount;
+    ULONG Debug[8];
+};
+using GetDescriptionFn = LONG(WINAPI*)(const UCHAR*, ULONG, int, DeviceDesc*);
+using FreeDescriptionFn = void(WINAPI*)(DeviceDesc*);
+
+}  // namespace
+
+std::vector<uint8_t> RealDescriptor::Report(std::initializer_list<std::pair<const char*, uint32_t>> values,
+                                            int reportId) const {
+    const unsigned id = reportId >= 0 ? reportId : (fields.empty() ? 0 : fields[0].reportId);
+    std::vector<uint8_t> report(length, 0);
+    report[0] = static_cast<uint8_t>(id);
+    for (const Field& field : fields) {
+        if (field.reportId != id)
+            continue;
+        uint32_t value = field.rest;
+        for (const auto& given : values)
+            value = field.name == given.first ? given.second : value;
+        for (unsigned i = 0; i < field.bits; ++i) {
+            const unsigned bit = 8 + field.offset + i;
+            if (bit / 8 < report.size() && ((value >> i) & 1u))
+                report[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+        }
+    }
+    return report;
+}
+
+std::vector<uint8_t> RealDescriptor::Preparsed(uint16_t* usagePage, uint16_t* usage) const {
+    // Loaded once and never unloaded: loading it for every test would only slow the run.
+    static HMODULE parser = LoadLibraryW(L"C:\\windows\\system32\\drivers\\hidparse.sys");
+    static auto get = reinterpret_cast<GetDescriptionFn>(
+        reinterpret_cast<void*>(GetProcAddress(parser, "HidP_GetCollectionDescription")));
+    static auto release = reinterpret_cast<FreeDescriptionFn>(
+        reinterpret_cast<void*>(GetProcAddress(parser, "HidP_FreeCollectionDescription")));
+    std::vector<uint8_t> preparsed;
+    DeviceDesc description = {};
+    // Pool type 1 (non-paged) is what a driver asks for; here it is the heap. Wine's parser
+    // answers HIDP_STATUS_SUCCESS rather than STATUS_SUCCESS.
+    const LONG status =
+        get != nullptr ? get(bytes.data(), static_cast<ULONG>(bytes.size()), 1, &description) : -1;
+    if ((status == 0 || status == 0x00110000) && description.CollectionCount > 0) {
+        const CollectionDesc& first = description.Collections[0];
+        preparsed.assign(first.PreparsedData, first.PreparsedData + first.PreparsedDataLength);
+        if (usagePage != nullptr)
+            *usagePage = first.UsagePage;
+        if (usage != nullptr)
+            *usage = first.Usage;
+        release(&description);
+    }
+    return preparsed;
+}
+
+// A line is "vendor N", "product N", "length N", "field ID NAME OFFSET BITS REST", or after
+// "descriptor" hexadecimal bytes; '#' starts a comment.
+const RealDescriptor& Descriptor(const std::string& name) {
+    static std::map<std::string, RealDescriptor> loaded;
+    auto found = loaded.find(name);
+    if (found != loaded.end())
+        return found->second;
+    RealDescriptor& d = loaded[name];
+    std::ifstream file(std::string(OMBRIX_DESCRIPTOR_DIR "/") + name + ".hid");
+    bool inBytes = false;
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::string word;
+        while (words >> word) {
+            if (inBytes) {
+                d.bytes.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
+            } else if (word == "descriptor") {
+                inBytes = true;
+            } else if (word == "field") {
+                RealDescriptor::Field f;
+                words >> f.reportId >> f.name >> f.offset >> f.bits >> f.rest;
+                d.fields.push_back(f);
+            } else {
+                unsigned long n = 0;
+                words >> std::setbase(0) >> n;
+                (word == "vendor"    ? d.vendorId
+                 : word == "product" ? d.productId
+                                     : d.length) = static_cast<uint16_t>(n);
+            }
+        }
+    }
+    return d;
+}
+
+DevicePtr MakeRealDevice(const std::string& name) {
+    const RealDescriptor& descriptor = Descriptor(name);
+    DeviceIdentity identity;
+    identity.VendorId = descriptor.vendorId;
+    identity.ProductId = descriptor.productId;
+    uint16_t usagePage = 0, usage = 0;
+    const std::vector<uint8_t> preparsed = descriptor.Preparsed(&usagePage, &usage);
+    identity.UsagePage = usagePage;
+    identity.Usage = usage;
+    // Enumeration's own hold: the device takes its own in its constructor.
+    if (preparsed.empty() || Failed(HoldAndBindHid()))
+        return nullptr;
+    InputBlock block;
+    JoystickDevice* device = nullptr;
+    if (!Failed(ReadCapabilities(preparsed.data(), &block))) {
+        auto* copy = new uint8_t[preparsed.size()];
+        std::memcpy(copy, preparsed.data(), preparsed.size());
+        device = new JoystickDevice(identity, copy, static_cast<uint32_t>(preparsed.size()),
+                                    new String(u"Controller"), block);
+        if (!PrepareInputs(*device))
+            SafeRelease(device);
+    }
+    LetGoHid();
+    return DevicePtr(device);
+}
+
+JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage) {
+    for (int32_t i = 0; i < device.InputCount(); ++i) {
+        JoystickInput& input = device.Inputs()[i];
+        if (input.UsagePage == usagePage && input.Usage == usage)
+            return &input;
+    }
+    return nullptr;
+}
+
+uint32_t PendingButtons(const JoystickDevice& device) {
+    uint32_t mask = 0;
+    for (int32_t i = 0; i < device.ButtonCount && i < 32; ++i)
+        mask |= device.Buttons[i].LoadPending() != 0 ? 1u << i : 0;
+    return mask;
+}
+
+OemNameKey::OemNameKey(uint16_t vendorId, uint16_t productId) {
+    wchar_t name[160];
+    wsprintfW(name,
+              L"System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM\\VID_%"
+              L"04X&PID_%04X",
+              vendorId, productId);
+    name_ = name;
+    RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+}
+
+OemNameKey::~OemNameKey() {
+    RegCloseKey(key_);
+    RegDeleteKeyW(HKEY_CURRENT_USER, name_.c_str());
+}
+
+void OemNameKey::Set(DWORD type, const void* data, size_t bytes) {
+    RegSetValueExW(key_, L"OEMName", 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+}
+
+namespace {
+std::atomic<int> gLoads{0};
+std::atomic<int> gUnloads{0};
+const char* gMissing = nullptr;
+
+void* CountedLoad(const char16_t* name) {
+    void* library = kPlatformHidLoader.Load(name);
+    gLoads += library != nullptr ? 1 : 0;
+    return library;
+}
+void* MaybeFind(void* library, const char* name) {
+    return gMissing != nullptr && std::strcmp(name, gMissing) == 0 ? nullptr
+                                                                   : kPlatformHidLoader.Find(library, name);
+}
+void CountedUnload(void* library) {
+    ++gUnloads;
+    kPlatformHidLoader.Unload(library);
+}
+const HidLoader kCountingLoader = {CountedLoad, MaybeFind, CountedUnload};
+}  // namespace
+
+void CountingHidLoader::Install(const char* missingExport) {
+    gLoads = 0;
+    gUnloads = 0;
+    gMissing = missingExport;
+    SetHidLoader(&kCountingLoader);
+}
+void CountingHidLoader::Uninstall() {
+    SetHidLoader(nullptr);
+}
+int CountingHidLoader::Loads() {
+    return gLoads;
+}
+int CountingHidLoader::Unloads() {
+    return gUnloads;
+}
+bool CountingHidLoader::ModuleLoaded() {
+    return GetModuleHandleW(L"hid.dll") != nullptr;
+}
+
+FakeRawInput& FakeRawInput::Instance() {
+    static FakeRawInput instance;
+    return instance;
+}
+
+void FakeRawInput::Install() {
+    devices_.clear();
+    listError_ = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        registrationError_ = 0;
+        registrations_.clear();
+        messages_.clear();
+    }
+    static const RawInputFunctions table = {&GetDeviceList, &GetDeviceInfo, &Register, &GetData};
+    SetRawInputFunctions(&table);
+}
+
+void FakeRawInput::Uninstall() {
+    SetRawInputFunctions(nullptr);
+}
+
+HANDLE FakeRawInput::AddOther(DWORD type) {
+    HANDLE handle = AddHid(0, 0, 0, 0, {});
+    devices_.back().type = type;
+    return handle;
+}
+
+HANDLE FakeRawInput::AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
+                            const std::vector<uint8_t>& preparsed) {
+    // Handles that look like the system's: small, distinct, never null.
+    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x10001 + 0x10 * devices_.size()));
+    RID_DEVICE_INFO_HID hid{vendorId, productId, 0x0100, usagePage, usage};
+    devices_.push_back(Device{handle, RIM_TYPEHID, hid, preparsed, false});
+    return handle;
+}
+
+void FakeRawInput::FailPreparsedData(HANDLE device) {
+    for (Device& d : devices_)
+        d.preparsedFails = d.preparsedFails || d.handle == device;
+}
+
+void FakeRawInput::RefuseRegistration(DWORD error) {
+    std::lock_guard<std::mutex> guard(lock_);
+    registrationError_ = error;
+}
+
+std::vector<RAWINPUTDEVICE> FakeRawInput::Registrations() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return registrations_;
+}
+
+const FakeRawInput::Device* FakeRawInput::Find(HANDLE handle) const {
+    for (const Device& d : devices_) {
+        if (d.handle == handle)
+            return &d;
+    }
+    return nullptr;
+}
+
+LPARAM FakeRawInput::Store(std::vector<uint8_t> bytes) {
+    std::lock_guard<std::mutex> guard(lock_);
+    messages_.push_back(std::move(bytes));
+    return static_cast<LPARAM>(messages_.size());  // from 1: a null HRAWINPUT stays invalid
+}
+
+std::vector<uint8_t> FakeRawInput::HidMessage(HANDLE device, const std::vector<uint8_t>& report, int64_t size,
+                                              uint32_t count) {
+    std::vector<uint8_t> bytes(32 + report.size(), 0);
+    const DWORD header[2] = {RIM_TYPEHID, static_cast<DWORD>(bytes.size())};
+    const DWORD hid[2] = {static_cast<DWORD>(size >= 0 ? size : report.size()), count};
+    std::memcpy(&bytes[0], header, 8);
+    std::memcpy(&bytes[8], &device, sizeof device);
+    std::memcpy(&bytes[24], hid, 8);
+    std::copy(report.begin(), report.end(), bytes.begin() + 32);
+    return bytes;
+}
+
+bool FakeRawInput::Post(std::vector<uint8_t> bytes) {
+    const LPARAM key = Store(std::move(bytes));
+    HWND window = ReaderWindow();
+    return window != nullptr && PostMessageW(window, WM_INPUT, RIM_INPUT, key) != FALSE;
+}
+
+namespace {
+// The system's way of copying out: with no buffer, the size; with too small a buffer,
+// ERROR_INSUFFICIENT_BUFFER; else everything, and the count.
+UINT CopyOut(const void* source, UINT needed, void* data, PUINT size) {
+    if (data == nullptr) {
+        *size = needed;
+        return 0;
+    }
+    if (*size < needed) {
+        *size = needed;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return static_cast<UINT>(-1);
+    }
+    if (needed > 0)
+        std::memcpy(data, source, needed);
+    return needed;
+}
+}  // namespace
+
+UINT WINAPI FakeRawInput::GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT entrySize) {
+    FakeRawInput& self = Instance();
+    if (self.listError_ != 0 || count == nullptr || entrySize != sizeof(RAWINPUTDEVICELIST)) {
+        SetLastError(self.listError_ != 0 ? self.listError_ : ERROR_INVALID_PARAMETER);
+        return static_cast<UINT>(-1);
+    }
+    std::vector<RAWINPUTDEVICELIST> entries;
+    for (const Device& d : self.devices_)
+        entries.push_back(RAWINPUTDEVICELIST{d.handle, d.type});
+    UINT bytes = *count * entrySize;
+    const UINT copied = CopyOut(entries.data(), static_cast<UINT>(entries.size() * entrySize), list, &bytes);
+    *count = bytes / entrySize;
+    return copied == static_cast<UINT>(-1) || list == nullptr ? copied : copied / entrySize;
+}
+
+UINT WINAPI FakeRawInput::GetDeviceInfo(HANDLE handle, UINT command, LPVOID data, PUINT size) {
+    const Device* device = Instance().Find(handle);
+    if (device == nullptr || size == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return static_cast<UINT>(-1);
+    }
+    if (command == RIDI_DEVICEINFO) {
+        RID_DEVICE_INFO info = {};
+        info.cbSize = sizeof info;
+        info.dwType = device->type;
+        if (device->type == RIM_TYPEHID)
+            info.hid = device->hid;
+        if (data != nullptr && static_cast<RID_DEVICE_INFO*>(data)->cbSize != sizeof info) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return static_cast<UINT>(-1);
+        }
+        return CopyOut(&info, sizeof info, data, size);
+    }
+    if (command == RIDI_PREPARSEDDATA && device->type == RIM_TYPEHID && !device->preparsedFails)
+        return CopyOut(device->preparsed.data(), static_cast<UINT>(device->preparsed.size()), data, size);
+    SetLastError(ERROR_INVALID_HANDLE);
+    return static_cast<UINT>(-1);
+}
+
+BOOL WINAPI FakeRawInput::Register(PCRAWINPUTDEVICE devices, UINT count, UINT entrySize) {
+    FakeRawInput& self = Instance();
+    std::lock_guard<std::mutex> guard(self.lock_);
+    for (UINT i = 0; entrySize == sizeof(RAWINPUTDEVICE) && i < count; ++i)
+        self.registrations_.push_back(devices[i]);
+    SetLastError(self.registrationError_);
+    return self.registrationError_ == 0;
+}
+
+UINT WINAPI FakeRawInput::GetData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UINT headerSize) {
+    FakeRawInput& self = Instance();
+    std::lock_guard<std::mutex> guard(self.lock_);
+    const size_t key = reinterpret_cast<size_t>(input);
+    if (command != RID_INPUT || headerSize != sizeof(RAWINPUTHEADER) || size == nullptr || key == 0 ||
+        key > self.messages_.size()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return static_cast<UINT>(-1);
+    }
+    const std::vector<uint8_t>& bytes = self.messages_[key - 1];
+    return CopyOut(bytes.data(), static_cast<UINT>(bytes.size()), data, size);
+}

@@ -1,0 +1,131 @@
+// Support of the Windows joystick tests and the Windows benchmark:
+// - the real devices: report descriptors kept as data in descriptors/NAME.hid, turned into
+//   the preparsed data the device would give by the system's parser (hidparse.sys, loaded
+//   as an ordinary DLL), and built into JoystickDevices the way enumeration builds them;
+// - FakeRawInput, a stand-in for the raw-input calls: virtual devices, a registration that
+//   can be refused, and WM_INPUT messages whose bytes GetRawInputData hands the reader;
+// - the OEM-name registry key and a loader that counts hid.dll loads.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "joystick/HidFunctions.h"
+#include "joystick/JoystickDevice.h"
+#include "joystick/RawInput_win.h"
+
+struct RealDescriptor {
+    struct Field {
+        unsigned reportId, offset, bits;  // offset in bits after the report-id byte
+        std::string name;
+        uint32_t rest;
+    };
+    std::vector<uint8_t> bytes;
+    uint16_t vendorId = 0, productId = 0, length = 0;  // length with the report-id byte
+    std::vector<Field> fields;
+
+    // An input report with every field at rest but those given; report id -1 is the first one's.
+    std::vector<uint8_t> Report(std::initializer_list<std::pair<const char*, uint32_t>> values = {},
+                                int reportId = -1) const;
+    // The parser's preparsed data for the first top-level collection; empty when refused.
+    std::vector<uint8_t> Preparsed(uint16_t* usagePage = nullptr, uint16_t* usage = nullptr) const;
+};
+
+// flight_stick, gamepad12, signed_pad or wireless_pad; read once.
+const RealDescriptor& Descriptor(const std::string& name);
+
+struct DeviceReleaser {
+    void operator()(JoystickDevice* device) const { device->Release(); }
+};
+using DevicePtr = std::unique_ptr<JoystickDevice, DeviceReleaser>;
+// Built and prepared as enumeration and the main window do; null when any step fails.
+DevicePtr MakeRealDevice(const std::string& name);
+
+JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage);
+// Pending of the buttons as a mask, bit i for button i + 1.
+uint32_t PendingButtons(const JoystickDevice& device);
+
+// Polls the condition every millisecond for up to five seconds.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+    for (int i = 0; i < 5000 && !condition(); ++i)
+        Sleep(1);
+    return condition();
+}
+
+// The OEM-name key of one vendor and product under HKEY_CURRENT_USER, deleted at the end.
+class OemNameKey {
+  public:
+    OemNameKey(uint16_t vendorId, uint16_t productId);
+    ~OemNameKey();
+    void Set(DWORD type, const void* data, size_t bytes);
+    void SetString(const std::u16string& text) { Set(REG_SZ, text.c_str(), (text.size() + 1) * 2); }
+
+  private:
+    std::wstring name_;
+    HKEY key_ = nullptr;
+};
+
+// The platform's loader with counts, and optionally one export that cannot be found.
+struct CountingHidLoader {
+    static void Install(const char* missingExport = nullptr);
+    static void Uninstall();
+    static int Loads();
+    static int Unloads();
+    static bool ModuleLoaded();  // hid.dll mapped in the process right now
+};
+
+// GetRawInputData runs on the reader thread, hence the lock around what it reaches.
+class FakeRawInput {
+  public:
+    static FakeRawInput& Instance();
+    // Installs the table and forgets every device and message.
+    void Install();
+    void Uninstall();
+
+    // A keyboard or mouse (RIM_TYPEKEYBOARD, RIM_TYPEMOUSE).
+    HANDLE AddOther(DWORD type);
+    HANDLE AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
+                  const std::vector<uint8_t>& preparsed);
+    void FailPreparsedData(HANDLE device);
+    void FailDeviceList(DWORD error) { listError_ = error; }  // 0: succeeds
+    void RefuseRegistration(DWORD error);                     // 0: succeeds
+    std::vector<RAWINPUTDEVICE> Registrations();              // every entry ever passed
+
+    // Stores raw bytes and returns the WM_INPUT lParam that stands for them.
+    LPARAM Store(std::vector<uint8_t> bytes);
+    // GetRawInputData's bytes for a HID report: the 24-byte header with the device at offset 8,
+    // the size of one report at 24, the report count at 28, the reports from 32.
+    static std::vector<uint8_t> HidMessage(HANDLE device, const std::vector<uint8_t>& report,
+                                           int64_t size = -1, uint32_t count = 1);
+    // Stores the bytes and posts them to the reader's window as WM_INPUT.
+    bool Post(std::vector<uint8_t> bytes);
+
+  private:
+    struct Device {
+        HANDLE handle;
+        DWORD type;
+        RID_DEVICE_INFO_HID hid;
+        std::vector<uint8_t> preparsed;
+        bool preparsedFails;
+    };
+    static UINT WINAPI GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT entrySize);
+    static UINT WINAPI GetDeviceInfo(HANDLE device, UINT command, LPVOID data, PUINT size);
+    static BOOL WINAPI Register(PCRAWINPUTDEVICE devices, UINT count, UINT entrySize);
+    static UINT WINAPI GetData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UINT headerSize);
+    const Device* Find(HANDLE handle) const;
+
+    std::vector<Device> devices_;  // user-interface thread only
+    DWORD listError_ = 0;
+    std::mutex lock_;  // guards the fields below
+    DWORD registrationError_ = 0;
+    std::vector<RAWINPUTDEVICE> registrations_;
+    std::vector<std::vector<uint8_t>> messages_;
+};
