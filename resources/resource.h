@@ -6,8 +6,8 @@
 // Top-level resources.
 #define IDI_PROGRAM 100
 #define IDD_MAIN 101
-#define IDB_EMBLEM 102 // 145 x 200, 4 bits per pixel: twice its size at 96 DPI
-#define IDB_BOARD 103  // 518 x 576, 8 bits per pixel: twice its size at 96 DPI
+#define IDB_EMBLEM 102  // 145 x 200, 4 bits per pixel: twice its size at 96 DPI
+#define IDB_BOARD 103   // 518 x 576, 8 bits per pixel: twice its size at 96 DPI
 #define IDR_MAIN_MENU 104
 #define IDD_PROFILE_NAME 105
 
@@ -16,31 +16,31 @@
 // button, whose check box takes the edit's place.
 #define IDC_CHANNEL_FIRST 1000
 #define IDC_CHANNEL_STEP 4
-#define IDC_CH0_EDIT 1000 // "Entrada D"
+#define IDC_CH0_EDIT 1000  // "Entrada D"
 #define IDC_CH0_SPIN 1001
 #define IDC_CH0_SLIDER 1002
-#define IDC_CH1_EDIT 1004 // "Entrada C"
+#define IDC_CH1_EDIT 1004  // "Entrada C"
 #define IDC_CH1_SPIN 1005
 #define IDC_CH1_SLIDER 1006
-#define IDC_CH2_EDIT 1008 // "Entrada B"
+#define IDC_CH2_EDIT 1008  // "Entrada B"
 #define IDC_CH2_SPIN 1009
 #define IDC_CH2_SLIDER 1010
-#define IDC_PRESSED 1012 // "Pressionado", the board's push button
-#define IDC_CH4_EDIT 1016 // "Entrada A"
+#define IDC_PRESSED 1012   // "Pressionado", the board's push button
+#define IDC_CH4_EDIT 1016  // "Entrada A"
 #define IDC_CH4_SPIN 1017
 #define IDC_CH4_SLIDER 1018
-#define IDC_CH5_EDIT 1020 // "Sensor de luz"
+#define IDC_CH5_EDIT 1020  // "Sensor de luz"
 #define IDC_CH5_SPIN 1021
 #define IDC_CH5_SLIDER 1022
-#define IDC_CH6_EDIT 1024 // "Sensor de som"
+#define IDC_CH6_EDIT 1024  // "Sensor de som"
 #define IDC_CH6_SPIN 1025
 #define IDC_CH6_SLIDER 1026
-#define IDC_CH7_EDIT 1028 // "Sensor deslizante"
+#define IDC_CH7_EDIT 1028  // "Sensor deslizante"
 #define IDC_CH7_SPIN 1029
 #define IDC_CH7_SLIDER 1030
 
 // Main window: bottom strip. Ids from 1032 on keep the system colours.
-#define IDC_START 1 // "Iniciar"/"Parar"; the dialog's default button, so Enter presses it
+#define IDC_START 1  // "Iniciar"/"Parar"; the dialog's default button, so Enter presses it
 #define IDC_PORT_EDIT 1032
 #define IDC_PORT_SPIN 1033
 #define IDC_JOYSTICK_ONLY 1037
