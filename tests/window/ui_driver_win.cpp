@@ -2,7 +2,7 @@
 // program, finds its main window and answers one command per input line, so that a script
 // can click and type with xdotool at the screen positions it reports and then read back
 // what the window shows.
-//   wait-window MS | client | rect ID | text ID | state ID | pos ID
+//   wait-window MS | window (WxH+X+Y) | client | rect ID | text ID | state ID | pos ID
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
 //   no-message MS | wait-closed MS
 #include <windows.h>
@@ -73,6 +73,12 @@ std::string Answer(const std::string& line) {
                 Sleep(50);
         }
         return gMain != nullptr ? "ok" : "timeout";
+    }
+    if (command == "window") {
+        RECT r = {};
+        GetWindowRect(gMain, &r);
+        return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+               std::to_string(r.left) + "+" + std::to_string(r.top);
     }
     if (command == "client") {
         RECT client = {};

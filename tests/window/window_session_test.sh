@@ -101,7 +101,7 @@ close_program() {  # Escape closes the window; no leak message may follow
     kill "$program_pid" 2>/dev/null
     wait "$program_pid" 2>/dev/null
 }
-shot() { import -window root "$shots/$1.png"; }
+shot() { import -window root -crop "$(ask window)" +repage "$shots/$1.png"; }
 right_edges_meet() { read -r _ _ a _ <<<"$(ask rect 1050)"; read -r _ _ b _ <<<"$(ask rect 1040)"; [ "$a" = "$b" ] && echo yes || echo "$a vs $b"; }
 
 # --- Session 1: a fresh registry, 96 DPI ------------------------------------------------
