@@ -29,7 +29,7 @@ constexpr uint32_t kInputKeyboard = 1;
 
 // The platform's INPUT record with its keyboard part, laid out identically (40 bytes on
 // 64-bit Windows, 28 on 32-bit), so that the evaluation pass fills the array that
-// SendInput reads and a run allocates nothing but that array. KeyboardFunctions_win.cpp
+// SendInput reads and a run allocates nothing but that array. AssociationThread_win.cpp
 // checks the layout against <windows.h>.
 struct KeyboardInputRecord {
     struct Keyboard {
@@ -62,7 +62,7 @@ struct KeyboardInputRecord {
 void FillKeyRecord(KeyboardInputRecord& record, uint32_t code, bool press);
 
 // The synthetic-input seam. The program uses the real SendInput (kPlatformKeyboard,
-// KeyboardFunctions_win.cpp); tests install a recording sink.
+// AssociationThread_win.cpp); tests install a recording sink.
 struct KeyboardFunctions {
     // SendInput(count, records, sizeof(record)): returns the number of events injected.
     uint32_t (*SendInput)(uint32_t count, KeyboardInputRecord* records, int32_t recordSize);

@@ -23,6 +23,12 @@ int32_t Trunc(float f) {
     return static_cast<int32_t>(f);
 }
 
+// A value outside the wire's 0..1023 would lose its high bits in the reply (a hat that is
+// not an eight-way hat delivers its raw value); it is stored clamped instead.
+int32_t ClampToWire(int32_t value) {
+    return value < 0 ? 0 : (value > 1023 ? 1023 : value);
+}
+
 bool IsChannel(int32_t channel) {
     return channel >= 0 && channel < kChannelCount;
 }
@@ -77,7 +83,7 @@ void BoardState::SetPercent(int32_t channel, int32_t percent) {
             break;
         }
     }
-    values[channel].store(value, std::memory_order_relaxed);
+    values[channel].store(ClampToWire(value), std::memory_order_relaxed);
 }
 
 void BoardState::SetRaw(int32_t channel, int32_t raw) {
@@ -102,7 +108,7 @@ void BoardState::SetRaw(int32_t channel, int32_t raw) {
             value = raw;
             break;
     }
-    values[channel].store(value, std::memory_order_relaxed);
+    values[channel].store(ClampToWire(value), std::memory_order_relaxed);
 }
 
 void FillReplyChannels(const BoardState& board, uint8_t* reply) {

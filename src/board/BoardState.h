@@ -54,6 +54,7 @@ struct BoardState {
     // channel: wire channel 0..7 (others are ignored); percent 0..100, or a button state for channel 3.
     void SetPercent(int32_t channel, int32_t percent);
     // raw: a joystick value in 0..1023.
+    // Both store the channel value clamped to the wire's 0..1023.
     void SetRaw(int32_t channel, int32_t raw);
 
     int32_t Value(int32_t channel) const { return values[channel].load(std::memory_order_relaxed); }

@@ -1,0 +1,109 @@
+// One evaluation pass and the loop of a run. The pass allocates nothing: the records and
+// the pressed-key flags live in the scratch block that the run allocates once.
+#include "associations/AssociationEvaluation.h"
+
+#include <cstring>
+
+#include "core/Heap.h"
+#include "joystick/JoystickReader.h"
+
+EvaluationScratch::~EvaluationScratch() {
+    HeapRelease(block_);
+}
+
+HResult EvaluationScratch::Allocate(int32_t keyCount) {
+    HeapRelease(block_);
+    block_ = nullptr;
+    records_ = nullptr;
+    down_ = nullptr;
+    keyCount_ = 0;
+    if (keyCount < 0)
+        return kInvalidArg;
+    // Two records per key association, as the design sizes it, though a pass uses one.
+    const size_t recordCount = keyCount > 0 ? 2 * static_cast<size_t>(keyCount) : 1;
+    const size_t recordBytes = recordCount * sizeof(KeyboardInputRecord);
+    const size_t bytes = recordBytes + static_cast<size_t>(keyCount);
+    block_ = HeapAllocate(bytes);
+    if (block_ == nullptr)
+        return kOutOfMemory;
+    std::memset(block_, 0, bytes);
+    records_ = static_cast<KeyboardInputRecord*>(block_);
+    down_ = static_cast<uint8_t*>(block_) + recordBytes;
+    keyCount_ = keyCount;
+    return kOk;
+}
+
+uint32_t EvaluatePass(const AssociationModel& model, JoystickDevice& joystick, BoardState& board,
+                      EvaluationScratch& scratch, const KeyboardFunctions& keyboard) {
+    const uint32_t changed = Poll(joystick);
+    if (changed == 0)
+        return 0;
+
+    const ObjectList& keys = model.KeyAssociations();
+    const int32_t keyCount = keys.Count() < scratch.KeyCount() ? keys.Count() : scratch.KeyCount();
+    KeyboardInputRecord* records = scratch.Records();
+    uint32_t n = 0;
+    for (int32_t i = keyCount - 1; i >= 0; --i) {
+        const Association* association = AssociationModel::At(keys, i);
+        const JoystickInput& input = association->Input();
+        if (input.Changed == 0)
+            continue;
+        const bool press = input.Value != 0;
+        FillKeyRecord(records[n++], association->code, press);
+        scratch.Down()[i] = press ? 1 : 0;
+    }
+    if (n > 0)
+        keyboard.SendInput(n, records, static_cast<int32_t>(sizeof(KeyboardInputRecord)));
+
+    const ObjectList& channels = model.ChannelAssociations();
+    for (int32_t i = channels.Count() - 1; i >= 0; --i) {
+        const Association* association = AssociationModel::At(channels, i);
+        if (association->Input().Changed != 0)
+            board.SetRaw(static_cast<int32_t>(association->code),
+                         static_cast<int32_t>(association->Input().Value));
+    }
+
+    const Association* button = model.ButtonAssociation();
+    if (button != nullptr && button->Input().Changed != 0)
+        board.SetPercent(kChannelButton, button->Input().Value != 0 ? 1 : 0);
+    return changed;
+}
+
+uint32_t ReleaseHeldKeys(const AssociationModel& model, EvaluationScratch& scratch,
+                         const KeyboardFunctions& keyboard) {
+    const ObjectList& keys = model.KeyAssociations();
+    const int32_t keyCount = keys.Count() < scratch.KeyCount() ? keys.Count() : scratch.KeyCount();
+    uint32_t n = 0;
+    for (int32_t i = keyCount - 1; i >= 0; --i) {
+        if (scratch.Down()[i] == 0)
+            continue;
+        FillKeyRecord(scratch.Records()[n++], AssociationModel::At(keys, i)->code, false);
+        scratch.Down()[i] = 0;
+    }
+    if (n > 0)
+        keyboard.SendInput(n, scratch.Records(), static_cast<int32_t>(sizeof(KeyboardInputRecord)));
+    return n;
+}
+
+uint32_t RunAssociations(const AssociationRun& run, const KeyboardFunctions& keyboard,
+                         void (*sleep)(uint32_t ms)) {
+    BoardState& board = *run.Board;
+    const uint32_t own = board.generation.load(std::memory_order_relaxed);
+    EvaluationScratch scratch;
+    // Without its one block the run cannot send keys; it ends at once rather than run half.
+    if (Failed(scratch.Allocate(run.Model->KeyAssociations().Count())))
+        return 0;
+    if (board.running.load(std::memory_order_relaxed) != 0) {
+        for (;;) {
+            if (board.generation.load(std::memory_order_relaxed) != own)
+                break;
+            if (EvaluatePass(*run.Model, *run.Joystick, board, scratch, keyboard) == 0)
+                sleep(kAssociationPollMs);
+            if (board.running.load(std::memory_order_relaxed) == 0)
+                break;
+        }
+    }
+    // A key held when the run stops would stay pressed in the system.
+    ReleaseHeldKeys(*run.Model, scratch, keyboard);
+    return 0;
+}

@@ -1,0 +1,114 @@
+// One evaluation pass at a time: key strokes through the recording keyboard, channel
+// values and the board button through the BoardState.
+#include "AssociationFixture.h"
+
+namespace {
+
+constexpr uint16_t kScanA = 0x1E, kScanB = 0x30, kScanUp = 0x148, kScanSpace = 0x39;
+
+class AssociationEvaluationTest : public AssociationFixture {};
+
+TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCall) {
+    // keyAssociations: Botão 2 -> A, Botão 1 -> Seta acima, Botão 3 -> B, Direcional acima -> Espaço.
+    model.AddAssociation(kPageButton, 2, false, kTargetA);
+    model.AddAssociation(kPageButton, 1, false, kTargetUp);
+    model.AddAssociation(kPageButton, 3, false, kTargetB);
+    model.AddAssociation(0, kUsageDirectionUp, false, kTargetSpace);
+    StartRun();
+    const struct {
+        const char* what;
+        bool report;
+        std::vector<uint16_t> buttons;
+        uint32_t hat;
+        std::vector<SendCall> calls;
+    } steps[] = {
+        {"Botão 2 held when reading starts, no report yet", false, {}, 0, {}},
+        {"the next report carries it", true, {2}, 0, {{Press(kScanA)}}},
+        {"held", true, {2}, 0, {}},
+        {"held, idle pass", false, {}, 0, {}},
+        {"released", true, {}, 0, {{Release(kScanA)}}},
+        {"arrow: extended", true, {1}, 0, {{Press(kScanUp)}}},
+        {"arrow released", true, {}, 0, {{Release(kScanUp)}}},
+        {"two at once: the later association first", true, {2, 3}, 0, {{Press(kScanB), Press(kScanA)}}},
+        {"both held", true, {2, 3}, 0, {}},
+        {"both released", true, {}, 0, {{Release(kScanB), Release(kScanA)}}},
+        {"hat up: its direction", true, {}, 1, {{Press(kScanSpace)}}},
+        {"hat up-right: still up", true, {}, 2, {}},
+        {"hat centred", true, {}, 0, {{Release(kScanSpace)}}},
+        {"left down at the end", true, {1, 3}, 1, {{Press(kScanSpace), Press(kScanB), Press(kScanUp)}}},
+    };
+    for (uint32_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(steps[i].what);
+        if (steps[i].report)
+            Deliver(Handle(1), ReportBytes(steps[i].buttons, 100 + i, steps[i].hat));  // X always moves
+        Pass();
+        EXPECT_EQ(steps[i].calls, RecordingKeyboard::Take());
+    }
+    // The end of a run releases what it left down, once, in one call.
+    EXPECT_EQ(3u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
+    EXPECT_EQ(0u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
+    EXPECT_EQ((std::vector<SendCall>{{Release(kScanSpace), Release(kScanB), Release(kScanUp)}}),
+              RecordingKeyboard::Take());
+    EXPECT_EQ(0, RecordingKeyboard::repeats);
+    EXPECT_EQ(0, RecordingKeyboard::keysDown);
+}
+
+TEST_F(AssociationEvaluationTest, AnAxisDrivesTheWireChannelOfEachChannelTarget) {
+    // By channel-name index (Entrada A..D, light, sound, slider): wire channel, value at X 0 and 1023.
+    const int32_t rows[7][3] = {{4, 0, 1023}, {2, 0, 1023}, {1, 0, 1023}, {0, 0, 1023},
+                                {5, 1023, 0}, {6, 18, 654}, {7, 0, 1023}};
+    model.AddAssociation(kPageDesktop, kUsageX, true, 0);
+    StartRun();
+    for (int32_t name = 0; name < 7; ++name) {
+        model.AddAssociation(kPageDesktop, kUsageX, true, name);
+        for (int32_t end : {1, 2}) {
+            for (auto& value : board.values)
+                value.store(500);
+            Deliver(Handle(1), ReportBytes({}, end == 1 ? 0 : 1023));
+            Pass();
+            for (int32_t c = 0; c < kChannelCount; ++c)
+                EXPECT_EQ(c == rows[name][0] ? rows[name][end] : 500, board.Value(c)) << name << " " << c;
+        }
+        // A stop hands the last position back only with the channels.
+        board.values[rows[name][0]].store(500);
+        model.ApplyInputsToBoard(board, false);
+        EXPECT_EQ(500, board.Value(rows[name][0]));
+        model.ApplyInputsToBoard(board, true);
+        EXPECT_EQ(rows[name][2], board.Value(rows[name][0]));
+    }
+}
+
+TEST_F(AssociationEvaluationTest, TheBoardButtonIsPressedWhileItsInputIsNonzero) {
+    model.AddAssociation(kPageDesktop, kUsageX, true, 0);  // enables X for the second link
+    model.AddAssociation(kPageButton, 3, false, kTargetBoardButton);
+    StartRun();
+    // A button, then an axis at 256, whose low byte is 0: the saved button state must not read released.
+    for (auto [usage, pressed] :
+         {std::pair{3u, ReportBytes({3}, 0)}, std::pair{kUsageX, ReportBytes({}, 256)}}) {
+        model.AddAssociation(usage == 3 ? kPageButton : kPageDesktop, usage, false, kTargetBoardButton);
+        Deliver(Handle(1), pressed);
+        Pass();
+        // Pressed on the wire, and in the state that is saved.
+        EXPECT_EQ(0, board.Value(kChannelButton)) << usage;
+        EXPECT_EQ(1, board.Percent(kChannelButton)) << usage;
+        board.SetPercent(kChannelButton, 0);
+        model.ApplyInputsToBoard(board, false);  // as the start and stop of a run do
+        EXPECT_EQ(1, board.Percent(kChannelButton)) << usage;
+        Deliver(Handle(1), ReportBytes({}, 0));
+        Pass();
+        EXPECT_EQ(1023, board.Value(kChannelButton)) << usage;
+    }
+}
+
+TEST(BoardStateClampTest, ValuesOffTheWireRangeAreStoredClamped) {
+    BoardState board;
+    const int32_t cases[][4] = {// {SetRaw?, channel, argument, value}
+                                {1, 0, 2000, 1023}, {1, 4, -7, 0}, {1, 5, 5000, 0}, {1, 6, 5000, 1023},
+                                {0, 2, 250, 1023},  {0, 1, -3, 0}, {0, 5, 200, 0},  {1, 2, 1023, 1023}};
+    for (const auto& c : cases) {
+        c[0] ? board.SetRaw(c[1], c[2]) : board.SetPercent(c[1], c[2]);
+        EXPECT_EQ(c[3], board.Value(c[1])) << c[0] << " " << c[1] << " " << c[2];
+    }
+}
+
+}  // namespace

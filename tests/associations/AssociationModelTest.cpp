@@ -1,0 +1,99 @@
+// The rules of AddAssociation, RemoveAssociation and ClearAssociations, seen through the
+// list box they keep in step with allAssociations.
+#include "AssociationFixture.h"
+
+namespace {
+
+class AssociationModelTest : public AssociationFixture {
+  protected:
+    // The list shows allAssociations index for index, and each is in the collection of its kind.
+    void ExpectListInStep() {
+        std::vector<std::u16string> texts;
+        for (int32_t i = 0; i < model.AllAssociations().Count(); ++i) {
+            Association* a = AssociationModel::At(model.AllAssociations(), i);
+            String* text = FormatAssociation(*a);
+            texts.emplace_back(text->Chars());
+            text->Release();
+            EXPECT_TRUE(a->kind == AssociationKind::BoardButton ? model.ButtonAssociation() == a
+                        : a->kind == AssociationKind::Key       ? model.KeyAssociations().IndexOf(a) >= 0
+                                                          : model.ChannelAssociations().IndexOf(a) >= 0);
+        }
+        EXPECT_EQ(texts, list);
+        EXPECT_EQ(int32_t(texts.size()), model.KeyAssociations().Count() +
+                                             model.ChannelAssociations().Count() +
+                                             (model.ButtonAssociation() != nullptr));
+    }
+};
+
+TEST_F(AssociationModelTest, AddingKeepsOneTargetPerInputAndOneInputPerTarget) {
+    struct Link {
+        uint32_t page, usage;
+        bool isChannel;
+        int32_t index;
+    };
+    const struct {
+        const char* name;
+        std::vector<Link> links;
+        std::vector<std::u16string> list;
+    } cases[] = {
+        {"the same input, then the same target",
+         {{kPageButton, 2, false, kTargetA},
+          {kPageButton, 2, false, kTargetB},
+          {kPageButton, 3, false, kTargetB}},
+         {u"Botão 3 -> Tecla B"}},
+        {"the board button is one target",
+         {{kPageButton, 1, false, kTargetBoardButton}, {kPageButton, 4, false, kTargetBoardButton}},
+         {u"Botão 4 -> Botão da Ombrix"}},
+        {"the same index in different kinds coexists; a replacement goes to the end",
+         {{kPageDesktop, kUsageX, true, 0},
+          {kPageButton, 1, false, 0},
+          {kPageButton, 5, false, 3},
+          {kPageDesktop, kUsageDPadUp, true, 3},
+          {kPageDesktop, kUsageX, true, 1}},
+         {u"Botão 1 -> Botão da Ombrix", u"Botão 5 -> Seta para direita", u"Direcional acima -> Entrada D",
+          u"Eixo X -> Entrada B"}},
+        // The d-pad value input's Kind equals Botão 129's, and the hat direction's Botão 1's.
+        {"inputs are told apart by usages, not Kind",
+         {{kPageButton, 129, false, kTargetA},
+          {kPageDesktop, kUsageDPadUp, false, kTargetB},
+          {0, kUsageDirectionUp, false, kTargetSpace},
+          {kPageButton, 1, false, kTargetUp}},
+         {u"Botão 129 -> Tecla A", u"Direcional acima -> Tecla B", u"Direcional acima -> Tecla Espaço",
+          u"Botão 1 -> Seta acima"}},
+        {"unknown inputs and targets outside their lists are skipped",
+         {{kPageButton, 1, true, 7},
+          {kPageButton, 1, false, 44},
+          {kPageButton, 1, false, -1},
+          {kPageButton, 131, false, kTargetA},
+          {kPageDesktop, 0x39, false, kTargetA}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const Link& link : c.links) {
+            ASSERT_EQ(kOk, model.AddAssociation(link.page, link.usage, link.isChannel, link.index));
+            ExpectListInStep();
+        }
+        EXPECT_EQ(c.list, list);
+        model.ClearAssociations();
+        ExpectListInStep();
+    }
+    // Which of the two "Direcional acima" inputs each association reads.
+    model.AddAssociation(0, kUsageDirectionUp, false, kTargetA);
+    EXPECT_EQ(&pad->Hats->Directions[0], &AssociationModel::At(model.AllAssociations(), 0)->Input());
+}
+
+TEST_F(AssociationModelTest, RemovingKeepsTheListInStep) {
+    model.AddAssociation(kPageButton, 1, false, kTargetBoardButton);
+    model.AddAssociation(kPageDesktop, kUsageX, true, 5);
+    model.AddAssociation(kPageButton, 2, false, kTargetA);
+    model.AddAssociation(kPageButton, 3, false, kTargetB);
+    for (int32_t index : {-1, 4, 3, 0}) {  // outside twice, the last, the board button
+        model.RemoveAssociation(index);
+        ExpectListInStep();
+    }
+    EXPECT_EQ(nullptr, model.ButtonAssociation());
+    EXPECT_EQ((std::vector<std::u16string>{u"Eixo X -> Sensor de som", u"Botão 2 -> Tecla A"}), list);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// The real SendInput, fed the records the evaluation pass fills, delivers every key of the
+// key list to a window of this test, pressed and released, with the scan code in lParam
+// bits 16-23 and the extended flag in bit 24. The virtual key that the keyboard layout
+// gives each scan code is checked against the key's name, which checks the table itself.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "associations/AssociationThread_win.h"
+
+namespace {
+
+std::vector<MSG> gKeys;
+
+LRESULT CALLBACK KeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_KEYDOWN && message <= WM_SYSKEYUP)
+        gKeys.push_back({window, message, wParam, lParam, 0, {}});
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = KeyWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"SendInputTestWindow";
+    ASSERT_NE(0, RegisterClassExW(&windowClass));
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                                  10, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    ASSERT_EQ(window, GetFocus()) << "the test window has no keyboard focus";
+
+    for (int32_t index = 1; index < KeyTable::kCount; ++index) {
+        KeyboardInputRecord records[2];
+        FillKeyRecord(records[0], KeyTable::Code(index), true);
+        FillKeyRecord(records[1], KeyTable::Code(index), false);
+        EXPECT_EQ(2u, kPlatformKeyboard.SendInput(2, records, sizeof(KeyboardInputRecord)));
+    }
+    MSG message;
+    for (DWORD start = GetTickCount(); gKeys.size() < 86 && GetTickCount() - start < 5000; Sleep(5)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+    ASSERT_EQ(86u, gKeys.size());
+    // By the keys' names: the arrows, space, enter, escape, A to Z, 0 to 9.
+    const UINT named[] = {VK_UP, VK_DOWN, VK_RIGHT, VK_LEFT, VK_SPACE, VK_RETURN, VK_ESCAPE};
+    for (int32_t index = 1; index < KeyTable::kCount; ++index) {
+        const uint32_t code = KeyTable::Code(index);
+        for (int up = 0; up < 2; ++up) {
+            const uint32_t lParam = static_cast<uint32_t>(gKeys[2 * (index - 1) + up].lParam);
+            EXPECT_EQ(up ? WM_KEYUP : WM_KEYDOWN, gKeys[2 * (index - 1) + up].message) << index;
+            EXPECT_EQ(code & 0xFF, (lParam >> 16) & 0xFF) << index;
+            EXPECT_EQ(code >> 8, (lParam >> 24) & 1) << index << " extended flag";
+            EXPECT_EQ(static_cast<uint32_t>(up), lParam >> 31) << index;
+        }
+        const UINT key = index <= 7 ? named[index - 1] : (index <= 33 ? 'A' + index - 8 : '0' + index - 34);
+        EXPECT_EQ(key, MapVirtualKeyW((code & 0xFF) | (code & 0x100 ? 0xE000 : 0), MAPVK_VSC_TO_VK_EX))
+            << index;
+    }
+    DestroyWindow(window);
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+}
+
+}  // namespace
