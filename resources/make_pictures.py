@@ -305,7 +305,7 @@ def draw_board():
     c.rect(x, y, w, h, CHIP, radius=2)
     c.rect(x + 2, y + 2, w - 4, h - 4, CHIP_TOP, radius=2)
     c.disc(x + w / 2, y + 1, 4, CHIP)
-    for sy in (112, 126, 140):
+    for sy in (108, 126, 144):
         smd(c, 232, sy, True, (150, 120, 80))
 
     # Voltage regulator and its capacitor beside the connector.
