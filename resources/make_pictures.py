@@ -196,6 +196,9 @@ FONT = {
     "G": (0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F),
     "T": (0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04),
     "V": (0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04),
+    "N": (0x11, 0x19, 0x15, 0x13, 0x11, 0x11, 0x11),
+    "2": (0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F),
+    "3": (0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E),
     "1": (0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E),
     "0": (0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E),
     "+": (0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00),
@@ -217,54 +220,84 @@ PIN = (196, 198, 204)
 WHITE = (255, 255, 255)
 
 
+def via(c, x, y):
+    c.disc(x, y, 3.2, PAD)
+    c.disc(x, y, 1.4, (8, 30, 16))
+
+
+def smd(c, x, y, vertical, body):
+    """A small surface-mount resistor or capacitor centred at (x, y)."""
+    if vertical:
+        c.rect(x - 3.5, y - 7, 7, 4, PAD)
+        c.rect(x - 3.5, y + 3, 7, 4, PAD)
+        c.rect(x - 3, y - 4, 6, 8, body)
+    else:
+        c.rect(x - 7, y - 3.5, 4, 7, PAD)
+        c.rect(x + 3, y - 3.5, 4, 7, PAD)
+        c.rect(x - 4, y - 3, 8, 6, body)
+
+
 def draw_board():
     c = Canvas(BOARD_W, BOARD_H)
     ends = {k: (x * S, y * S) for k, (x, y) in leader_ends().items()}
 
     # The board, in stored pixels.
-    bx0, by0, bx1, by1 = 132, 20, 352, 452
-    c.rect(bx0 + 5, by0 + 6, bx1 - bx0, by1 - by0, (10, 16, 12), radius=14)  # shadow
+    bx0, by0, bx1, by1 = 126, 14, 362, 468
+    c.rect(bx0 + 5, by0 + 6, bx1 - bx0, by1 - by0, (12, 20, 14), radius=14)  # shadow
     c.rect(bx0, by0, bx1 - bx0, by1 - by0, PCB_EDGE, radius=14)
     c.rect(bx0 + 3, by0 + 3, bx1 - bx0 - 6, by1 - by0 - 6, PCB, radius=12)
     for hx, hy in ((bx0 + 16, by0 + 16), (bx1 - 16, by0 + 16), (bx0 + 16, by1 - 16), (bx1 - 16, by1 - 16)):
         c.disc(hx, hy, 9, PAD)
         c.disc(hx, hy, 5.5, (0, 0, 0))
 
-    # Parts' positions.
-    slider = (166, 44, 30, 176)  # x, y, w, h of the slide potentiometer
+    # Parts' positions. The right-hand parts and the slider's knob sit level with their rows,
+    # so that their leader lines run straight out.
+    slider = (160, 44, 30, 180)  # x, y, w, h of the slide potentiometer
     knob_y = ends["slider"][1]
-    ldr = (318, ends["light"][1])
-    button = (314, ends["button"][1])
-    mic = (312, ends["sound"][1])
-    terminals = [(178 + i * 48, 436) for i in range(4)]  # centres of A, B, C, D
-    mcu = (214, 230, 84, 84)  # the microcontroller, a square flat pack
-    uart = (250, 60, 40, 84)  # the serial interface chip, a DIP
+    ldr = (332, ends["light"][1])
+    button = (332, ends["button"][1])
+    mic = (332, ends["sound"][1])
+    terminals = [(174 + i * 46, 450) for i in range(4)]  # centres of A, B, C, D
+    mcu = (214, 228, 84, 84)  # the microcontroller, a square flat pack
+    uart = (250, 64, 40, 84)  # the serial interface chip, a DIP
+    knees = (484, 484, 492, 477)  # where the lines of A to D turn towards their rows
 
     # Copper traces, under everything else.
     t = 3
-    c.line([(bx0 + 40, 150), (228, 150), (228, 230)], t, TRACE)
-    c.line([(230, 314), (230, 360), (terminals[0][0], 360), (terminals[0][0], 420)], t, TRACE)
-    c.line([(252, 314), (252, 372), (terminals[1][0], 372), (terminals[1][0], 420)], t, TRACE)
-    c.line([(276, 314), (276, 384), (terminals[2][0], 384), (terminals[2][0], 420)], t, TRACE)
-    c.line([(292, 300), (316, 300), (316, 400), (terminals[3][0], 400), (terminals[3][0], 420)], t, TRACE)
-    c.line([(298, 250), (300, 250), (300, ldr[1] + 14), (ldr[0], ldr[1] + 14)], t, TRACE)
-    c.line([(298, 270), (314, 270), (button[0], button[1])], t, TRACE)
-    c.line([(298, 290), (296, 290), (296, mic[1]), (mic[0], mic[1])], t, TRACE)
-    c.line([(270, 144), (270, 230)], t, TRACE)
-    c.line([(258, 144), (258, 230)], t, TRACE)
-    c.line([(196, 130), (214, 130), (214, 250)], t, TRACE)
-    c.line([(240, 40), (240, 60)], t, TRACE)
-    c.line([(262, 40), (262, 60)], t, TRACE)
+    traces = [
+        [(175, 226), (175, 250), (206, 250)],
+        [(175, 44), (175, 36), (206, 36), (214, 44), (214, 140)],
+        [(240, 42), (240, 64)], [(262, 42), (262, 64)],
+        [(270, 148), (270, 222)], [(256, 148), (256, 222)],
+        [(220, 170), (230, 180), (230, 222)],
+        [(214, 140), (214, 200)],
+        [(206, 270), (196, 270), (196, 300)],
+        [(230, 318), (230, 360), (terminals[0][0], 372), (terminals[0][0], 430)],
+        [(248, 318), (248, 376), (terminals[1][0], 392), (terminals[1][0], 430)],
+        [(266, 318), (266, 392), (terminals[2][0], 400), (terminals[2][0], 430)],
+        [(284, 318), (284, 370), (300, 386), (300, 410), (terminals[3][0], 420), (terminals[3][0], 430)],
+        [(304, 240), (304, 130), (ldr[0] - 10, ldr[1] + 24), (ldr[0] - 10, ldr[1] + 12)],
+        [(304, ends["button"][1]), (button[0] - 12, button[1])],
+        [(304, 290), (304, mic[1] - 30), (mic[0] - 12, mic[1] - 14)],
+        [(305, 60), (305, 54)], [(318, 54), (350, 54), (350, 270), (342, 278), (342, 294)],
+        [(150, 330), (150, 420), (156, 426)],
+        [(206, 300), (150, 300), (150, 330)],
+    ]
+    for tr in traces:
+        c.line(tr, t, TRACE)
+    for vx, vy in ((214, 140), (230, 180), (150, 330), (342, 294), (350, 54), (196, 300), (304, 124)):
+        via(c, vx, vy)
 
     # The serial connector at the top edge.
-    c.rect(226, 18, 52, 24, (150, 154, 160), radius=4)
-    c.rect(232, 22, 40, 16, (70, 72, 78), radius=3)
+    c.rect(224, 12, 56, 30, (150, 154, 160), radius=4)
+    c.rect(230, 18, 44, 18, (70, 72, 78), radius=3)
     for i in range(5):
-        c.disc(237 + i * 7.5, 27, 1.8, PAD)
+        c.disc(237 + i * 7.5, 24, 1.8, PAD)
     for i in range(4):
-        c.disc(240.5 + i * 7.5, 33, 1.8, PAD)
+        c.disc(240.75 + i * 7.5, 30, 1.8, PAD)
+    c.text(231, 46, "RS232", 1.0, SILK)
 
-    # The serial interface chip, a 16-pin DIP.
+    # The serial interface chip, a 16-pin DIP, with its four capacitors.
     x, y, w, h = uart
     for i in range(8):
         c.rect(x - 5, y + 6 + i * 10, 6, 4, PIN)
@@ -272,15 +305,27 @@ def draw_board():
     c.rect(x, y, w, h, CHIP, radius=2)
     c.rect(x + 2, y + 2, w - 4, h - 4, CHIP_TOP, radius=2)
     c.disc(x + w / 2, y + 1, 4, CHIP)
+    for sy in (108, 126, 144):
+        smd(c, 232, sy, True, (150, 120, 80))
 
-    # Crystal and two capacitors beside it.
-    c.rect(196, 160, 16, 34, (180, 184, 190), radius=8)
-    c.rect(199, 163, 10, 28, (210, 212, 216), radius=5)
-    for cy in (200, 214):
-        c.rect(198, cy, 12, 8, (196, 150, 70), radius=2)
+    # Voltage regulator and its capacitor beside the connector.
+    c.rect(292, 30, 26, 18, (34, 34, 36), radius=1)
+    c.rect(296, 22, 18, 8, PIN)
+    for i in range(3):
+        c.rect(295 + i * 8, 48, 4, 6, PIN)
+    c.disc(214, 92, 10, (30, 50, 100))
+    c.disc(214, 92, 8, (44, 72, 146))
+    c.rect(205, 89, 18, 2, (150, 170, 210))
+
+    # Crystal and two capacitors beside the microcontroller.
+    c.rect(232, 168, 34, 14, (180, 184, 190), radius=7)
+    c.rect(235, 171, 28, 8, (212, 214, 218), radius=4)
+    smd(c, 226, 200, True, (150, 120, 80))
+    smd(c, 274, 200, True, (150, 120, 80))
 
     # The microcontroller: a flat pack with pins on four sides.
     x, y, w, h = mcu
+    c.frame(x - 10, y - 10, w + 20, h + 20, 1.2, SILK)
     for i in range(10):
         o = 10 + i * 7
         c.rect(x + o, y - 6, 3, 7, PIN)
@@ -292,25 +337,30 @@ def draw_board():
     c.disc(x + 12, y + 12, 4, (26, 26, 28))
     c.text(x + 17, y + 36, "OMBRIX", 1.6, (150, 152, 160))
 
-    # Resistors and capacitors on the lower half.
-    for i, ry in enumerate((330, 346)):
-        c.rect(186, ry, 6, 6, PAD)
-        c.rect(218, ry, 6, 6, PAD)
-        c.rect(190, ry - 1, 30, 8, (214, 196, 150), radius=4)
-        for j, band in enumerate(((140, 70, 30), (20, 20, 20), (200, 40, 30))):
-            c.rect(196 + j * 6, ry - 1, 3, 8, band)
-    for cx in (330, 342):
-        c.rect(cx - 4, 336, 8, 14, (92, 60, 36), radius=2)
-    c.disc(196, 394, 11, (34, 54, 110))  # electrolytic capacitor
-    c.disc(196, 394, 9, (48, 76, 150))
-    c.rect(186, 390, 20, 2, (150, 170, 210))
+    # Pull-up resistors of the four inputs, and a programming header.
+    for i in range(4):
+        ry = 344 + i * 14
+        c.rect(174, ry, 6, 6, PAD)
+        c.rect(206, ry, 6, 6, PAD)
+        c.rect(178, ry - 1, 30, 8, (214, 196, 150), radius=4)
+        for j, band in enumerate(((140, 70, 30), (20, 20, 20), (200, 40, 30), (200, 170, 60))):
+            c.rect(184 + j * 5, ry - 1, 2.5, 8, band)
+    for i in range(3):
+        for j in range(2):
+            c.rect(330 + j * 12 - 4, 300 + i * 12 - 4, 8, 8, PAD)
+            c.rect(330 + j * 12 - 2.5, 300 + i * 12 - 2.5, 5, 5, (20, 20, 22))
+    c.frame(318, 288, 36, 36, 1.2, SILK)
+    for sx in (236, 256, 276):
+        smd(c, sx, 334, True, (40, 40, 44))
 
     # Power LED.
-    c.rect(330, 120, 8, 12, (80, 10, 10), radius=2)
-    c.disc(334, 126, 3, (235, 60, 50))
+    c.rect(164, 250, 8, 12, (80, 10, 10), radius=2)
+    c.disc(168, 256, 3, (235, 60, 50))
+    c.text(160, 266, "ON", 1.2, SILK)
 
     # Slider at the upper left: a long slide potentiometer with its knob.
     x, y, w, h = slider
+    c.frame(x - 5, y - 5, w + 10, h + 10, 1.2, SILK, radius=2)
     c.rect(x, y, w, h, (34, 36, 40), radius=3)
     c.rect(x + 2, y + 2, w - 4, h - 4, (58, 60, 66), radius=3)
     c.rect(x + w / 2 - 2, y + 10, 4, h - 20, (12, 12, 14), radius=2)
@@ -321,6 +371,7 @@ def draw_board():
 
     # Light sensor at the upper right: a photoresistor with its zigzag track.
     cx, cy = ldr
+    c.ring(cx, cy, 20, 1.2, SILK)
     c.disc(cx, cy, 15, (196, 80, 40))
     c.disc(cx, cy, 12.5, (232, 150, 80))
     zig = [(cx - 9, cy - 7)]
@@ -330,6 +381,7 @@ def draw_board():
 
     # Push button at the right: a tactile switch with four legs.
     cx, cy = button
+    c.frame(cx - 18, cy - 18, 36, 36, 1.2, SILK)
     for dx in (-13, 13):
         for dy in (-9, 9):
             c.rect(cx + dx - 3, cy + dy - 2, 6, 4, PIN)
@@ -339,6 +391,7 @@ def draw_board():
 
     # Sound sensor at the lower right: an electret microphone capsule.
     cx, cy = mic
+    c.ring(cx, cy, 20, 1.2, SILK)
     c.disc(cx, cy, 15, (150, 154, 160))
     c.disc(cx, cy, 13, (30, 30, 32))
     for gx in range(-8, 9, 4):
@@ -353,29 +406,21 @@ def draw_board():
         for dx in (-10, 10):
             c.disc(cx + dx, cy - 6, 7, (190, 194, 200))
             c.rect(cx + dx - 5, cy - 6.8, 10, 1.6, (90, 92, 98))
-        c.text(cx - 4, cy - 40, "ABCD"[i], 1.6, SILK)
+        c.text(cx - 4, cy - 37, "ABCD"[i], 1.6, SILK)
 
-    # Silkscreen.
-    c.frame(bx0 + 24, 140, 40, 100, 1.2, SILK, radius=2)
-    c.text(300, 444 - 20, "", 1.4, SILK)
-    c.text(250, 152, "RX", 1.2, SILK)
-    c.text(322, 102, "PWR", 1.2, SILK)
-
-    # Leader lines: from each part, white, ending exactly at its row.
+    # Leader lines: white, from each part to where its row of controls starts.
     lw = 2.0
-    sl = ends["slider"]
     c.disc(slider[0] + slider[2] / 2, knob_y, 3.5, WHITE)
-    c.butt_line((slider[0] + slider[2] / 2, knob_y), sl, lw, WHITE)
+    c.butt_line((slider[0] + slider[2] / 2, knob_y), ends["slider"], lw, WHITE)
     for part, (px, py) in (("light", ldr), ("button", button), ("sound", mic)):
         c.disc(px, py, 3.5, WHITE)
         c.butt_line((px, py), ends[part], lw, WHITE)
     for i, part in enumerate("ABCD"):
         tx, ty = terminals[i]
         ex, ey = ends[part]
-        knee = (470, 470, 478, 462)[i]
         c.disc(tx, ty - 6, 3.5, WHITE)
-        c.line([(tx, ty - 6), (tx, knee), (ex, knee)], lw, WHITE)
-        c.butt_line((ex, knee), (ex, ey), lw, WHITE)
+        c.line([(tx, ty - 6), (tx, knees[i]), (ex, knees[i])], lw, WHITE)
+        c.butt_line((ex, knees[i]), (ex, ey), lw, WHITE)
     return c.pixels()
 
 
