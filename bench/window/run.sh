@@ -84,6 +84,7 @@ xdotool mousemove $start_button click 1
 sleep 1
 [ "$(ask text 1)" = Parar ] || { echo "the run did not start"; exit 1; }
 pid=$(pgrep -n -f 'OmbrixEmulator.exe')
+echo "measured process: $pid $(tr "\0" " " <"/proc/$pid/cmdline")"
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 before=$(ticks)
 sleep 10
