@@ -6,8 +6,11 @@
 
 #include <string>
 
-#include "persistence/SettingsStore.h"
+#include "RealDevice_win.h"
 #include "board/SerialPort_win.h"
+#include "descriptors/GamePad12Descriptor.h"
+#include "joystick/JoystickReader.h"
+#include "persistence/SettingsStore.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
 
@@ -51,14 +54,21 @@ class MainWindowTest : public ::testing::Test {
         SetMessageFunctions(nullptr);
         SetSerialFunctions(nullptr);
         UiResources::Destroy();
+        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
         EXPECT_TRUE(AllInstanceCountersZero());
     }
     MainForm* Open() {
         auto* form = new MainForm();
         dialog_ = CreateDialogParamW(programInstance, MAKEINTRESOURCEW(kDialogMain), nullptr, FormBindingProc,
                                      reinterpret_cast<LPARAM>(form));
+        ShowWindow(dialog_, SW_SHOWNA);
         return form;
     }
+    void Click(int id) {
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));
+    }
+    bool Shown(int id) { return IsWindowVisible(GetDlgItem(dialog_, id)) != FALSE; }
     HWND dialog_ = nullptr;
 };
 
@@ -88,6 +98,60 @@ TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndStaysIdle) {
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickOnly)));
         DestroyWindow(dialog_);
     }
+}
+
+TEST_F(MainWindowTest, RunsWithAJoystick) {
+    ASSERT_EQ(JoystickStartup(), kOk);
+    const RealDescriptor gamePad = {gamepad12::kDescriptor, sizeof gamepad12::kDescriptor,
+                                    gamepad12::kVendorId, gamepad12::kProductId};
+    DevicePtr pad = MakeRealDevice(gamePad, reinterpret_cast<void*>(0x4711));
+    ASSERT_TRUE(pad);
+    MainForm* form = Open();
+    AssociationModel& model = form->associations;
+    model.SetSelectedJoystick(pad.get());
+    JoystickInput* x = FindInput(*pad, 1, 0x30);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(model.AddInputRef(x, nullptr), kOk);
+    ASSERT_EQ(model.AddInputRef(FindInput(*pad, 9, 1), nullptr), kOk);
+    ASSERT_EQ(model.AddAssociation(1, 0x30, true, 0), kOk);  // X drives "Entrada A"
+    ASSERT_EQ(model.AddAssociation(9, 1, false, 8), kOk);    // button 1 presses A
+    ASSERT_NE(PercentOfValue(x->Value), 100);                // what a hand-back would show
+
+    // A refused port: no run took place, so the rows keep what the user set.
+    SerialFunctions refusing = kPlatformSerial;
+    refusing.CreateFileW = RefuseOpen;
+    SetSerialFunctions(&refusing);
+    gOpenError = ERROR_ACCESS_DENIED;
+    Click(kIdStart);
+    SetSerialFunctions(nullptr);
+    EXPECT_EQ(gShown, L"Oops...|Erro ao iniciar o emulador: Access denied.\r\n");
+    EXPECT_EQ(ItemText(dialog_, 1016), L"100");
+    EXPECT_EQ(form->board.Percent(kChannelInputA), 100);
+    EXPECT_EQ(pad->Reading, 0u);
+
+    // Joystick-only: the greyed-out port field's text does not stop the start.
+    gShown.clear();
+    SetDlgItemTextW(dialog_, kIdPortEdit, L"");
+    CheckDlgButton(dialog_, kIdJoystickOnly, BST_CHECKED);
+    Click(kIdStart);
+    EXPECT_EQ(gShown, L"");
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Parar");
+    EXPECT_NE(form->associationThread, nullptr);
+    EXPECT_EQ(form->serialThread, nullptr);
+    EXPECT_NE(pad->Reading, 0u);
+    EXPECT_FALSE(Shown(1016));
+    EXPECT_FALSE(Shown(kIdPressed));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
+    Click(kIdStart);
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
+    EXPECT_EQ(form->associationThread, nullptr);
+    EXPECT_EQ(pad->Reading, 0u);
+    EXPECT_TRUE(Shown(1016));
+    EXPECT_TRUE(Shown(kIdPressed));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
+    DestroyWindow(dialog_);
+    pad.reset();
+    JoystickShutdown();
 }
 
 TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
