@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Benchmark of the program's window under Wine and Xvfb, with a silent host on a pty pair:
+#   - time from process start to the main window shown, as a ratio to a minimal dialog
+#     program measured in the same run (median of ROUNDS starts each);
+#   - CPU of the whole program process over 10 s of a run whose host never polls (/proc);
+#   - time from a click on "Parar" to the button reading "Iniciar" again (median of ROUNDS).
+#   bench/window/run.sh [ROUNDS]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+rounds=${1:-5}
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target OmbrixEmulator minimal_dialog ui_driver >/dev/null
+bin=$(pwd)/build/windows/bin
+dir=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
+if [ -z "${DISPLAY:-}" ]; then
+  n=150
+  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+fi
+unset WINEPREFIX
+source scripts/wine-env.sh
+socat pty,raw,echo=0,link="$dir/board" pty,raw,echo=0,link="$dir/host" &
+socat_pid=$!
+trap 'exec 3>&- 4<&-; kill $socat_pid ${xvfb_pid:-} 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$dir" "$WINEPREFIX"' EXIT
+sleep 0.5
+ln -sf "$(readlink -f "$dir/board")" "$WINEPREFIX/dosdevices/com31"
+
+mkfifo "$dir/in" "$dir/out"
+wine "$bin/ui_driver.exe" <"$dir/in" >"$dir/out" 2>/dev/null &
+exec 3>"$dir/in" 4<"$dir/out"
+ask() {
+  echo "$*" >&3
+  local answer
+  IFS= read -r -t 60 answer <&4
+  echo "${answer%$'\r'}"
+}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
+centre() { read -r l t r b <<<"$(ask rect "$1")"; echo "$(((l + r) / 2)) $(((t + b) / 2))"; }
+
+# One start: from launching the process to the window being visible. The driver forgets
+# the previous window at each start, so it is restarted per round.
+start_ms() {
+  local exe=$1 t0
+  echo "wait-window 60000" >&3
+  t0=$(now_ms)
+  wine "$exe" >/dev/null 2>&1 &
+  program=$!
+  local answer
+  IFS= read -r -t 70 answer <&4
+  echo $(($(now_ms) - t0))
+}
+restart_driver() {
+  exec 3>&- 4<&-
+  sleep 0.3
+  wine "$bin/ui_driver.exe" <"$dir/in" >"$dir/out" 2>/dev/null &
+  exec 3>"$dir/in" 4<"$dir/out"
+}
+close_window() { xdotool key Escape; wait "$program" 2>/dev/null || true; }
+
+: >"$dir/program" && : >"$dir/baseline"
+for _ in $(seq "$rounds"); do
+  for which in baseline program; do
+    exe=$bin/minimal_dialog.exe
+    [ $which = program ] && exe=$bin/OmbrixEmulator.exe
+    start_ms "$exe" >>"$dir/$which"
+    sleep 0.5
+    close_window
+    restart_driver
+  done
+done
+program_ms=$(median <"$dir/program")
+baseline_ms=$(median <"$dir/baseline")
+echo "startup_ms=$program_ms baseline_dialog_ms=$baseline_ms ratio=$(awk "BEGIN {printf \"%.2f\", $program_ms / $baseline_ms}")"
+
+# A run with a silent host: the responder waits on 250 ms read time-outs.
+start_ms "$bin/OmbrixEmulator.exe" >/dev/null
+sleep 1
+start_button=$(centre 1)
+xdotool mousemove $start_button click 1
+sleep 1
+[ "$(ask text 1)" = Parar ] || { echo "the run did not start"; exit 1; }
+pid=$(pgrep -n -f 'OmbrixEmulator.exe')
+echo "measured process: $pid $(tr "\0" " " <"/proc/$pid/cmdline")"
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+before=$(ticks)
+sleep 10
+after=$(ticks)
+echo "run_cpu_percent_of_core=$(awk "BEGIN {printf \"%.2f\", ($after - $before) * 100 / $(getconf CLK_TCK) / 10}")"
+
+: >"$dir/stops"
+for _ in $(seq "$rounds"); do
+  echo "wait-text 1 Iniciar 5000" >&3
+  xdotool mousemove $start_button click 1
+  IFS= read -r -t 10 elapsed <&4
+  echo "${elapsed%$'\r'}" >>"$dir/stops"
+  sleep 0.3
+  xdotool mousemove $start_button click 1
+  sleep 0.7
+done
+echo "stop_ms_median=$(median <"$dir/stops") stop_ms_max=$(sort -n "$dir/stops" | tail -1)"
+xdotool mousemove $start_button click 1
+close_window

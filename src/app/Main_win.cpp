@@ -1,0 +1,58 @@
+// The program's entry: prepares the process-wide services, runs the main window as a
+// modal dialog until the user closes it, releases the services in reverse order and
+// checks that no object was leaked. Runs on the main thread, which is also the
+// user-interface thread of every window.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <new>
+
+#include "core/RefObject.h"
+#include "joystick/JoystickReader.h"
+#include "ui/MainForm_win.h"
+#include "ui/TextTable_win.h"
+#include "ui/UiResources_win.h"
+#include "ui/Window_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    programInstance = instance;
+    InitCommonControls();
+    TextTable::Load();
+    UiResources::Create();
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = FormWindowProc;
+    windowClass.cbWndExtra = 8;  // the bound Form
+    windowClass.hInstance = programInstance;
+    windowClass.lpszClassName = L"WndClass";
+    RegisterClassExW(&windowClass);
+
+    JoystickStartup();
+    MainForm* form = new (std::nothrow) MainForm();
+    if (form != nullptr) {
+        const INT_PTR result = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kDialogMain), nullptr,
+                                               FormBindingProc, reinterpret_cast<LPARAM>(form));
+        // Below 1 the dialog never took the form over.
+        if (result < 1)
+            form->Release();
+    }
+
+    JoystickShutdown();
+    UnregisterClassW(L"WndClass", programInstance);
+    UiResources::Destroy();
+    TextTable::Free();
+
+    // A main window kept alive for a worker that outlived its wait is no leak.
+    if (!MainFormLeftWorkersRunning()) {
+        for (const auto& counter : InstanceCounters) {
+            if (counter.load(std::memory_order_relaxed) != 0) {
+                MessageBoxW(nullptr, L"Debug Cleanup Verify Error!", L"Oops...", MB_ICONERROR);
+                break;
+            }
+        }
+    }
+    return 0;
+}

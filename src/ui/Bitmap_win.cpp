@@ -1,0 +1,121 @@
+#include "ui/Bitmap_win.h"
+
+#include <new>
+
+#include "ui/UiMetrics.h"
+#include "ui/UiResources_win.h"
+
+Bitmap::Bitmap(int32_t resourceId) {
+    LoadCompatible(programInstance, resourceId);
+}
+
+Bitmap::~Bitmap() {
+    ReleaseAll();
+}
+
+bool Bitmap::EnsureDc() {
+    if (dc == nullptr)
+        dc = CreateCompatibleDC(nullptr);
+    return dc != nullptr;
+}
+
+void Bitmap::Select(HBITMAP newBitmap) {
+    bitmap = newBitmap;
+    previous = SelectObject(dc, bitmap);
+}
+
+void Bitmap::ReleaseAll() {
+    if (dc != nullptr && previous != nullptr)
+        SelectObject(dc, previous);
+    if (dc != nullptr)
+        DeleteDC(dc);
+    if (bitmap != nullptr)
+        DeleteObject(bitmap);
+    dc = nullptr;
+    bitmap = nullptr;
+    previous = nullptr;
+    bits = nullptr;
+    width = height = stride = bitsPerPixel = 0;
+}
+
+int32_t Bitmap::Create(uint32_t newWidth, uint32_t newHeight) {
+    if (bitmap != nullptr) {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+        previous = nullptr;
+    }
+    HBITMAP created = nullptr;
+    if (EnsureDc()) {
+        HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+        if (display != nullptr) {
+            created =
+                CreateCompatibleBitmap(display, static_cast<int>(newWidth), static_cast<int>(newHeight));
+            DeleteDC(display);
+        }
+    }
+    if (created == nullptr) {
+        ReleaseAll();
+        return 0;
+    }
+    Select(created);
+    width = newWidth;
+    height = newHeight;
+    stride = 0;
+    bits = nullptr;
+    bitsPerPixel = 0;
+    return 1;
+}
+
+int32_t Bitmap::LoadResource(HINSTANCE instance, int32_t resourceId) {
+    HBITMAP loaded = EnsureDc() ? LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId)) : nullptr;
+    if (loaded == nullptr) {
+        ReleaseAll();
+        return 0;
+    }
+    if (bitmap != nullptr) {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+    }
+    Select(loaded);
+    BITMAP info = {};
+    GetObjectW(loaded, sizeof(info), &info);
+    width = static_cast<uint32_t>(info.bmWidth);
+    height = static_cast<uint32_t>(info.bmHeight);
+    stride = static_cast<uint32_t>(info.bmWidthBytes);
+    bits = info.bmBits;
+    bitsPerPixel = info.bmBitsPixel;
+    return 1;
+}
+
+int32_t Bitmap::LoadCompatible(HINSTANCE instance, int32_t resourceId) {
+    Bitmap* loaded = new (std::nothrow) Bitmap();
+    if (loaded == nullptr)
+        return 0;
+    int32_t result = 0;
+    if (loaded->LoadResource(instance, resourceId) && Create(loaded->width, loaded->height)) {
+        BitBlt(dc, 0, 0, static_cast<int>(width), static_cast<int>(height), loaded->dc, 0, 0, SRCCOPY);
+        result = 1;
+    }
+    loaded->Release();
+    return result;
+}
+
+Bitmap* LoadScaledPicture(int32_t resourceId, float factor) {
+    if (factor == 1.0f)
+        return new (std::nothrow) Bitmap(resourceId);
+    Bitmap* stored = new (std::nothrow) Bitmap();
+    Bitmap* scaled = new (std::nothrow) Bitmap();
+    if (stored != nullptr && scaled != nullptr && stored->LoadCompatible(programInstance, resourceId)) {
+        const PictureSize size = ScaledPictureSize(static_cast<int32_t>(stored->width),
+                                                   static_cast<int32_t>(stored->height), factor);
+        if (scaled->Create(static_cast<uint32_t>(size.width), static_cast<uint32_t>(size.height))) {
+            const int oldMode = SetStretchBltMode(scaled->dc, HALFTONE);
+            StretchBlt(scaled->dc, 0, 0, size.width, size.height, stored->dc, 0, 0,
+                       static_cast<int>(stored->width), static_cast<int>(stored->height), SRCCOPY);
+            SetStretchBltMode(scaled->dc, oldMode);
+        }
+    }
+    SafeRelease(stored);
+    return scaled;
+}

@@ -1,0 +1,459 @@
+#include "ui/MainForm_win.h"
+
+#include <commctrl.h>
+
+#include <initializer_list>
+#include <new>
+
+#include "joystick/InputCatalogue.h"
+#include "joystick/JoystickEnumeration.h"
+#include "joystick/JoystickReader.h"
+#include "persistence/SettingsStore.h"
+#include "ui/BuiltInTexts.h"
+#include "ui/UiMetrics.h"
+#include "ui/UiResources_win.h"
+
+const MessageFunctions kPlatformMessages = {::MessageBoxW};
+
+namespace {
+const MessageFunctions* gMessages = &kPlatformMessages;
+bool gLeftWorkersRunning = false;
+
+// The edit of each manual row; its spin is id + 1, its slider id + 2.
+constexpr int32_t kRowEdit[kManualRowCount] = {1000, 1004, 1008, 1016, 1020, 1024, 1028};
+
+// Row placements in logical units: the edit, then the slider.
+struct RowPlace {
+    int32_t editX, editY, sliderX, sliderY;
+};
+constexpr RowPlace kRowPlaces[kManualRowCount] = {
+    {189, 254, 204, 276}, {133, 254, 148, 276}, {77, 254, 92, 276}, {21, 254, 36, 276},
+    {189, 39, 244, 0},    {189, 185, 244, 146}, {4, 27, 19, 49},
+};
+
+const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
+template <typename Kind>
+Kind* Wrap(HWND dialog, int32_t id, bool withFont = true) {
+    HWND control = GetDlgItem(dialog, id);
+    if (withFont)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(UiResources::uiFont), FALSE);
+    return new (std::nothrow) Kind(control);
+}
+
+// A wrapper that could not be made leaves its control in place but unplaced.
+template <typename Kind>
+void Place(Kind* control, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (control != nullptr)
+        control->SetBounds(x, y, width, height);
+}
+}  // namespace
+
+void SetMessageFunctions(const MessageFunctions* functions) {
+    gMessages = functions != nullptr ? functions : &kPlatformMessages;
+}
+
+int ShowMessage(HWND owner, const char16_t* text, const char16_t* caption, UINT style) {
+    return gMessages->MessageBoxW(owner, Wide(text), Wide(caption), style);
+}
+
+bool MainFormLeftWorkersRunning() {
+    return gLeftWorkersRunning;
+}
+
+MainForm::MainForm() {
+    const float factor = PictureFactor(UiResources::scaleY);
+    boardPicture_ = LoadScaledPicture(kBitmapBoard, factor);
+    secondPicture_ = LoadScaledPicture(kBitmapSecond, factor);
+    menu_ = LoadMenuW(programInstance, MAKEINTRESOURCEW(kMenuMain));
+    if (TextTable::IsLoaded() && menu_ != nullptr) {
+        const BuiltInText items[] = {Texts::kMenuOpenProfile, Texts::kMenuSaveProfile,
+                                     Texts::kMenuDeleteProfile, Texts::kMenuAbout};
+        for (int32_t i = 0; i < 4; ++i) {
+            MENUITEMINFOW item = {};
+            item.cbSize = sizeof(item);
+            item.fMask = MIIM_STRING | MIIM_FTYPE;
+            item.fType = MFT_STRING;
+            item.dwTypeData = const_cast<wchar_t*>(Wide(Text(items[i])));
+            SetMenuItemInfoW(menu_, kIdMenuOpenProfile + i, FALSE, &item);
+        }
+    }
+}
+
+uint32_t MainForm::Release() {
+    // The last reference: the workers must end before anything they read goes. One that
+    // outlives its wait still holds plain pointers into this object, so the object stays.
+    if (RefCount() == 1 && !EndWorkers()) {
+        StopReadingSelected();
+        StoreSettings();
+        gLeftWorkersRunning = true;
+        return 0;
+    }
+    return Form::Release();
+}
+
+MainForm::~MainForm() {
+    EndWorkers();
+    associations.SetListView(nullptr);
+    associations.ClearAssociations();
+    associations.ClearInputRefs();
+    SafeRelease(joysticks);
+    // StopReading takes the device's lock itself; it does nothing for a device not read.
+    StopReadingSelected();
+    associations.SetSelectedJoystick(nullptr);
+    StoreSettings();
+    SafeRelease(boardPicture_);
+    SafeRelease(secondPicture_);
+    for (int32_t m = 0; m < kManualRowCount; ++m) {
+        SafeRelease(edits_[m]);
+        SafeRelease(spins_[m]);
+        SafeRelease(sliders_[m]);
+    }
+    Window** wrappers[] = {
+        reinterpret_cast<Window**>(&portEdit_),        reinterpret_cast<Window**>(&portSpin_),
+        reinterpret_cast<Window**>(&pressed_),         reinterpret_cast<Window**>(&joystickOnlyBox_),
+        reinterpret_cast<Window**>(&startButton_),     reinterpret_cast<Window**>(&menuButton_),
+        reinterpret_cast<Window**>(&associateButton_), reinterpret_cast<Window**>(&removeButton_),
+        reinterpret_cast<Window**>(&portLabel_),       reinterpret_cast<Window**>(&joystickLabel_),
+        reinterpret_cast<Window**>(&separator_),       reinterpret_cast<Window**>(&associateToLabel_),
+        reinterpret_cast<Window**>(&existingLabel_),   reinterpret_cast<Window**>(&joystickCombo_),
+        reinterpret_cast<Window**>(&inputCombo_),      reinterpret_cast<Window**>(&channelTargets_),
+        reinterpret_cast<Window**>(&keyTargets_),      reinterpret_cast<Window**>(&associationList_),
+    };
+    for (Window** wrapper : wrappers)
+        SafeRelease(*wrapper);
+    if (menu_ != nullptr)
+        DestroyMenu(menu_);
+    if (lingeringAssociationThread_ != nullptr)
+        CloseHandle(lingeringAssociationThread_);
+}
+
+void MainForm::StopReadingSelected() {
+    if (associations.SelectedJoystick() != nullptr)
+        StopReading(*associations.SelectedJoystick());
+}
+
+void MainForm::StoreSettings() {
+    // A window that never got as far as its initialisation holds nothing the user chose.
+    if (!initialised_)
+        return;
+    SettingsStore::StoreSavedValues(CaptureSavedValues(board, comPort, joystickOnly));
+    initialised_ = false;  // once per exit
+}
+
+LRESULT MainForm::OnInit(void*) {
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
+
+    // The client area is 638 by 460 logical units, the window centred on the screen.
+    RECT frame = {0, 0, ScaleX(638), ScaleY(460)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+    const int32_t width = frame.right - frame.left;
+    const int32_t height = frame.bottom - frame.top;
+    SetWindowPos(hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
+                 GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, width, height, SWP_NOZORDER);
+    UpdateBounds();
+    ReadClient();
+
+    for (int32_t i = 0; i <= kManualRowCount; ++i) {
+        const int32_t id = i < kManualRowCount ? kRowEdit[i] : kIdPortEdit;
+        TextBox* edit = Wrap<TextBox>(hwnd, id, false);
+        SendMessageW(Item(id), EM_LIMITTEXT, 3, 0);
+        Control* spin = Wrap<Control>(hwnd, id + 1, false);
+        SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(UiResources::uiFont), FALSE);
+        if (i == kManualRowCount) {
+            portEdit_ = edit;
+            portSpin_ = spin;
+            break;
+        }
+        edits_[i] = edit;
+        spins_[i] = spin;
+        sliders_[i] = Wrap<Control>(hwnd, id + 2, false);
+        SendMessageW(Item(id + 2), TBM_SETRANGEMIN, FALSE, 0);
+        SendMessageW(Item(id + 2), TBM_SETRANGEMAX, TRUE, 100);
+    }
+
+    FindJoysticks();
+    WrapControls();
+    Layout();
+    RestoreSettings();
+    TranslateTexts();
+    associations.SetListView(this);
+    initialised_ = true;
+    return 1;
+}
+
+void MainForm::FindJoysticks() {
+    if (Failed(EnumerateJoysticks(&joysticks)) || joysticks == nullptr)
+        joysticks = new (std::nothrow) ObjectList();
+    if (joysticks == nullptr)
+        return;
+    for (int32_t j = joysticks->Count() - 1; j >= 0; --j) {
+        auto* device = static_cast<JoystickDevice*>(joysticks->At(j));
+        for (int32_t a = device->AxisCount - 1; a >= 0; --a)
+            NormalizeAxis(device->Axes[a]);
+        for (int32_t h = device->HatCount - 1; h >= 0; --h)
+            CreateDirectionInputs(device->Hats[h]);
+    }
+}
+
+void MainForm::WrapControls() {
+    joystickCombo_ = Wrap<ComboBox>(hwnd, kIdJoystickCombo);
+    SendMessageW(Item(kIdJoystickCombo), CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(Wide(Text(Texts::kNoJoystick))));
+    for (int32_t j = 0; joysticks != nullptr && j < joysticks->Count(); ++j) {
+        auto* device = static_cast<JoystickDevice*>(joysticks->At(j));
+        SendMessageW(Item(kIdJoystickCombo), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(device->Name != nullptr ? Wide(device->Name->Chars()) : L""));
+    }
+
+    inputCombo_ = Wrap<ComboBox>(hwnd, kIdInputCombo);
+    channelTargets_ = Wrap<ComboBox>(hwnd, kIdChannelTargets);
+    keyTargets_ = Wrap<ComboBox>(hwnd, kIdKeyTargets);
+    for (int32_t id : {kIdInputCombo, kIdChannelTargets, kIdKeyTargets})
+        ShowWindow(Item(id), SW_HIDE);
+    for (int32_t i = 0; i < TextTable::kChannelNameCount; ++i)
+        SendMessageW(Item(kIdChannelTargets), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Wide(TextTable::ChannelName(i))));
+    for (int32_t i = 0; i < TextTable::kTargetNameCount; ++i)
+        SendMessageW(Item(kIdKeyTargets), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Wide(TextTable::TargetName(i))));
+    SendMessageW(Item(kIdJoystickCombo), CB_SETCURSEL, 0, 0);
+
+    pressed_ = Wrap<Button>(hwnd, kIdPressed);
+    startButton_ = Wrap<Button>(hwnd, kIdStart);
+    associateButton_ = Wrap<Button>(hwnd, kIdAssociate);
+    removeButton_ = Wrap<Button>(hwnd, kIdRemove);
+    joystickOnlyBox_ = Wrap<Button>(hwnd, kIdJoystickOnly);
+    menuButton_ = Wrap<Button>(hwnd, kIdMenuButton);
+    associationList_ = Wrap<ListBox>(hwnd, kIdAssociationList);
+    portLabel_ = Wrap<Label>(hwnd, kIdPortLabel);
+    joystickLabel_ = Wrap<Label>(hwnd, kIdJoystickLabel);
+    associateToLabel_ = Wrap<Label>(hwnd, kIdAssociateTo);
+    existingLabel_ = Wrap<Label>(hwnd, kIdExistingLabel);
+    separator_ = Wrap<Label>(hwnd, kIdSeparator, false);
+    for (int32_t id :
+         {kIdAssociate, kIdRemove, kIdAssociationList, kIdAssociateTo, kIdExistingLabel, kIdSeparator})
+        ShowWindow(Item(id), SW_HIDE);
+}
+
+void MainForm::Layout() {
+    for (int32_t m = 0; m < kManualRowCount; ++m) {
+        Place(edits_[m], kRowPlaces[m].editX, kRowPlaces[m].editY, 39, 22);
+        Place(sliders_[m], kRowPlaces[m].sliderX, kRowPlaces[m].sliderY, 24, 100);
+    }
+    Place(pressed_, 198, 107, 120, 30);
+    Place(joystickOnlyBox_, 9, 400, 325, 22);
+    Place(portLabel_, 9, 428, 108, 22);
+    Place(portEdit_, 123, 428, 39, 22);
+    Place(portSpin_, 162, 428, 16, 22);
+    Place(startButton_, 195, 424, 137, 30);
+
+    // The right column: each control is placed below the one before it, whose height the
+    // system decides for the drop-down lists.
+    Window* column[] = {joystickLabel_,   menuButton_,    joystickCombo_,    separator_,
+                        associateButton_, inputCombo_,    associateToLabel_, channelTargets_,
+                        keyTargets_,      existingLabel_, removeButton_,     associationList_};
+    for (Window* control : column) {
+        if (control == nullptr)
+            return;  // out of memory: the column stays as the resource placed it
+    }
+    joystickLabel_->SetBounds(343, 4, 260, 22);
+    SetWindowPos(menuButton_->hwnd, nullptr, joystickLabel_->bounds.right, joystickLabel_->bounds.top, 1,
+                 joystickLabel_->Height(), SWP_NOZORDER);
+    menuButton_->UpdateBounds();
+    joystickCombo_->SetBounds(343, 26, 290, 200);
+    joystickCombo_->MoveTop(menuButton_->bounds.bottom + ScaleY(4));
+    menuButton_->Resize(joystickCombo_->Width() - joystickLabel_->Width(), menuButton_->Height());
+    separator_->SetBounds(343, 0, 290, 2);
+    separator_->MoveTop(joystickCombo_->bounds.bottom + ScaleY(8));
+    associateButton_->SetBounds(343, 0, 290, 30);
+    associateButton_->MoveTop(separator_->bounds.bottom + ScaleY(8));
+    SendMessageW(inputCombo_->hwnd, CB_SETMINVISIBLE, 10, 0);
+    inputCombo_->SetBounds(343, 0, 290, 200);
+    inputCombo_->MoveTop(associateButton_->bounds.bottom + ScaleY(4));
+    associateToLabel_->SetBounds(343, 0, 290, 22);
+    associateToLabel_->MoveTop(inputCombo_->bounds.bottom + ScaleY(4));
+    for (ComboBox* targets : {channelTargets_, keyTargets_}) {
+        SendMessageW(targets->hwnd, CB_SETMINVISIBLE, 10, 0);
+        targets->SetBounds(343, 0, 290, 200);
+        targets->MoveTop(associateToLabel_->bounds.bottom + ScaleY(4));
+    }
+    existingLabel_->SetBounds(343, 0, 170, 22);
+    existingLabel_->MoveTop(keyTargets_->bounds.bottom + ScaleY(8));
+    removeButton_->SetBounds(513, 0, 120, 30);
+    removeButton_->MoveTop(keyTargets_->bounds.bottom + ScaleY(4));
+    associationList_->SetBounds(343, 0, 290, 200);
+    associationList_->MoveTop(removeButton_->bounds.bottom + ScaleY(4));
+    associationList_->Resize(associationList_->Width(),
+                             client.bottom - ScaleY(5) - associationList_->bounds.top);
+}
+
+void MainForm::RestoreSettings() {
+    const SavedValues saved = SettingsStore::LoadSavedValues();
+    const UDACCEL acceleration[3] = {{0, 1}, {1, 2}, {2, 5}};
+    for (int32_t m = 0; m < kManualRowCount; ++m) {
+        const int32_t id = kRowEdit[m];
+        if (edits_[m] != nullptr)
+            SetWindowPos(Item(id + 1), nullptr, edits_[m]->bounds.right, edits_[m]->bounds.top, ScaleX(16),
+                         edits_[m]->Height(), SWP_NOZORDER);
+        SendMessageW(Item(id + 1), UDM_SETRANGE32, 0, 100);
+        SendMessageW(Item(id + 1), UDM_SETACCEL, 3, reinterpret_cast<LPARAM>(acceleration));
+        if (spins_[m] != nullptr) {
+            spins_[m]->UpdateBounds();
+            spins_[m]->ReadClient();
+        }
+        board.SetPercent(kManualToWire[m], saved.positions[m]);
+        UpdateRow(m, saved.positions[m]);
+    }
+    CheckDlgButton(hwnd, kIdPressed, saved.buttonPressed != 0 ? BST_CHECKED : BST_UNCHECKED);
+    board.SetPercent(kChannelButton, saved.buttonPressed);
+    comPort = saved.ComPort();
+    SendMessageW(Item(kIdPortSpin), UDM_SETRANGE32, 1, 256);
+    SetDlgItemInt(hwnd, kIdPortEdit, comPort, FALSE);
+    joystickOnly = saved.joystickOnly;
+    CheckDlgButton(hwnd, kIdJoystickOnly, joystickOnly != 0 ? BST_CHECKED : BST_UNCHECKED);
+    OnJoystickOnlyClicked();
+}
+
+void MainForm::TranslateTexts() {
+    if (!TextTable::IsLoaded())
+        return;
+    const struct {
+        int32_t id;
+        BuiltInText text;
+    } texts[] = {
+        {kIdStart, Texts::kStart},
+        {kIdPressed, Texts::kPressed},
+        {kIdJoystickOnly, Texts::kJoystickOnly},
+        {kIdPortLabel, Texts::kPortLabel},
+        {kIdJoystickLabel, Texts::kJoystickLabel},
+        {kIdAssociate, Texts::kAssociate},
+        {kIdAssociateTo, Texts::kAssociateTo},
+        {kIdRemove, Texts::kRemoveAssociation},
+        {kIdExistingLabel, Texts::kExistingAssociations},
+    };
+    for (const auto& entry : texts)
+        SetDlgItemTextW(hwnd, entry.id, Wide(Text(entry.text)));
+}
+
+LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
+    const uint32_t kClicked = BN_CLICKED, kSelectionChanged = CBN_SELCHANGE, kChanged = EN_CHANGE;
+    switch (id) {
+        case kIdStart:
+            if (board.running.load(std::memory_order_relaxed) != 0)
+                StopEmulation();
+            else
+                StartEmulation();
+            return 1;
+        case kIdCancel:
+            EndDialog(hwnd, 2);
+            return 1;
+        case kIdPressed:
+            if (code == kClicked)
+                OnPressedClicked();
+            return 0;
+        case kIdJoystickOnly:
+            if (code == kClicked)
+                OnJoystickOnlyClicked();
+            return 0;
+        case kIdJoystickCombo:
+            if (code == kSelectionChanged)
+                SelectJoystick();
+            return 0;
+        case kIdAssociate:
+            if (code == kClicked)
+                AssociateInput();
+            return 0;
+        case kIdInputCombo:
+            if (code == kSelectionChanged)
+                InputChosen();
+            return 0;
+        case kIdRemove:
+            if (code == kClicked)
+                RemoveSelectedAssociation();
+            return 0;
+        case kIdMenuButton:
+            if (code == kClicked)
+                ShowMenu();
+            return 0;
+        default:
+            if (code == kChanged && static_cast<int32_t>(id) >= kIdFirstEdit &&
+                static_cast<int32_t>(id) <= kIdLastEdit)
+                OnEditChanged(static_cast<int32_t>(id));
+            return 0;
+    }
+}
+
+void MainForm::RemoveSelectedAssociation() {
+    if (AssociationsInUse())
+        return;
+    const auto index = static_cast<int32_t>(SendMessageW(Item(kIdAssociationList), LB_GETCURSEL, 0, 0));
+    if (index >= 0)
+        associations.RemoveAssociation(index);
+}
+
+void MainForm::ShowMenu() {
+    POINT corner = {0, 0};
+    ClientToScreen(Item(kIdMenuButton), &corner);
+    const int chosen = TrackPopupMenu(GetSubMenu(menu_, 0), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                                      corner.x, corner.y, 0, hwnd, nullptr);
+    switch (chosen) {
+        case kIdMenuAbout:
+            ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
+            break;
+        default:
+            // Opening, saving and deleting profiles belong to the profile commands.
+            break;
+    }
+}
+
+void MainForm::AppendItem(const char16_t* text) {
+    SendMessageW(Item(kIdAssociationList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
+}
+
+void MainForm::DeleteItem(int32_t index) {
+    SendMessageW(Item(kIdAssociationList), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void MainForm::ClearItems() {
+    SendMessageW(Item(kIdAssociationList), LB_RESETCONTENT, 0, 0);
+}
+
+void MainForm::OnPaint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    const int32_t boardWidth = boardPicture_ != nullptr ? static_cast<int32_t>(boardPicture_->width) : 0;
+    const int32_t boardHeight = boardPicture_ != nullptr ? static_cast<int32_t>(boardPicture_->height) : 0;
+    const int32_t checkTop = joystickOnlyBox_ != nullptr ? joystickOnlyBox_->bounds.top : client.bottom;
+    const int32_t rightStrip = ScaleX(338);
+    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+    if (boardPicture_ != nullptr && boardPicture_->dc != nullptr)
+        BitBlt(dc, 0, 0, boardWidth, boardHeight, boardPicture_->dc, 0, 0, SRCCOPY);
+    RECT area = {boardWidth, 0, rightStrip, checkTop};
+    FillRect(dc, &area, UiResources::blackBrush);
+    area = {rightStrip, 0, client.right, checkTop};
+    FillRect(dc, &area, face);
+    area = {0, boardHeight, boardWidth, checkTop};
+    FillRect(dc, &area, UiResources::blackBrush);
+    if (secondPicture_ != nullptr && secondPicture_->dc != nullptr)
+        BitBlt(dc, boardWidth - ScaleX(8), boardHeight + ScaleY(4), static_cast<int>(secondPicture_->width),
+               static_cast<int>(secondPicture_->height), secondPicture_->dc, 0, 0, SRCCOPY);
+    area = {0, checkTop, client.right, client.bottom};
+    FillRect(dc, &area, face);
+    EndPaint(hwnd, &paint);
+}
+
+LRESULT MainForm::DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORBTN && message != WM_CTLCOLORSTATIC)
+        return 0;
+    if (!UsesBoardColours(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))))
+        return 0;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkColor(dc, RGB(0, 0, 0));
+    return reinterpret_cast<LRESULT>(UiResources::blackBrush);
+}

@@ -1,0 +1,91 @@
+// The manual channel controls of the main window: one row of edit, spin and slider per
+// analog channel, the "Pressionado" check box for the button, and the joystick-only box
+// that greys out the port field. Every change goes through SetPercent at once, so the
+// host's next poll sees it, also during a run.
+#include "ui/MainForm_win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace {
+constexpr int32_t kRowEditId[kManualRowCount] = {1000, 1004, 1008, 1016, 1020, 1024, 1028};
+}
+
+void MainForm::UpdateRow(int32_t manualIndex, int32_t percent) {
+    const int32_t id = kRowEditId[manualIndex];
+    // The edit has no focus when the program writes it, so its change notification is
+    // ignored and does not loop back.
+    SetDlgItemInt(hwnd, id, static_cast<UINT>(percent), FALSE);
+    SendMessageW(Item(id + 2), TBM_SETPOS, TRUE, 100 - percent);
+}
+
+void MainForm::ShowRow(int32_t manualIndex, bool show) {
+    const int32_t id = kRowEditId[manualIndex];
+    for (int32_t control = id; control <= id + 2; ++control)
+        ShowWindow(Item(control), show ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainForm::OnEditChanged(int32_t id) {
+    // Only what the user types counts: the program's own updates reach an unfocused edit.
+    if (GetFocus() != Item(id))
+        return;
+    BOOL isNumber = FALSE;
+    const UINT number = GetDlgItemInt(hwnd, id, &isNumber, FALSE);
+    if (!isNumber)
+        return;
+    const int32_t percent =
+        static_cast<int32_t>(number) < 0 ? 0 : static_cast<int32_t>(std::min<UINT>(number, 100));
+    SendMessageW(Item(id + 2), TBM_SETPOS, TRUE, 100 - percent);
+    board.SetPercent(WireChannelOfControl(id), percent);
+}
+
+bool MainForm::OnSliderScrolled(HWND control, uint32_t code) {
+    for (int32_t m = 0; m < kManualRowCount; ++m) {
+        HWND slider = Item(kRowEditId[m] + 2);
+        if (slider != control || GetFocus() != slider)
+            continue;
+        if (code == TB_ENDTRACK)
+            return true;
+        const auto percent = 100 - static_cast<int32_t>(SendMessageW(slider, TBM_GETPOS, 0, 0));
+        SetDlgItemInt(hwnd, kRowEditId[m], static_cast<UINT>(percent), FALSE);
+        board.SetPercent(kManualToWire[m], percent);
+        return true;
+    }
+    return false;
+}
+
+// The spin arrows write the edit, but the edit handler acts only on a focused edit and
+// the platform need not move the focus there. The up-down's own notification comes only
+// from the user's arrows (never from the program's text updates), so it carries the change.
+bool MainForm::OnSpinScrolled(HWND control, uint32_t code) {
+    if (code != SB_THUMBPOSITION)
+        return false;
+    for (int32_t m = 0; m < kManualRowCount; ++m) {
+        if (Item(kRowEditId[m] + 1) != control)
+            continue;
+        BOOL outOfRange = FALSE;
+        const auto position = static_cast<int32_t>(
+            SendMessageW(control, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&outOfRange)));
+        const int32_t percent = std::clamp(position, 0, 100);
+        SendMessageW(Item(kRowEditId[m] + 2), TBM_SETPOS, TRUE, 100 - percent);
+        board.SetPercent(kManualToWire[m], percent);
+        return true;
+    }
+    return false;
+}
+
+void MainForm::OnVScroll(HWND control, uint32_t code) {
+    if (!OnSliderScrolled(control, code))
+        OnSpinScrolled(control, code);
+}
+
+void MainForm::OnPressedClicked() {
+    board.SetPercent(kChannelButton, IsDlgButtonChecked(hwnd, kIdPressed) == BST_CHECKED ? 1 : 0);
+}
+
+void MainForm::OnJoystickOnlyClicked() {
+    const BOOL portUsed = IsDlgButtonChecked(hwnd, kIdJoystickOnly) != BST_CHECKED;
+    EnableWindow(Item(kIdPortEdit), portUsed);
+    EnableWindow(Item(kIdPortSpin), portUsed);
+}

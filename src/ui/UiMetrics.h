@@ -1,0 +1,39 @@
+// The user interface's arithmetic, free of platform calls: lengths in logical units of 96
+// dots per inch scaled to the screen, the font size, the sizes of the scaled board
+// pictures and which main-window controls are drawn white on black. Used by the drawing
+// resources, the window framework and the main window; tested natively.
+#pragma once
+
+#include <cstdint>
+
+// A logical length scaled by a DPI, the fraction dropped toward zero.
+constexpr int32_t ScaleLogical(int32_t length, int32_t dpi) {
+    return length * dpi / 96;
+}
+
+// The user-interface font: 11 points as a character height (negative) at dpiY.
+constexpr int32_t UiFontHeight(int32_t dpiY) {
+    return -(11 * dpiY / 72);
+}
+
+// The pictures are stored at twice their 96-DPI size.
+inline float PictureFactor(float scaleY) {
+    return scaleY * 0.5f;
+}
+
+struct PictureSize {
+    int32_t width;
+    int32_t height;
+};
+
+// The size of a stored picture scaled by factor, each side truncated.
+inline PictureSize ScaledPictureSize(int32_t width, int32_t height, float factor) {
+    return {static_cast<int32_t>(static_cast<float>(width) * factor),
+            static_cast<int32_t>(static_cast<float>(height) * factor)};
+}
+
+// Controls 1000..1031 (except the start button, id 1) stand on the board's black area and
+// are drawn white on black; the port field and the association editor keep the system's.
+constexpr bool UsesBoardColours(int32_t controlId) {
+    return controlId != 1 && controlId < 1032;
+}

@@ -1,0 +1,298 @@
+// The window framework, the font choice and the main window in process, under Wine with
+// the real platform: what the end-to-end scenarios cannot reach (a busy port, a font Wine
+// lacks, a window that never opened).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "RealDevice_win.h"
+#include "board/SerialPort_win.h"
+#include "descriptors/GamePad12Descriptor.h"
+#include "joystick/JoystickReader.h"
+#include "persistence/SettingsStore.h"
+#include "ui/MainForm_win.h"
+#include "ui/UiResources_win.h"
+
+namespace {
+std::wstring gShown;
+
+int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+    gShown = std::wstring(caption) + L"|" + text;
+    return IDOK;
+}
+const MessageFunctions kRecordedMessages = {RecordMessage};
+
+DWORD gOpenError = 0;
+HANDLE WINAPI RefuseOpen(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    SetLastError(gOpenError);
+    return INVALID_HANDLE_VALUE;
+}
+
+std::wstring SystemText(DWORD code) {
+    wchar_t text[256] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 256,
+                   nullptr);
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+    wchar_t text[256] = {};
+    GetDlgItemTextW(dialog, id, text, 256);
+    return text;
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        programInstance = GetModuleHandleW(nullptr);
+        UiResources::Create();
+        SetMessageFunctions(&kRecordedMessages);
+        gShown.clear();
+    }
+    void TearDown() override {
+        SetMessageFunctions(nullptr);
+        SetSerialFunctions(nullptr);
+        UiResources::Destroy();
+        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
+        EXPECT_TRUE(AllInstanceCountersZero());
+    }
+    MainForm* Open() {
+        auto* form = new MainForm();
+        dialog_ = CreateDialogParamW(programInstance, MAKEINTRESOURCEW(kDialogMain), nullptr, FormBindingProc,
+                                     reinterpret_cast<LPARAM>(form));
+        ShowWindow(dialog_, SW_SHOWNA);
+        return form;
+    }
+    void Click(int id) {
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));
+    }
+    bool Shown(int id) { return IsWindowVisible(GetDlgItem(dialog_, id)) != FALSE; }
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndStaysIdle) {
+    const struct {
+        DWORD error;
+        std::wstring shown;
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, L"Oops...|Erro ao iniciar o emulador: Access denied.\r\n"},
+        // A failure that left no error code still fails, with the generic failure's text.
+        {0, L"Oops...|Erro ao iniciar o emulador: " + SystemText(0x80004005)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        SerialFunctions refusing = kPlatformSerial;
+        refusing.CreateFileW = RefuseOpen;
+        SetSerialFunctions(&refusing);
+        gOpenError = c.error;
+        gShown.clear();
+        MainForm* form = Open();
+        ASSERT_NE(dialog_, nullptr);
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdStart, BN_CLICKED), 0);
+        EXPECT_EQ(gShown, c.shown);
+        EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
+        EXPECT_EQ(form->board.running.load(), 0u);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdPortEdit)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickOnly)));
+        DestroyWindow(dialog_);
+    }
+}
+
+TEST_F(MainWindowTest, RunsWithAJoystick) {
+    ASSERT_EQ(JoystickStartup(), kOk);
+    const RealDescriptor gamePad = {gamepad12::kDescriptor, sizeof gamepad12::kDescriptor,
+                                    gamepad12::kVendorId, gamepad12::kProductId};
+    DevicePtr pad = MakeRealDevice(gamePad, reinterpret_cast<void*>(0x4711));
+    ASSERT_TRUE(pad);
+    MainForm* form = Open();
+    AssociationModel& model = form->associations;
+    model.SetSelectedJoystick(pad.get());
+    JoystickInput* x = FindInput(*pad, 1, 0x30);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(model.AddInputRef(x, nullptr), kOk);
+    ASSERT_EQ(model.AddInputRef(FindInput(*pad, 9, 1), nullptr), kOk);
+    ASSERT_EQ(model.AddAssociation(1, 0x30, true, 0), kOk);  // X drives "Entrada A"
+    ASSERT_EQ(model.AddAssociation(9, 1, false, 8), kOk);    // button 1 presses A
+    ASSERT_NE(PercentOfValue(x->Value), 100);                // what a hand-back would show
+
+    // A refused port: no run took place, so the rows keep what the user set.
+    SerialFunctions refusing = kPlatformSerial;
+    refusing.CreateFileW = RefuseOpen;
+    SetSerialFunctions(&refusing);
+    gOpenError = ERROR_ACCESS_DENIED;
+    Click(kIdStart);
+    SetSerialFunctions(nullptr);
+    EXPECT_EQ(gShown, L"Oops...|Erro ao iniciar o emulador: Access denied.\r\n");
+    EXPECT_EQ(ItemText(dialog_, 1016), L"100");
+    EXPECT_EQ(form->board.Percent(kChannelInputA), 100);
+    EXPECT_EQ(pad->Reading, 0u);
+
+    // Joystick-only: the greyed-out port field's text does not stop the start.
+    gShown.clear();
+    SetDlgItemTextW(dialog_, kIdPortEdit, L"");
+    CheckDlgButton(dialog_, kIdJoystickOnly, BST_CHECKED);
+    Click(kIdStart);
+    EXPECT_EQ(gShown, L"");
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Parar");
+    EXPECT_NE(form->associationThread, nullptr);
+    EXPECT_EQ(form->serialThread, nullptr);
+    EXPECT_NE(pad->Reading, 0u);
+    EXPECT_FALSE(Shown(1016));
+    EXPECT_FALSE(Shown(kIdPressed));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
+    Click(kIdStart);
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
+    EXPECT_EQ(form->associationThread, nullptr);
+    EXPECT_EQ(pad->Reading, 0u);
+    EXPECT_TRUE(Shown(1016));
+    EXPECT_TRUE(Shown(kIdPressed));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
+    DestroyWindow(dialog_);
+    pad.reset();
+    JoystickShutdown();
+}
+
+TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
+    const uint8_t chosen[kSavedValuesLength] = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
+    ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen, sizeof(chosen)));
+    (new MainForm())->Release();  // never shown
+    Buffer* stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored->Data()), stored->Length()),
+              std::string(reinterpret_cast<const char*>(chosen), sizeof(chosen)));
+    SafeRelease(stored);
+
+    MainForm* form = Open();
+    ASSERT_NE(dialog_, nullptr);
+    EXPECT_EQ(ItemText(dialog_, kIdPortEdit), L"10");
+    form->board.SetPercent(kChannelInputA, 77);
+    DestroyWindow(dialog_);
+    stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
+    ASSERT_NE(stored, nullptr);
+    ASSERT_EQ(stored->Length(), kSavedValuesLength);
+    EXPECT_EQ(stored->Data()[3], 77);  // Entrada A's row
+    EXPECT_EQ(stored->Data()[7], 1);   // the button as restored
+    SafeRelease(stored);
+}
+
+// Wine has no "Segoe UI", so its branch is reached through the lookup table.
+bool gHasSegoe = false;
+bool gSegoeFails = false;
+bool FakeHasFamily(HDC, const wchar_t*) {
+    return gHasSegoe;
+}
+HFONT FakeCreate(int32_t height, const wchar_t* face) {
+    if (gSegoeFails && lstrcmpW(face, L"Segoe UI") == 0)
+        return nullptr;
+    return kPlatformFonts.CreateUiFont(height, face);
+}
+const FontFunctions kFakeFonts = {FakeHasFamily, FakeCreate};
+
+TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
+    const struct {
+        const FontFunctions* fonts;
+        bool hasSegoe, segoeFails;
+        const wchar_t* face;
+    } cases[] = {
+        {&kFakeFonts, true, false, L"Segoe UI"},
+        {&kFakeFonts, true, true, L"Tahoma"},
+        {&kFakeFonts, false, false, L"Tahoma"},
+        {nullptr, false, false, L"Tahoma"},  // the real lookup under Wine
+    };
+    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    for (const auto& c : cases) {
+        SetFontFunctions(c.fonts);
+        gHasSegoe = c.hasSegoe;
+        gSegoeFails = c.segoeFails;
+        HFONT font = ChooseUiFont(display, 120);
+        ASSERT_NE(font, nullptr);
+        LOGFONTW chosen = {};
+        GetObjectW(font, sizeof(chosen), &chosen);
+        EXPECT_STREQ(chosen.lfFaceName, c.face);
+        EXPECT_EQ(chosen.lfHeight, -18);  // 11 points at 120 DPI
+        DeleteObject(font);
+    }
+    SetFontFunctions(nullptr);
+    DeleteDC(display);
+}
+
+// A form on a "WndClass" window that counts what it is told.
+class CountingForm : public Form {
+  public:
+    LRESULT OnClose() override { return allowClose; }
+    void OnResized() override { ++resized; }
+    LRESULT OnUserMessage(UINT, WPARAM, LPARAM) override { return ++userMessages; }
+    LRESULT DefaultWindowHandler(UINT message, WPARAM wParam, LPARAM lParam) override {
+        ++defaults;
+        return Form::DefaultWindowHandler(message, wParam, lParam);
+    }
+    LRESULT allowClose = 0;
+    int resized = 0;
+    int userMessages = 0;
+    int defaults = 0;
+};
+
+TEST(WindowFramework, BoundsClosingAndUserMessages) {
+    programInstance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    windowClass.lpfnWndProc = FormWindowProc;
+    windowClass.cbWndExtra = 8;
+    windowClass.hInstance = programInstance;
+    windowClass.lpszClassName = L"WndClass";
+    RegisterClassExW(&windowClass);
+    // Without its Form a "WndClass" window is refused.
+    EXPECT_EQ(CreateWindowExW(0, L"WndClass", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                              programInstance, nullptr),
+              nullptr);
+
+    auto* form = new CountingForm();
+    HWND window = CreateWindowExW(0, L"WndClass", L"", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr,
+                                  nullptr, programInstance, form);
+    ASSERT_NE(window, nullptr);
+    const int resizedBefore = form->resized;
+    SetWindowPos(window, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_EQ(form->bounds.left, 50);
+    EXPECT_EQ(form->bounds.right, 350);
+    EXPECT_EQ(form->resized, resizedBefore);  // a move is no resize
+    SetWindowPos(window, nullptr, 0, 0, 400, 250, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(form->bounds.right, 450);
+    EXPECT_EQ(form->resized, resizedBefore + 1);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(form->client.right, client.right);
+
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window));  // OnClose said no
+    const int defaultsBefore = form->defaults;
+    SendMessageW(window, WM_USER, 0, 0);
+    SendMessageW(window, RegisterWindowMessageW(L"OmbrixTestMessage"), 0, 0);
+    SendMessageW(window, 0xFFFF, 0, 0);
+    EXPECT_EQ(form->userMessages, 3);
+    EXPECT_EQ(form->defaults, defaultsBefore);
+
+    // Child placement in logical units at 144 DPI.
+    HWND child =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window, nullptr, programInstance, nullptr);
+    auto* control = new Label(child);
+    UiResources::dpiX = UiResources::dpiY = 144;
+    control->SetBounds(343, 26, 290, 200);
+    UiResources::dpiX = UiResources::dpiY = 96;
+    EXPECT_EQ(control->bounds.left, 514);
+    EXPECT_EQ(control->bounds.top, 39);
+    EXPECT_EQ(control->Width(), 435);
+    EXPECT_EQ(control->Height(), 300);
+    void* asControl = nullptr;
+    EXPECT_EQ(control->QueryInterface(kTypeControl, &asControl), kOk);
+    EXPECT_EQ(control->QueryInterface(kTypeForm, &asControl), kNoInterface);
+    control->Release();
+    control->Release();
+
+    form->allowClose = 1;
+    SendMessageW(window, WM_CLOSE, 0, 0);  // destroys the window, which releases the form
+    EXPECT_FALSE(IsWindow(window));
+    UnregisterClassW(L"WndClass", programInstance);
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+}  // namespace

@@ -1,0 +1,43 @@
+// The interface's arithmetic at the screen densities users have, and the start's error code.
+#include <gtest/gtest.h>
+
+#include "board/EmulationRun.h"
+#include "ui/UiMetrics.h"
+
+TEST(UiRules, ScalingFontAndPicturesPerDpi) {
+    const struct {
+        int32_t dpi;
+        int32_t fontHeight, stripLeft, boardWidth, boardHeight, secondWidth, secondHeight;
+    } cases[] = {
+        {96, -14, 338, 259, 288, 72, 100},
+        {120, -18, 422, 323, 360, 90, 125},
+        {144, -22, 507, 388, 432, 108, 150},
+        {192, -29, 676, 518, 576, 145, 200},  // factor 1: the stored size
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        EXPECT_EQ(UiFontHeight(c.dpi), c.fontHeight);
+        EXPECT_EQ(ScaleLogical(338, c.dpi), c.stripLeft);
+        const float factor = PictureFactor(static_cast<float>(c.dpi) / 96.0f);
+        const PictureSize board = ScaledPictureSize(518, 576, factor);
+        const PictureSize second = ScaledPictureSize(145, 200, factor);
+        EXPECT_EQ(board.width, c.boardWidth);
+        EXPECT_EQ(board.height, c.boardHeight);
+        EXPECT_EQ(second.width, c.secondWidth);
+        EXPECT_EQ(second.height, c.secondHeight);
+    }
+    EXPECT_EQ(PictureFactor(2.0f), 1.0f);
+}
+
+TEST(UiRules, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
+    EXPECT_TRUE(UsesBoardColours(1000));
+    EXPECT_TRUE(UsesBoardColours(1031));
+    EXPECT_FALSE(UsesBoardColours(1032));
+    EXPECT_FALSE(UsesBoardColours(1));
+}
+
+TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
+    EXPECT_EQ(RunErrorCode(0), static_cast<HResult>(0x80004005u));
+    EXPECT_EQ(RunErrorCode(2), static_cast<HResult>(0x80070002u));
+    EXPECT_EQ(RunErrorCode(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
+}

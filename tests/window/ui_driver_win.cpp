@@ -1,0 +1,160 @@
+// A test driver for the end-to-end window tests: runs under the same wineserver as the
+// program, finds its main window and answers one command per input line, so that a script
+// can click and type with xdotool at the screen positions it reports and then read back
+// what the window shows.
+//   wait-window MS | window (WxH+X+Y) | client | rect ID | text ID | state ID | pos ID
+//   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
+//   no-message MS | wait-closed MS
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+HWND gMain = nullptr;
+
+std::string Utf8(const wchar_t* text) {
+    char buffer[4096];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+    return n > 0 ? std::string(buffer, n - 1) : std::string();
+}
+
+std::string TextOf(HWND window) {
+    wchar_t text[2048] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+    return Utf8(text);
+}
+
+HWND FindMain() {
+    return FindWindowW(L"#32770", L"Ombrix Emulator");
+}
+
+// A visible dialog box other than the main window: a message box.
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+    wchar_t name[64];
+    GetClassNameW(window, name, 64);
+    if (window != gMain && IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0 &&
+        GetDlgItem(window, 0xFFFF) != nullptr) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForBox(int ms) {
+    for (int waited = 0; waited <= ms; waited += 20) {
+        HWND box = nullptr;
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+        if (box != nullptr)
+            return box;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string Answer(const std::string& line) {
+    std::istringstream in(line);
+    std::string command;
+    in >> command;
+    int id = 0;
+    if (command == "wait-window") {
+        int ms = 0;
+        in >> ms;
+        for (int waited = 0; waited <= ms && gMain == nullptr; waited += 50) {
+            HWND main = FindMain();
+            if (main != nullptr && IsWindowVisible(main))
+                gMain = main;
+            else
+                Sleep(50);
+        }
+        return gMain != nullptr ? "ok" : "timeout";
+    }
+    if (command == "window") {
+        RECT r = {};
+        GetWindowRect(gMain, &r);
+        return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+               std::to_string(r.left) + "+" + std::to_string(r.top);
+    }
+    if (command == "client") {
+        RECT client = {};
+        GetClientRect(gMain, &client);
+        return std::to_string(client.right) + " " + std::to_string(client.bottom);
+    }
+    if (command == "rect" && in >> id) {
+        RECT r = {};
+        GetWindowRect(GetDlgItem(gMain, id), &r);
+        return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+               std::to_string(r.bottom);
+    }
+    if (command == "text" && in >> id)
+        return TextOf(GetDlgItem(gMain, id));
+    if (command == "state" && in >> id) {
+        HWND control = GetDlgItem(gMain, id);
+        const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
+        return std::string(IsWindowVisible(control) ? "visible" : "hidden") + " " +
+               (IsWindowEnabled(control) ? "enabled" : "disabled") + " " +
+               (checked == BST_CHECKED ? "checked" : "-");
+    }
+    if (command == "pos" && in >> id)
+        return std::to_string(SendMessageW(GetDlgItem(gMain, id), TBM_GETPOS, 0, 0));
+    if (command == "wait-text" && in >> id) {
+        std::string expected;
+        int ms = 0;
+        in >> expected >> ms;
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start <= static_cast<DWORD>(ms)) {
+            if (TextOf(GetDlgItem(gMain, id)) == expected)
+                return std::to_string(GetTickCount() - start);
+            Sleep(2);
+        }
+        return "timeout";
+    }
+    if (command == "message" || command == "no-message") {
+        int ms = 0;
+        in >> ms;
+        HWND box = WaitForBox(ms);
+        if (box == nullptr)
+            return "none";
+        const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return shown;
+    }
+    if (command == "wait-closed") {
+        int ms = 0;
+        in >> ms;
+        for (int waited = 0; waited <= ms; waited += 50) {
+            if (!IsWindow(gMain))
+                return "closed";
+            Sleep(50);
+        }
+        return "open";
+    }
+    return "unknown command";
+}
+}  // namespace
+
+int main() {
+    SetProcessDPIAware();
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (line.empty())
+            continue;
+        // A line break would end the answer early: each run of them becomes one space.
+        std::string answer;
+        for (char c : Answer(line)) {
+            const bool isBreak = c == '\r' || c == '\n';
+            if (!isBreak)
+                answer += c;
+            else if (answer.empty() || answer.back() != ' ')
+                answer += ' ';
+        }
+        std::printf("%s\n", answer.c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}

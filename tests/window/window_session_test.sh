@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the real program under Wine: a driver (ui_driver.exe) reports
+# where the controls are and what they show, xdotool clicks and types as a user would, and
+# a Linux host polls the board on the other end of a pty pair mapped to COM31.
+#   window_session_test.sh PROGRAM DRIVER MONITOR TRANSLATION SHOTS REPORT
+# Runs in a prefix of its own, since it changes the screen's DPI and restarts the server.
+set -u
+program=$1 driver=$2 monitor=$3 translation=$4 shots=$5 report=$6
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d /tmp/ombrix-window.XXXXXX)
+mkdir -p "$shots"
+results="$work/results"
+: >"$results"
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" = "$3" ]; then
+        echo "ok   $1"
+        echo "pass	$1" >>"$results"
+    else
+        echo "FAIL $1: expected [$2], got [$3]"
+        echo "fail	$1	expected [$2], got [$3]" >>"$results"
+    fi
+}
+
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+    n=$((200 + RANDOM % 100))
+    while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    sleep 1
+fi
+unset WINEPREFIX
+source "$root/scripts/wine-env.sh"
+
+socat pty,raw,echo=0,link="$work/board" pty,raw,echo=0,link="$work/host" &
+socat_pid=$!
+for _ in $(seq 50); do [ -e "$work/host" ] && break; sleep 0.1; done
+ln -sf "$(readlink -f "$work/board")" "$WINEPREFIX/dosdevices/com31"
+host="$work/host"
+
+cleanup() {
+    exec 3>&- 4<&- 2>/dev/null
+    wineserver -k 2>/dev/null
+    kill "$socat_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    case "$WINEPREFIX" in /tmp/ombrix-wine.*) rm -rf "$WINEPREFIX" ;; esac
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+ask() {  # one driver command, one answer line
+    echo "$*" >&3
+    local answer
+    IFS= read -r -t 30 answer <&4 || answer="(no answer)"
+    echo "${answer%$'\r'}"
+}
+centre() {  # centre ID [dy]: the screen point of a control's centre, or dy from its top
+    read -r l t r b <<<"$(ask rect "$1")"
+    if [ -n "${2:-}" ]; then echo "$(((l + r) / 2)) $((t + $2))"; else echo "$(((l + r) / 2)) $(((t + b) / 2))"; fi
+}
+click() { xdotool mousemove $(centre "$@") click 1; sleep 0.3; }
+type_into() {  # type_into ID TEXT: replaces the edit's text
+    click "$1"
+    xdotool key End shift+Home
+    xdotool type "$2"
+    sleep 0.4
+}
+values() { "$monitor" --device "$host" --rate 0 --count 3 --quiet 2>&1 | sed -n 's/^values=//p'; }
+raw_reply() {
+    python3 - "$host" <<'PY'
+import os, sys, termios, time
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
+attrs = termios.tcgetattr(fd); attrs[3] = 0; attrs[6][termios.VMIN] = 0; attrs[6][termios.VTIME] = 5
+termios.tcsetattr(fd, termios.TCSANOW, attrs)
+termios.tcflush(fd, termios.TCIOFLUSH)
+os.write(fd, b"\x01")
+data = b""
+end = time.time() + 2
+while len(data) < 18 and time.time() < end:
+    data += os.read(fd, 18 - len(data))
+print(" ".join("%02X" % b for b in data))
+PY
+}
+start_program() {  # start_program EXE: the program and a fresh driver
+    wine "$1" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    rm -f "$work/in" "$work/out"
+    mkfifo "$work/in" "$work/out"
+    wine "$driver" <"$work/in" >"$work/out" 2>/dev/null &
+    exec 3>"$work/in" 4<"$work/out"
+    check "$2: the main window opens" ok "$(ask wait-window 20000)"
+    sleep 1
+}
+close_program() {  # Escape closes the window; no leak message may follow
+    xdotool key Escape
+    check "$1: the window closes on Escape" closed "$(ask wait-closed 10000)"
+    check "$1: no message at exit" none "$(ask no-message 1500)"
+    exec 3>&- 4<&-
+    kill "$program_pid" 2>/dev/null
+    wait "$program_pid" 2>/dev/null
+}
+shot() { import -window root -crop "$(ask window)" +repage "$shots/$1.png"; }
+right_edges_meet() { read -r _ _ a _ <<<"$(ask rect 1050)"; read -r _ _ b _ <<<"$(ask rect 1040)"; [ "$a" = "$b" ] && echo yes || echo "$a vs $b"; }
+
+# --- Session 1: a fresh registry, 96 DPI ------------------------------------------------
+start_program "$program" "96 dpi"
+check "client area at 96 dpi" "638 460" "$(ask client)"
+check "the ... button ends at the selector's right edge" yes "$(right_edges_meet)"
+for id in 1000 1004 1008 1016; do check "edit $id default" 100 "$(ask text $id)"; done
+for id in 1020 1024 1028; do check "edit $id default" 0 "$(ask text $id)"; done
+check "port default" 31 "$(ask text 1032)"
+check "start button" Iniciar "$(ask text 1)"
+shot idle-96dpi
+
+click 1
+check "Iniciar starts a run" Parar "$(ask text 1)"
+check "defaults on the wire" "F8 04 87 7F 8F 7F 97 7F 9F 7F A7 7F AF 7F B0 12 B8 00" "$(raw_reply)"
+check "port field locked during a run" "visible disabled -" "$(ask state 1032)"
+type_into 1016 50
+check "typing 50 into Entrada A moves its slider" 50 "$(ask pos 1018)"
+type_into 1020 150
+check "150 stays in the light sensor's field" 150 "$(ask text 1020)"
+read -r l t r b <<<"$(ask rect 1030)"
+x=$(((l + r) / 2))
+xdotool mousemove $x $((b - 15)) mousedown 1
+for y in $((b - 30)) $((b - 60)) $((t + 5)) $((t - 20)); do sleep 0.1; xdotool mousemove $x $y; done
+xdotool mouseup 1
+sleep 0.4
+check "dragging the slider's thumb to the top shows 100" 100 "$(ask text 1028)"
+click 1025 4
+check "the spin's up arrow shows 1 in the sound field" 1 "$(ask text 1024)"
+click 1012
+check "typed, dragged, spun and pressed values reach the host" "1023,1023,1023,0,521,0,20,1023" "$(values)"
+shot running-96dpi
+click 1012
+check "Pressionado released again" "1023,1023,1023,1023,521,0,20,1023" "$(values)"
+
+start_button=$(centre 1)
+echo "wait-text 1 Iniciar 3000" >&3
+xdotool mousemove $start_button click 1
+IFS= read -r -t 10 elapsed <&4 || elapsed=timeout
+elapsed=${elapsed%$'\r'}
+[ "$elapsed" != timeout ] && [ "$elapsed" -lt 300 ] && stop=fast || stop="$elapsed ms"
+check "Parar with a silent host returns within 300 ms" fast "$stop"
+check "controls enabled after the stop" "visible enabled -" "$(ask state 1032)"
+
+type_into 1032 249
+click 1
+check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 5000)"
+check "the button still reads Iniciar" Iniciar "$(ask text 1)"
+check "the rows keep what the user set" 50 "$(ask text 1016)"
+click 1037
+check "joystick-only greys out the port field at once" "visible disabled -" "$(ask state 1032)"
+click 1
+t19=$(ask message 5000)
+check "joystick-only without key associations is refused" "Oops...|Para emular apenas" "${t19:0:26}"
+close_program "session 1"
+values_saved=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
+check "closing stores the settings" 6464643264016400F801 "$values_saved"
+
+# --- Session 2: the stored settings come back; the About box ---------------------------
+start_program "$program" "restart"
+got=""
+for id in 1000 1004 1008 1016 1020 1024 1028 1032; do got="$got$(ask text $id) "; done
+check "every channel and the port restored" "100 100 100 50 100 1 100 249 " "$got"
+check "the mode restored" "visible enabled checked" "$(ask state 1037)"
+check "the port field greyed out" "visible disabled -" "$(ask state 1032)"
+check "the button restored" "visible enabled -" "$(ask state 1012)"
+click 1050
+xdotool key Up Return
+about=$(ask message 5000)
+sleep 1
+check "About box in Portuguese without a translation" "Sobre...|Ombrix Emulator 1.0 Emula" "${about:0:34}"
+close_program "session 2"
+
+# --- Session 3: 144 DPI with a translation beside the program ---------------------------
+wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+wineserver -k
+wineserver -w
+mkdir -p "$work/translated"
+cp "$program" "$work/translated/OmbrixEmulator.exe"
+cp "$translation" "$work/translated/OmbrixEmulator.txt"
+start_program "$work/translated/OmbrixEmulator.exe" "144 dpi"
+check "client area at 144 dpi" "957 690" "$(ask client)"
+check "the ... button ends at the selector's right edge at 144 dpi" yes "$(right_edges_meet)"
+translated() { iconv -f UTF-16 -t UTF-8 "$translation" | tr -d '\r' | sed -n "s/^$1=//p"; }
+start_text=$(translated T7)
+check "the translation replaces the start button's text" "$start_text" "$(ask text 1)"
+shot idle-144dpi
+click 1
+check "a run at 144 dpi" "$(translated T22)" "$(ask text 1)"
+shot running-144dpi
+click 1
+click 1050
+xdotool key Up Return
+about=$(ask message 5000)
+sleep 1
+check "About box in English with a translation" "Ombrix Emulator 1.0 Emulates" "$(echo "${about#*|}" | cut -c1-28)"
+close_program "session 3"
+
+mkdir -p "$(dirname "$report")"
+# The results as a GoogleTest-style report, so that the test command counts each check.
+python3 - "$results" "$report" <<'PY'
+import sys
+from xml.sax.saxutils import quoteattr
+rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1]) if line.strip()]
+failed = sum(1 for r in rows if r[0] != "pass")
+with open(sys.argv[2], "w") as out:
+    out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+    out.write('<testsuites tests="%d" failures="%d" disabled="0" errors="0" name="window_session_test">\n' % (len(rows), failed))
+    out.write('  <testsuite name="WindowSession" tests="%d" failures="%d" disabled="0" errors="0">\n' % (len(rows), failed))
+    for r in rows:
+        out.write('    <testcase name=%s status="run">' % quoteattr(r[1]))
+        if r[0] != "pass":
+            out.write('<failure message=%s/>' % quoteattr(r[2]))
+        out.write('</testcase>\n')
+    out.write('  </testsuite>\n</testsuites>\n')
+PY
+failures=$(grep -c '^fail' "$results")
+echo "window session: $(grep -c '^pass' "$results") passed, $failures failed; screenshots in $shots"
+[ "$failures" -eq 0 ]
