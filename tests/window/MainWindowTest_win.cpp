@@ -6,9 +6,8 @@
 
 #include <string>
 
-#include "RealDevice_win.h"
+#include "JoystickSupport_win.h"
 #include "board/SerialPort_win.h"
-#include "descriptors/GamePad12Descriptor.h"
 #include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore.h"
 #include "ui/MainForm_win.h"
@@ -102,9 +101,7 @@ TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndStaysIdle) {
 
 TEST_F(MainWindowTest, RunsWithAJoystick) {
     ASSERT_EQ(JoystickStartup(), kOk);
-    const RealDescriptor gamePad = {gamepad12::kDescriptor, sizeof gamepad12::kDescriptor,
-                                    gamepad12::kVendorId, gamepad12::kProductId};
-    DevicePtr pad = MakeRealDevice(gamePad, reinterpret_cast<void*>(0x4711));
+    DevicePtr pad = MakeRealDevice("gamepad12");
     ASSERT_TRUE(pad);
     MainForm* form = Open();
     AssociationModel& model = form->associations;
