@@ -30,13 +30,6 @@ namespace {
             __builtin_trap(); \
     } while (0)
 
-// The reader thread is the fuzz loop itself: starting it only has to succeed.
-HResult StartNoThread() {
-    return kOk;
-}
-void EndNoThread() {}
-const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread, nullptr};
-
 void* const kReadHandle = reinterpret_cast<void*>(0x1000);
 void* const kIdleHandle = reinterpret_cast<void*>(0x2000);
 
@@ -225,7 +218,7 @@ std::vector<uint8_t> MakeMessage(FuzzedDataProvider& in, const StrictLayout& lay
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     InstallStrictHidLoader();
-    FUZZ_CHECK(ReaderStartup(&kNoThread) == kOk);
+    FUZZ_CHECK(ReaderStartup(&FakeReaderThread::kFunctions) == kOk);
 
     const StrictLayout layout = MakeLayout(in);
     JoystickDevice* read = MakeStrictDevice(layout, kReadHandle);

@@ -68,7 +68,7 @@ TEST_F(AssociationRunTest, AStopEndsTheRunWithinOnePollAndReleasesWhatItHeld) {
     EXPECT_LE(gSleepsAfterStop.load(), 1);
     EXPECT_EQ(0, RecordingKeyboard::keysDown) << "a key was left down";
     EXPECT_EQ(0, RecordingKeyboard::repeats) << "a key was pressed or released twice";
-    EXPECT_EQ((SendCall{Release(0x30), Release(0x1E)}), RecordingKeyboard::Take().back());
+    EXPECT_EQ((SendCall{kUpB, kUpA}), RecordingKeyboard::Take().back());
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST_F(ReaderConcurrencyTest, StartingAndStoppingAnotherDeviceWhileReportsFlowKe
     EXPECT_EQ(5000u, pad->Axes[0].Value);
     EXPECT_EQ(0u, second->Reading);
     EXPECT_EQ(1, ReaderDeviceCount());
-    EXPECT_EQ(1, FakeReaderThread::Starts()) << "the thread serving the first device must live on";
+    EXPECT_EQ(1, FakeReaderThread::starts.load()) << "the thread serving the first device must live on";
     second->Release();
 }
 

@@ -29,7 +29,7 @@ class JoystickEnumeration : public ::testing::Test {
     void TearDown() override {
         SafeRelease(list_);
         JoystickShutdown();
-        CountingHidLoader::Uninstall();
+        SetHidLoader(nullptr);
         fake_.Uninstall();
         EXPECT_TRUE(AllInstanceCountersZero());
     }
@@ -132,17 +132,17 @@ TEST_F(JoystickEnumeration, HidLibraryStaysLoadedWhileADeviceExistsAndGoesWithTh
     SafeRelease(list_);
     EXPECT_TRUE(HidLibraryLoaded());
     EXPECT_TRUE(CountingHidLoader::ModuleLoaded());
-    EXPECT_EQ(CountingHidLoader::Loads(), 1);
+    EXPECT_EQ(CountingHidLoader::loads.load(), 1);
 
     first->Release();
     EXPECT_TRUE(HidLibraryLoaded());
     EXPECT_TRUE(CountingHidLoader::ModuleLoaded());
-    EXPECT_EQ(CountingHidLoader::Unloads(), 0);
+    EXPECT_EQ(CountingHidLoader::unloads.load(), 0);
 
     second->Release();
     EXPECT_FALSE(HidLibraryLoaded());
     EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
-    EXPECT_EQ(CountingHidLoader::Unloads(), 1);
+    EXPECT_EQ(CountingHidLoader::unloads.load(), 1);
 
     // With nothing listed the enumeration's own hold is let go at its end.
     fake_.Install();
@@ -150,8 +150,8 @@ TEST_F(JoystickEnumeration, HidLibraryStaysLoadedWhileADeviceExistsAndGoesWithTh
     EXPECT_EQ(list_->Count(), 0);
     EXPECT_FALSE(HidLibraryLoaded());
     EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
-    EXPECT_EQ(CountingHidLoader::Loads(), 2);
-    EXPECT_EQ(CountingHidLoader::Unloads(), 2);
+    EXPECT_EQ(CountingHidLoader::loads.load(), 2);
+    EXPECT_EQ(CountingHidLoader::unloads.load(), 2);
 }
 
 TEST_F(JoystickEnumeration, LibraryLackingAnyOfTheSixFunctionsFailsEveryTime) {
@@ -165,8 +165,8 @@ TEST_F(JoystickEnumeration, LibraryLackingAnyOfTheSixFunctionsFailsEveryTime) {
             EXPECT_EQ(list_, nullptr);
             EXPECT_FALSE(HidLibraryLoaded());
         }
-        EXPECT_EQ(CountingHidLoader::Loads(), 2);
-        EXPECT_EQ(CountingHidLoader::Unloads(), 2);
+        EXPECT_EQ(CountingHidLoader::loads.load(), 2);
+        EXPECT_EQ(CountingHidLoader::unloads.load(), 2);
         EXPECT_FALSE(CountingHidLoader::ModuleLoaded());
     }
     // The complete library binds again afterwards.

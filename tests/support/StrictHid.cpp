@@ -329,28 +329,12 @@ std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& rep
 }
 
 namespace FakeReaderThread {
-namespace {
-std::atomic<int> gStarts{0}, gEnds{0};
-HResult Start() {
-    ++gStarts;
-    return kOk;
-}
-void End() {
-    ++gEnds;
-}
-}  // namespace
+const ReaderThreadFunctions kFunctions = {[] {
+                                              ++starts;
+                                              return kOk;
+                                          },
+                                          [] { ++ends; }, nullptr};
 
-const ReaderThreadFunctions kFunctions = {Start, End, nullptr};
-
-void Reset() {
-    gStarts = gEnds = 0;
-}
-int Starts() {
-    return gStarts;
-}
-bool Running() {
-    return gStarts > gEnds;
-}
 void Post(const std::vector<uint8_t>& raw) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[raw.size() + (raw.empty() ? 1 : 0)]);
     std::copy(raw.begin(), raw.end(), copy.get());

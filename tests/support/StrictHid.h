@@ -112,10 +112,8 @@ std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& rep
 // thread as the Win32 thread decodes a WM_INPUT (the first report found in a heap block of
 // exactly the copied size). Tests that need a reader thread post from a thread of their own.
 namespace FakeReaderThread {
+inline std::atomic<int> starts{0}, ends{0};
 extern const ReaderThreadFunctions kFunctions;
-void Reset();
-int Starts();
-bool Running();
 void Post(const std::vector<uint8_t>& raw);
 }  // namespace FakeReaderThread
 
