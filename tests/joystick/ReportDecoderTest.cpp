@@ -118,8 +118,7 @@ TEST_F(ReportDecoderTest, FailedParsingAndShortReportsLeaveTheInputsAlone) {
     report.resize(5);
     EXPECT_EQ(0u, Decode(report));
     Decode(ReportBuilder(layout).Press(4).Set(0x30, 200).Bytes());
-    StrictHidState().UsagesFail = true;
-    StrictHidState().ValuesFail = true;
+    reinterpret_cast<StrictLayout*>(device->PreparsedData)->FailMask = 8 | 16;  // GetUsages, GetUsageValue
     EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(5).Set(0x30, 0).Bytes()));
     EXPECT_EQ(1u, device->Buttons[3].LoadPending());
     EXPECT_EQ(0u, device->Buttons[4].LoadPending());

@@ -47,8 +47,11 @@ class JoystickEnumeration : public ::testing::Test {
     ObjectList* list_ = nullptr;
 };
 
+// Also skipped: a device whose preparsed data cannot be read, and data hid.dll refuses.
 TEST_F(JoystickEnumeration, ListsJoysticksAndGamePadsInSystemOrderAndSkipsEverythingElse) {
     fake_.AddOther(RIM_TYPEKEYBOARD);
+    fake_.FailPreparsedData(fake_.AddHid(0x0171, 0x0419, 1, 5, pad_));
+    fake_.AddHid(0x1111, 0x2222, 1, 4, {1, 2, 3, 4});
     HANDLE stick = fake_.AddHid(0x11C0, 0x5606, 1, 4, stick_);
     fake_.AddOther(RIM_TYPEMOUSE);
     fake_.AddHid(0x045E, 0x0B12, 0x0C, 1, pad_);  // consumer controls
@@ -82,16 +85,6 @@ TEST_F(JoystickEnumeration, DeviceListFailureReturnsTheSystemErrorAndNoList) {
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(previous->RefCount(), 1u);
     previous->Release();
-}
-
-TEST_F(JoystickEnumeration, DeviceWhosePreparsedDataCannotBeReadIsSkipped) {
-    HANDLE broken = fake_.AddHid(0x0171, 0x0419, 1, 5, pad_);
-    fake_.FailPreparsedData(broken);
-    HANDLE good = fake_.AddHid(0x11C0, 0x5606, 1, 4, stick_);
-    fake_.AddHid(0x1111, 0x2222, 1, 5, {1, 2, 3, 4});  // data hid.dll does not accept
-    ASSERT_EQ(Enumerate(), kOk);
-    ASSERT_EQ(list_->Count(), 1);
-    EXPECT_EQ(DeviceAt(0)->RawHandle, good);
 }
 
 // The OEM name from the real registry: text or binary text, trimmed; anything else, or

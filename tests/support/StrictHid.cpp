@@ -101,7 +101,7 @@ HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* 
     const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if ((layout.FailMask & 8) || StrictHidState().UsagesFail)
+    if (layout.FailMask & 8)
         return kUsageNotFound;
     const uint32_t capacity = *usageLength;
     uint32_t count = 0;
@@ -135,7 +135,7 @@ HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16
     const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if ((layout.FailMask & 16) || StrictHidState().ValuesFail)
+    if (layout.FailMask & 16)
         return kUsageNotFound;
     for (int i = 0; i < layout.ValueCount; ++i) {
         const StrictValueField& field = layout.Values[i];
@@ -283,8 +283,6 @@ void ResetStrictHid() {
     c.Unloads = 0;
     c.LoadFails = false;
     c.MissingFunction.clear();
-    c.UsagesFail = false;
-    c.ValuesFail = false;
 }
 
 const HidLoader* StrictHidLoader() {

@@ -77,17 +77,13 @@ StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t us
 uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount);
 void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount, uint32_t value);
 
-// Counters and switches shared by every device, reset by ResetStrictHid(). The switches
-// let a test fail loading or calls after its devices were built; the reader thread reads
-// them while the test thread sets them, hence atomics (MissingFunction is only set before
-// binding).
+// Counters and switches of the library, reset by ResetStrictHid(). (A device's calls are
+// failed through the FailMask of its preparsed data.)
 struct StrictHidControl {
     std::atomic<int> Loads{0};
     std::atomic<int> Unloads{0};
     std::atomic<bool> LoadFails{false};
     std::string MissingFunction;  // a name Find does not know
-    std::atomic<bool> UsagesFail{false};
-    std::atomic<bool> ValuesFail{false};
 };
 
 StrictHidControl& StrictHidState();
