@@ -31,7 +31,8 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
         {"both held", true, {2, 3}, 0, {}},
         {"both released", true, {}, 0, {{kUpB, kUpA}}},
         {"hat up: its direction", true, {}, 1, {{kDownSpace}}},
-        {"hat up-right: still up", true, {}, 2, {}},
+        {"Botão 2 while the hat stays up", true, {2}, 1, {{kDownA}}},
+        {"hat up-right: still up", true, {}, 2, {{kUpA}}},
         {"hat centred", true, {}, 0, {{kUpSpace}}},
         {"left down at the end", true, {1, 3}, 1, {{kDownSpace, kDownB, kDownArrowUp}}},
     };

@@ -22,17 +22,17 @@ unsigned PortFromEnvironment(const char* name) {
 }
 
 // Records the calls of interest and passes everything on to the platform.
+struct SerialCalls {
+    std::vector<std::wstring> openedNames;
+    int reads = 0;
+    std::vector<HANDLE> closed;
+    DWORD refuseFirstOpenWith = 0, failTimeoutsWith = 0;
+    std::vector<DCB> states;
+    std::vector<std::pair<DWORD, DWORD>> queues;
+    std::vector<COMMTIMEOUTS> timeouts;
+};
 struct RecordingSerial {
-    struct Record {
-        std::vector<std::wstring> openedNames;
-        int reads = 0;
-        std::vector<HANDLE> closed;
-        DWORD refuseFirstOpenWith = 0, failTimeoutsWith = 0;
-        std::vector<DCB> states;
-        std::vector<std::pair<DWORD, DWORD>> queues;
-        std::vector<COMMTIMEOUTS> timeouts;
-    };
-    static inline Record r;
+    static inline SerialCalls r;
 
     static HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                      DWORD disposition, DWORD flags, HANDLE templateFile) {
@@ -85,7 +85,7 @@ class SerialPortTest : public ::testing::Test {
         boardPort_ = PortFromEnvironment("OMBRIX_BOARD_COM");
         hostPort_ = PortFromEnvironment("OMBRIX_HOST_COM");
         ASSERT_NE(0u, boardPort_) << "run through with-pty-pair.sh";
-        RecordingSerial::r = {};
+        RecordingSerial::r = SerialCalls();
         board_.SetPercent(kChannelInputA, 100);
         board_.SetPercent(kChannelLight, 40);
         board_.SetPercent(kChannelSound, 60);
@@ -232,7 +232,7 @@ TEST_F(SerialPortTest, OpeningSetsTheBoardsLineQueuesAndTimeouts) {
     EXPECT_EQ(0, std::memcmp(&expected, &RecordingSerial::r.timeouts[0], sizeof expected));
 
     // A configuration step that fails closes the port and leaves its error for the caller.
-    RecordingSerial::r = {};
+    RecordingSerial::r = SerialCalls();
     RecordingSerial::r.failTimeoutsWith = ERROR_GEN_FAILURE;
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenAndConfigurePort(boardPort_));
     EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), GetLastError());
@@ -259,7 +259,7 @@ TEST_F(SerialPortTest, NamesTriedFollowTheFirstOpensError) {
         {4294967295u, 0, false, ERROR_INVALID_PARAMETER, {}},
     };
     for (const auto& c : cases) {
-        RecordingSerial::r = {};
+        RecordingSerial::r = SerialCalls();
         RecordingSerial::r.refuseFirstOpenWith = c.firstError;
         HANDLE port = OpenAndConfigurePort(c.port);
         EXPECT_EQ(c.opens, port != INVALID_HANDLE_VALUE) << c.port;

@@ -138,27 +138,24 @@ TEST_F(ContainersTest, ListKeepsItsBlockWithinAMarginAndEveryEntryWhenReservedBe
 
 TEST_F(ContainersTest, ListAppendAndRemoveManageReferences) {
     Ref<ObjectList> list(new ObjectList);
-    Item* a = new Item(1, 0);
-    Item* b = new Item(2, 0);
+    Ref<Item> a(new Item(1, 0)), b(new Item(2, 0));
     {
         ScopedTestHeap heap;
         heap.FailAfter(0);
-        EXPECT_EQ(kOutOfMemory, list->Append(a));
+        EXPECT_EQ(kOutOfMemory, list->Append(a.p));
         EXPECT_EQ(0, list->Count());
     }
-    RefObject* both[] = {a, b};
+    RefObject* both[] = {a.p, b.p};
     ASSERT_EQ(kOk, list->Append(both, 2));
     EXPECT_EQ(2u, a->RefCount());
     EXPECT_EQ(0, list->RemoveAt(2));
     EXPECT_EQ(0, list->RemoveAt(-1));
     EXPECT_EQ(1, list->RemoveAt(0));
     EXPECT_EQ(1u, a->RefCount());
-    EXPECT_EQ(b, list->At(0));
+    EXPECT_EQ(b.p, list->At(0));
     // Removing the last item: reserving 0 is refused, so the block stays.
     EXPECT_EQ(1, list->RemoveAt(0));
     EXPECT_EQ(18, list->Capacity());
-    a->Release();
-    b->Release();
 }
 
 TEST_F(ContainersTest, ListSortIsStableAndKeepsToItsRange) {

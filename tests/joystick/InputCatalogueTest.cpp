@@ -169,35 +169,27 @@ struct FakeFile {
     }
 };
 
-TEST_F(InputCatalogueTest, MissingOrEmptyButtonKeyKeepsEveryDefault) {
-    for (const char16_t* button : {u"", u"(absent)"}) {
+// Without a "Button" text nothing else is read and every default stays; with one, every
+// key counts, even an empty or absent one.
+TEST_F(InputCatalogueTest, ButtonKeyDecidesWhetherTheFileNamesTheInputs) {
+    for (const char16_t* button : {u"", u"(absent)", u"Knopf"}) {
         FakeFile file;
-        file.keys[u"XAxis"] = u"X-Achse";
-        file.keys[u"DPad"] = u"Kreuz";
+        file.keys[u"YAxis"] = u"Y-Achse";
+        file.keys[u"DPad"] = u"";
         if (std::u16string(button) != u"(absent)")
             file.keys[u"Button"] = button;
         LoadInputNames(FakeFile::Read, &file);
-        EXPECT_FALSE(InputNames().Loaded);
-        EXPECT_EQ(u"Eixo X", Text(InputNames().Axes[0]));
-        EXPECT_EQ(u"Direcional", Text(InputNames().DPad));
-        EXPECT_EQ(1, file.reads) << "nothing after \"Button\" is read";
+        const bool loaded = std::u16string(button) == u"Knopf";
+        EXPECT_EQ(loaded, InputNames().Loaded);
+        EXPECT_EQ(loaded ? 22 : 1, file.reads);
+        Built built({ButtonRange(9, 1, 2)}, {Value(0x31, 0, 255), Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+        EXPECT_EQ(loaded ? u"Knopf 2" : u"Botão 2", Text(DisplayName(built.Button(1))));
+        EXPECT_EQ(loaded ? u"Y-Achse" : u"Eixo Y", Text(DisplayName(built.Axis(0))));
+        EXPECT_EQ(loaded ? u"" : u"Eixo X", Text(DisplayName(built.Axis(1))))
+            << "an absent key gives nothing";
+        EXPECT_EQ(loaded ? u"" : u"Direcional", Text(DisplayName(built.Hat())));
+        ReleaseInputNames();
     }
-}
-
-TEST_F(InputCatalogueTest, ButtonKeySetMakesEveryKeyCountEvenWhenEmpty) {
-    FakeFile file;
-    file.keys[u"Button"] = u"Knopf";
-    file.keys[u"DPad"] = u"";
-    file.keys[u"YAxis"] = u"Y-Achse";
-    LoadInputNames(FakeFile::Read, &file);
-    EXPECT_TRUE(InputNames().Loaded);
-    EXPECT_EQ(22, file.reads);
-
-    Built built({ButtonRange(9, 1, 2)}, {Value(0x31, 0, 255), Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
-    EXPECT_EQ(u"Knopf 2", Text(DisplayName(built.Button(1))));
-    EXPECT_EQ(u"Y-Achse", Text(DisplayName(built.Axis(0))));
-    EXPECT_EQ(u"", Text(DisplayName(built.Axis(1)))) << "an absent key replaces its default with nothing";
-    EXPECT_EQ(u"", Text(DisplayName(built.Hat())));
 }
 
 TEST_F(InputCatalogueTest, NamesAreReadAtTheTimeOfTheCallAndSurviveRelease) {

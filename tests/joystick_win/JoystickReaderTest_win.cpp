@@ -16,27 +16,6 @@ namespace {
 
 constexpr uint32_t kDesktop = 1;
 
-// A thread that was seen running, to check later whether it has ended.
-class ThreadWatch {
-  public:
-    explicit ThreadWatch(HWND window) {
-        DWORD id = window != nullptr ? GetWindowThreadProcessId(window, nullptr) : 0;
-        id_ = id;
-        handle_ = id != 0 ? OpenThread(SYNCHRONIZE, FALSE, id) : nullptr;
-    }
-    ~ThreadWatch() {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    bool Valid() const { return handle_ != nullptr; }
-    bool Ended() const { return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
-    DWORD Id() const { return id_; }
-
-  private:
-    DWORD id_ = 0;
-    HANDLE handle_ = nullptr;
-};
-
 class JoystickReaderWin : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -137,24 +116,25 @@ TEST_F(JoystickReaderWin, StoppingOneOfTwoLeavesTheThreadTheLastEndsItAndTheNext
     ASSERT_EQ(StartReading(*pad_), kOk);
     ASSERT_EQ(StartReading(*stick_), kOk);
     HWND window = ReaderWindow();
-    ThreadWatch first(window);
-    ASSERT_TRUE(first.Valid());
+    const DWORD firstId = GetWindowThreadProcessId(window, nullptr);
+    HANDLE first = OpenThread(SYNCHRONIZE, FALSE, firstId);
+    ASSERT_NE(first, nullptr);
     StopReading(*pad_);
     EXPECT_EQ(pad_->Reading, 0u);
-    EXPECT_FALSE(first.Ended());
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the thread ended";
     EXPECT_EQ(ReaderWindow(), window);
     ASSERT_TRUE(Deliver(*stick_, stickHandle_, Stick({{"slider", 1000}})));
     Poll(*stick_);
     EXPECT_EQ(ValueOf(*stick_, 0x36), 1000u);
 
     StopReading(*stick_);
-    EXPECT_TRUE(WaitFor([&] { return first.Ended(); }));
+    EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(first, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(first);
     EXPECT_EQ(ReaderWindow(), nullptr);
     EXPECT_FALSE(ReaderThreadRecorded());
     ASSERT_EQ(StartReading(*stick_), kOk);
-    ThreadWatch second(ReaderWindow());
-    ASSERT_TRUE(second.Valid());
-    EXPECT_NE(second.Id(), first.Id());
+    ASSERT_NE(ReaderWindow(), nullptr);
+    EXPECT_NE(GetWindowThreadProcessId(ReaderWindow(), nullptr), firstId);
     EXPECT_TRUE(Deliver(*stick_, stickHandle_, Stick({{"x", 0}})));
 }
 

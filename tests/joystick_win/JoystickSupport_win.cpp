@@ -119,21 +119,9 @@ DevicePtr MakeRealDevice(const std::string& name) {
     const std::vector<uint8_t> preparsed = descriptor.Preparsed(&usagePage, &usage);
     identity.UsagePage = usagePage;
     identity.Usage = usage;
-    // Enumeration's own hold: the device takes its own in its constructor.
-    if (preparsed.empty() || Failed(HoldAndBindHid()))
-        return nullptr;
-    InputBlock block;
-    JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(preparsed.data(), &block))) {
-        auto* copy = new uint8_t[preparsed.size()];
-        std::memcpy(copy, preparsed.data(), preparsed.size());
-        device = new JoystickDevice(identity, copy, static_cast<uint32_t>(preparsed.size()),
-                                    new String(u"Controller"), block);
-        if (!PrepareInputs(*device))
-            SafeRelease(device);
-    }
-    LetGoHid();
-    return DevicePtr(device);
+    return DevicePtr(preparsed.empty()
+                         ? nullptr
+                         : MakeDevice(identity, preparsed.data(), static_cast<uint32_t>(preparsed.size())));
 }
 
 JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage) {

@@ -293,24 +293,30 @@ void InstallStrictHidLoader() {
     SetHidLoader(&kStrictLoader);
 }
 
-JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
+JoystickDevice* MakeDevice(const DeviceIdentity& identity, const void* preparsed, uint32_t size,
+                           bool prepare) {
+    // Enumeration's own hold: the device takes its own in its constructor.
     if (Failed(HoldAndBindHid()))
         return nullptr;
     InputBlock block;
     JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(&layout, &block))) {
-        auto* preparsed = new uint8_t[sizeof layout];  // the device frees it with delete[]
-        std::memcpy(preparsed, &layout, sizeof layout);
-        DeviceIdentity identity;
-        identity.RawHandle = rawHandle;
-        identity.UsagePage = 1;
-        identity.Usage = 5;
-        device = new JoystickDevice(identity, preparsed, sizeof layout, new String(u"Controller"), block);
-        if (prepare)
-            PrepareInputs(*device);
+    if (!Failed(ReadCapabilities(preparsed, &block))) {
+        auto* copy = new uint8_t[size];  // the device frees it with delete[]
+        std::memcpy(copy, preparsed, size);
+        device = new JoystickDevice(identity, copy, size, new String(u"Controller"), block);
+        if (prepare && !PrepareInputs(*device))
+            SafeRelease(device);
     }
     LetGoHid();
     return device;
+}
+
+JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
+    DeviceIdentity identity;
+    identity.RawHandle = rawHandle;
+    identity.UsagePage = 1;
+    identity.Usage = 5;
+    return MakeDevice(identity, &layout, sizeof layout, prepare);
 }
 
 std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize,

@@ -93,9 +93,12 @@ void ResetStrictHid();
 const HidLoader* StrictHidLoader();
 void InstallStrictHidLoader();
 
-// Builds a device as enumeration would: holds and binds the library, reads the
-// capabilities, constructs the device (prepared as the main window prepares it when
-// prepare is set), lets go. Null when anything fails, as enumeration skips such a device.
+// Builds a device from preparsed data as enumeration would: holds and binds the library,
+// reads the capabilities, constructs the device (prepared as the main window prepares it
+// when prepare is set), lets go. Null when anything fails, as enumeration skips such a
+// device. MakeStrictDevice: a game pad (usage 5) of this substitute.
+JoystickDevice* MakeDevice(const DeviceIdentity& identity, const void* preparsed, uint32_t size,
+                           bool prepare = true);
 JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare = true);
 
 // The bytes GetRawInputData would copy for one HID report: the 24-byte header (type 2,
