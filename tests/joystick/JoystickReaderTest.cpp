@@ -72,16 +72,6 @@ TEST_F(JoystickReaderTest, ButtonsOfADeviceWithNothingEnabledWaitForALaterReport
     EXPECT_EQ(1u, pad->Buttons[0].Changed);
 }
 
-TEST_F(JoystickReaderTest, StartingTwiceReadsOnceAndStoppingAnIdleDeviceDoesNothing) {
-    StopReading(*pad);
-    EXPECT_EQ(0, FakeReaderThread::starts.load());
-    ASSERT_EQ(kOk, StartReading(*pad));
-    ASSERT_EQ(kOk, StartReading(*pad));
-    EXPECT_EQ(1, ReaderDeviceCount());
-    EXPECT_EQ(1, FakeReaderThread::starts.load());
-    EXPECT_EQ(2u, pad->RefCount()) << "the reader holds exactly one reference";
-}
-
 // A report that arrived before a stop and was never polled does not show up as a change
 // in the next run: a start takes every input's current value as pending.
 TEST_F(JoystickReaderTest, NextRunStartsFromTheValuesNotFromAReportNobodyPolled) {
@@ -94,10 +84,18 @@ TEST_F(JoystickReaderTest, NextRunStartsFromTheValuesNotFromAReportNobodyPolled)
     EXPECT_EQ(0u, pad->Hats[0].Directions[1].Value);
 }
 
-TEST_F(JoystickReaderTest, ShutdownEndsTheThreadAndDevicesCanBeReleasedAfterwards) {
+// Starting twice reads once, stopping an idle device does nothing; shutdown ends the thread
+// and devices can be released afterwards.
+TEST_F(JoystickReaderTest, StartingTwiceReadsOnceAndShutdownEndsTheThreadBeforeTheDevicesGo) {
+    StopReading(*pad);
+    EXPECT_EQ(0, FakeReaderThread::starts.load());
     ASSERT_EQ(kOk, StartReading(*pad));
+    ASSERT_EQ(kOk, StartReading(*pad));
+    EXPECT_EQ(1, ReaderDeviceCount());
+    EXPECT_EQ(1, FakeReaderThread::starts.load());
+    EXPECT_EQ(2u, pad->RefCount()) << "the reader holds exactly one reference";
     ReaderShutdown();
-    EXPECT_FALSE((FakeReaderThread::starts > FakeReaderThread::ends));
+    EXPECT_FALSE(FakeReaderThread::starts > FakeReaderThread::ends);
     EXPECT_EQ(1u, pad->Reading) << "shutdown leaves the flags as they are";
     EXPECT_EQ(1u, pad->RefCount());
     SafeRelease(pad);
