@@ -85,10 +85,8 @@ class SerialPortTest : public ::testing::Test {
         hostPort_ = PortFromEnvironment("OMBRIX_HOST_COM");
         ASSERT_NE(0u, boardPort_) << "run through with-pty-pair.sh";
         RecordingSerial::r = SerialCalls();
-        board_.SetPercent(kChannelInputA, 100);
-        board_.SetPercent(kChannelLight, 40);
-        board_.SetPercent(kChannelSound, 60);
-        board_.SetPercent(kChannelButton, 1);
+        for (int32_t channel : {kChannelInputA, kChannelLight, kChannelSound, kChannelButton})
+            board_.SetPercent(channel, 60);
     }
     void TearDown() override {
         StopResponder();
@@ -142,8 +140,7 @@ class SerialPortTest : public ::testing::Test {
     }
 
     BoardState board_;
-    unsigned boardPort_ = 0;
-    unsigned hostPort_ = 0;
+    unsigned boardPort_ = 0, hostPort_ = 0;
     HANDLE thread_ = nullptr;
     HANDLE host_ = INVALID_HANDLE_VALUE;
 };

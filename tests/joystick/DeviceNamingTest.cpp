@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/RefObject.h"
 #include "joystick/DeviceNaming.h"
 
 namespace {
@@ -15,12 +14,7 @@ std::u16string KeyName(uint32_t vendor, uint32_t product) {
 
 // Trimming and the "Controller" fallback are checked with the real registry in
 // JoystickEnumerationTest_win.cpp.
-class DeviceNamingTest : public ::testing::Test {
-  protected:
-    void TearDown() override { EXPECT_TRUE(AllInstanceCountersZero()); }
-};
-
-TEST_F(DeviceNamingTest, KeyNameCarriesVendorAndProductInFourHexDigitsCutToTheCallersRoom) {
+TEST(DeviceNamingTest, KeyNameCarriesVendorAndProductInFourHexDigitsCutToTheCallersRoom) {
     EXPECT_EQ(
         u"System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM\\"
         u"VID_1234&PID_00AB",

@@ -36,19 +36,6 @@ class ReportDecoderTest : public JoystickFixture {
     uint16_t usages[128];
 };
 
-TEST_F(ReportDecoderTest, PressedButtonsArePendingOneAndTheRestZero) {
-    Make();
-    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(2).Press(12).Bytes()));
-    std::vector<uint32_t> expected(12, 0);
-    expected[1] = 1;
-    expected[11] = 1;
-    EXPECT_EQ(expected, ButtonPendings());
-
-    Decode(ReportBuilder(layout).Press(12).Bytes());
-    expected[1] = 0;
-    EXPECT_EQ(expected, ButtonPendings());
-}
-
 // A second button range on the same page: its usages are ignored, and holding more buttons
 // than the first range has still decodes the first range's buttons (through the reader,
 // whose usage list is the one handed to the parser).
