@@ -1,29 +1,11 @@
 // The rules of AddAssociation, RemoveAssociation and ClearAssociations, seen through the
 // list box they keep in step with allAssociations.
 #include "AssociationFixture.h"
+#include "ListInStep.h"
 
 namespace {
 
-class AssociationModelTest : public AssociationFixture {
-  protected:
-    // The list shows allAssociations index for index, and each is in the collection of its kind.
-    void ExpectListInStep() {
-        std::vector<std::u16string> texts;
-        for (int32_t i = 0; i < model.AllAssociations().Count(); ++i) {
-            Association* a = AssociationModel::At(model.AllAssociations(), i);
-            String* text = FormatAssociation(*a);
-            texts.emplace_back(text->Chars());
-            text->Release();
-            EXPECT_TRUE(a->kind == AssociationKind::BoardButton ? model.ButtonAssociation() == a
-                        : a->kind == AssociationKind::Key       ? model.KeyAssociations().IndexOf(a) >= 0
-                                                          : model.ChannelAssociations().IndexOf(a) >= 0);
-        }
-        EXPECT_EQ(texts, list);
-        EXPECT_EQ(int32_t(texts.size()), model.KeyAssociations().Count() +
-                                             model.ChannelAssociations().Count() +
-                                             (model.ButtonAssociation() != nullptr));
-    }
-};
+class AssociationModelTest : public AssociationFixture {};
 
 TEST_F(AssociationModelTest, OneTargetPerInputAndOneInputPerTargetThroughAddsRemovalsAndClears) {
     constexpr uint32_t kRemove = ~0u;  // a step {kRemove, 0, false, i} is RemoveAssociation(i)
@@ -86,11 +68,11 @@ TEST_F(AssociationModelTest, OneTargetPerInputAndOneInputPerTargetThroughAddsRem
                 model.RemoveAssociation(link.index);
             else
                 ASSERT_EQ(kOk, model.AddAssociation(link.page, link.usage, link.isChannel, link.index));
-            ExpectListInStep();
+            EXPECT_TRUE(ListInStep(model, list));
         }
         EXPECT_EQ(c.list, list);
         model.ClearAssociations();
-        ExpectListInStep();
+        EXPECT_TRUE(ListInStep(model, list));
     }
     // Which of the two "Direcional acima" inputs each association reads.
     model.AddAssociation(0, kUsageDirectionUp, false, kTargetA);
