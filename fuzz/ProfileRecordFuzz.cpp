@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "ListInStep.h"
+#include "RecordBytes.h"
 #include "StrictHid.h"
-#include "associations/AssociationModel.h"
-#include "persistence/ProfileRecord.h"
 
 namespace {
 
@@ -69,44 +69,6 @@ void OfferInputs(AssociationModel& model, JoystickDevice& pad) {
     }
 }
 
-std::vector<uint8_t> Capture(const AssociationModel& model) {
-    Buffer* record = CaptureAssociations(model);
-    FUZZ_CHECK(record != nullptr);
-    std::vector<uint8_t> bytes(record->Data(), record->Data() + record->Length());
-    record->Release();
-    return bytes;
-}
-
-bool Restore(AssociationModel& model, const std::vector<uint8_t>& bytes) {
-    Buffer* record = new Buffer();
-    FUZZ_CHECK(record->Assign(bytes.data(), static_cast<int32_t>(bytes.size())) == kOk);
-    const bool valid = RestoreAssociations(model, record);
-    record->Release();
-    return valid;
-}
-
-void CheckInStep(const AssociationModel& model, const RecordingList& list) {
-    const ObjectList& all = model.AllAssociations();
-    FUZZ_CHECK(list.items.size() == static_cast<size_t>(all.Count()));
-    int32_t inKindCollections = 0;
-    for (int32_t i = 0; i < all.Count(); ++i) {
-        const Association* a = AssociationModel::At(all, i);
-        String* text = FormatAssociation(*a);
-        FUZZ_CHECK(text != nullptr && list.items[i] == text->Chars());
-        text->Release();
-        inKindCollections += model.KeyAssociations().IndexOf(a) >= 0 ||
-                             model.ChannelAssociations().IndexOf(a) >= 0 || model.ButtonAssociation() == a;
-        for (int32_t j = 0; j < i; ++j) {
-            const Association* b = AssociationModel::At(all, j);
-            FUZZ_CHECK(a->inputRef != b->inputRef);
-            FUZZ_CHECK(a->kind != b->kind || a->targetIndex != b->targetIndex);
-        }
-    }
-    const int32_t kinds = model.KeyAssociations().Count() + model.ChannelAssociations().Count() +
-                          (model.ButtonAssociation() != nullptr ? 1 : 0);
-    FUZZ_CHECK(inKindCollections == all.Count() && kinds == all.Count());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -124,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         OfferInputs(model, *pad);
         if (in.ConsumeBool())
             Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
-        CheckInStep(model, list);
+        FUZZ_CHECK(ListInStep(model, list.items));
 
         const std::vector<uint8_t> record = in.ConsumeRemainingBytes<uint8_t>();
         const std::vector<uint8_t> before = Capture(model);
@@ -133,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t count = record.size() >= 4 ? record[2] | record[3] << 8 : 0;
         FUZZ_CHECK(valid == (record.size() >= 4 && record[0] == 0 && record[1] == 0 &&
                              record.size() >= 4 + 8 * count));
-        CheckInStep(model, list);
+        FUZZ_CHECK(ListInStep(model, list.items));
         const std::vector<uint8_t> after = Capture(model);
         FUZZ_CHECK(after.size() == 4 + 8 * static_cast<size_t>(model.AllAssociations().Count()));
         if (!valid) {

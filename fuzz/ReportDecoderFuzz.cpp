@@ -30,13 +30,6 @@ namespace {
             __builtin_trap(); \
     } while (0)
 
-// The reader thread is the fuzz loop itself: starting it only has to succeed.
-HResult StartNoThread() {
-    return kOk;
-}
-void EndNoThread() {}
-const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread, nullptr};
-
 void* const kReadHandle = reinterpret_cast<void*>(0x1000);
 void* const kIdleHandle = reinterpret_cast<void*>(0x2000);
 
@@ -155,61 +148,33 @@ void CheckDisabledUntouched(JoystickDevice& device, const Snapshot& before, cons
 // One raw-input message as GetRawInputData would copy it. Most messages are well formed
 // apart from one deliberate fault, so that the fuzzer spends its time on report contents
 // and on the faults rather than on finding a plausible header by chance.
-enum class MessageShape : uint8_t {
-    Random,          // whatever bytes the fuzzer chose
-    Report,          // a report of the read device, exactly as long as it should be
-    SizeOverstated,  // the size field claims more than was copied
-    SizeZero,
-    CountZero,
-    Truncated,      // fewer report bytes arrived than the device's report length
-    ExtraBytes,     // more bytes than one report, the size field telling the truth
-    IdleDevice,     // a well-formed report of the device that is not being read
-    UnknownDevice,  // a handle of no device at all
-    NotHid,         // a header of another input type
-    kCount
-};
-
 std::vector<uint8_t> MakeMessage(FuzzedDataProvider& in, const StrictLayout& layout) {
-    const auto shape = static_cast<MessageShape>(
-        in.ConsumeIntegralInRange<uint8_t>(0, static_cast<uint8_t>(MessageShape::kCount) - 1));
-    if (shape == MessageShape::Random) {
-        std::vector<uint8_t> raw = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 160));
-        return raw;
-    }
-    uint32_t reportBytes = layout.InputLength;
-    uint32_t sizeField = layout.InputLength;
-    uint32_t countField = 1;
+    const int shape = in.ConsumeIntegralInRange<int>(0, 9);
+    if (shape == 0)  // whatever bytes the fuzzer chose
+        return in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 160));
+    // Shape 1: a report of the read device, exactly as long as it should be; the others
+    // carry one fault each.
+    uint32_t reportBytes = layout.InputLength, sizeField = layout.InputLength, countField = 1;
     uint32_t type = 2;  // RIM_TYPEHID
     void* handle = kReadHandle;
-    switch (shape) {
-        case MessageShape::SizeOverstated:
-            sizeField = layout.InputLength + in.ConsumeIntegralInRange<uint32_t>(1, 0xFFFF);
-            break;
-        case MessageShape::SizeZero:
-            sizeField = 0;
-            break;
-        case MessageShape::CountZero:
-            countField = 0;
-            break;
-        case MessageShape::Truncated:
-            reportBytes = in.ConsumeIntegralInRange<uint32_t>(0, layout.InputLength - 1);
-            break;
-        case MessageShape::ExtraBytes:
-            reportBytes += in.ConsumeIntegralInRange<uint32_t>(1, 64);
-            countField = in.ConsumeIntegralInRange<uint32_t>(1, 3);
-            break;
-        case MessageShape::IdleDevice:
-            handle = kIdleHandle;
-            break;
-        case MessageShape::UnknownDevice:
-            handle = reinterpret_cast<void*>(in.ConsumeIntegral<uintptr_t>() | 1);
-            break;
-        case MessageShape::NotHid:
-            type = in.ConsumeIntegralInRange<uint32_t>(0, 1);
-            break;
-        default:
-            break;
+    if (shape == 2)  // the size field claims more than was copied
+        sizeField += in.ConsumeIntegralInRange<uint32_t>(1, 0xFFFF);
+    if (shape == 3)
+        sizeField = 0;
+    if (shape == 4)
+        countField = 0;
+    if (shape == 5)  // fewer report bytes arrived than the device's report length
+        reportBytes = in.ConsumeIntegralInRange<uint32_t>(0, layout.InputLength - 1);
+    if (shape == 6) {  // more bytes than one report, the size field telling the truth
+        reportBytes += in.ConsumeIntegralInRange<uint32_t>(1, 64);
+        countField = in.ConsumeIntegralInRange<uint32_t>(1, 3);
     }
+    if (shape == 7)  // a well-formed report of the device that is not being read
+        handle = kIdleHandle;
+    if (shape == 8)  // a handle of no device at all
+        handle = reinterpret_cast<void*>(in.ConsumeIntegral<uintptr_t>() | 1);
+    if (shape == 9)  // a header of another input type
+        type = in.ConsumeIntegralInRange<uint32_t>(0, 1);
     std::vector<uint8_t> body = in.ConsumeBytes<uint8_t>(reportBytes);
     body.resize(reportBytes);
     std::vector<uint8_t> raw = RawInputBytes(handle, body, sizeField, countField);
@@ -225,7 +190,7 @@ std::vector<uint8_t> MakeMessage(FuzzedDataProvider& in, const StrictLayout& lay
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     InstallStrictHidLoader();
-    FUZZ_CHECK(ReaderStartup(&kNoThread) == kOk);
+    FUZZ_CHECK(ReaderStartup(&FakeReaderThread::kFunctions) == kOk);
 
     const StrictLayout layout = MakeLayout(in);
     JoystickDevice* read = MakeStrictDevice(layout, kReadHandle);

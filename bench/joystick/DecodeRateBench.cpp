@@ -22,12 +22,6 @@
 
 namespace {
 
-HResult StartNoThread() {
-    return kOk;
-}
-void EndNoThread() {}
-const ReaderThreadFunctions kNoThread = {StartNoThread, EndNoThread, nullptr};
-
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -54,7 +48,7 @@ int main(int argc, char** argv) {
     const long reports = argc > 1 ? std::atol(argv[1]) : 2000000;
     SetHeapFunctions(&kCountedHeap);
     InstallStrictHidLoader();
-    if (ReaderStartup(&kNoThread) != kOk)
+    if (ReaderStartup(&FakeReaderThread::kFunctions) != kOk)
         return 1;
 
     const StrictLayout layout = BenchPadLayout();

@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < posts; ++i) {
         const std::vector<uint8_t> report = signedPad.Report(
             {{"x", (i % 2) != 0 ? 0xFFFFu : 0u}, {"buttons", static_cast<uint32_t>(i & 0x3FF)}});
-        keys.push_back(fake.Store(FakeRawInput::HidMessage(handle, report)));
+        keys.push_back(fake.Store(RawInputBytes(handle, report)));
         expected.push_back((i % 2) != 0 ? 1023u : 0u);
     }
     HWND window = ReaderWindow();

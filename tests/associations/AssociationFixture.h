@@ -14,13 +14,12 @@
 #include "associations/AssociationEvaluation.h"
 #include "support/JoystickFixture.h"
 
-using SendCall = std::vector<std::pair<uint16_t, uint32_t>>;  // scan, flags of each event
-inline std::pair<uint16_t, uint32_t> Press(uint16_t scan, uint32_t up = 0) {
-    return {scan, kKeyEventScanCode | up | (scan >> 8)};
-}
-inline std::pair<uint16_t, uint32_t> Release(uint16_t scan) {
-    return Press(scan, kKeyEventKeyUp);
-}
+// Each event's scan code and flags as SendInput gets them: KEYEVENTF_SCANCODE (8), KEYUP (2),
+// EXTENDEDKEY (1) for the arrows.
+using SendCall = std::vector<std::pair<uint16_t, uint32_t>>;
+constexpr std::pair<uint16_t, uint32_t> kDownA{0x1E, 0x8}, kUpA{0x1E, 0xA}, kDownB{0x30, 0x8},
+    kUpB{0x30, 0xA}, kDownArrowUp{0x148, 0x9}, kUpArrowUp{0x148, 0xB}, kDownSpace{0x39, 0x8},
+    kUpSpace{0x39, 0xA};
 
 // Called on the association thread while a test reads.
 struct RecordingKeyboard {
@@ -66,7 +65,7 @@ class AssociationFixture : public JoystickFixture, public AssociationListView {
         AddByteValue(layout, kUsageX, 18, 2, 0, 1023);  // bytes 18-19
         AddByteValue(layout, kUsageHatSwitch, 20, 1, 1, 8).Caps.BitSize = 4;
         AddByteValue(layout, kUsageDPadUp, 21, 1, 0, 1);
-        ASSERT_NE(nullptr, pad = FakeHid::MakeDevice(layout, Handle(1)));
+        ASSERT_NE(nullptr, pad = MakeStrictDevice(layout, Handle(1)));
         model.SetListView(this);
         model.SetSelectedJoystick(pad);
         for (int i = 0; i < kDirectionCount; ++i)

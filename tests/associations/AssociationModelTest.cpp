@@ -1,31 +1,14 @@
 // The rules of AddAssociation, RemoveAssociation and ClearAssociations, seen through the
 // list box they keep in step with allAssociations.
 #include "AssociationFixture.h"
+#include "ListInStep.h"
 
 namespace {
 
-class AssociationModelTest : public AssociationFixture {
-  protected:
-    // The list shows allAssociations index for index, and each is in the collection of its kind.
-    void ExpectListInStep() {
-        std::vector<std::u16string> texts;
-        for (int32_t i = 0; i < model.AllAssociations().Count(); ++i) {
-            Association* a = AssociationModel::At(model.AllAssociations(), i);
-            String* text = FormatAssociation(*a);
-            texts.emplace_back(text->Chars());
-            text->Release();
-            EXPECT_TRUE(a->kind == AssociationKind::BoardButton ? model.ButtonAssociation() == a
-                        : a->kind == AssociationKind::Key       ? model.KeyAssociations().IndexOf(a) >= 0
-                                                          : model.ChannelAssociations().IndexOf(a) >= 0);
-        }
-        EXPECT_EQ(texts, list);
-        EXPECT_EQ(int32_t(texts.size()), model.KeyAssociations().Count() +
-                                             model.ChannelAssociations().Count() +
-                                             (model.ButtonAssociation() != nullptr));
-    }
-};
+class AssociationModelTest : public AssociationFixture {};
 
-TEST_F(AssociationModelTest, AddingKeepsOneTargetPerInputAndOneInputPerTarget) {
+TEST_F(AssociationModelTest, OneTargetPerInputAndOneInputPerTargetThroughAddsRemovalsAndClears) {
+    constexpr uint32_t kRemove = ~0u;  // a step {kRemove, 0, false, i} is RemoveAssociation(i)
     struct Link {
         uint32_t page, usage;
         bool isChannel;
@@ -67,33 +50,33 @@ TEST_F(AssociationModelTest, AddingKeepsOneTargetPerInputAndOneInputPerTarget) {
           {kPageButton, 131, false, kTargetA},
           {kPageDesktop, 0x39, false, kTargetA}},
          {}},
+        {"removals: outside the list twice, the last, the board button",
+         {{kPageButton, 1, false, kTargetBoardButton},
+          {kPageDesktop, kUsageX, true, 5},
+          {kPageButton, 2, false, kTargetA},
+          {kPageButton, 3, false, kTargetB},
+          {kRemove, 0, false, -1},
+          {kRemove, 0, false, 4},
+          {kRemove, 0, false, 3},
+          {kRemove, 0, false, 0}},
+         {u"Eixo X -> Sensor de som", u"Botão 2 -> Tecla A"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (const Link& link : c.links) {
-            ASSERT_EQ(kOk, model.AddAssociation(link.page, link.usage, link.isChannel, link.index));
-            ExpectListInStep();
+            if (link.page == kRemove)
+                model.RemoveAssociation(link.index);
+            else
+                ASSERT_EQ(kOk, model.AddAssociation(link.page, link.usage, link.isChannel, link.index));
+            EXPECT_TRUE(ListInStep(model, list));
         }
         EXPECT_EQ(c.list, list);
         model.ClearAssociations();
-        ExpectListInStep();
+        EXPECT_TRUE(ListInStep(model, list));
     }
     // Which of the two "Direcional acima" inputs each association reads.
     model.AddAssociation(0, kUsageDirectionUp, false, kTargetA);
     EXPECT_EQ(&pad->Hats->Directions[0], &AssociationModel::At(model.AllAssociations(), 0)->Input());
-}
-
-TEST_F(AssociationModelTest, RemovingKeepsTheListInStep) {
-    model.AddAssociation(kPageButton, 1, false, kTargetBoardButton);
-    model.AddAssociation(kPageDesktop, kUsageX, true, 5);
-    model.AddAssociation(kPageButton, 2, false, kTargetA);
-    model.AddAssociation(kPageButton, 3, false, kTargetB);
-    for (int32_t index : {-1, 4, 3, 0}) {  // outside twice, the last, the board button
-        model.RemoveAssociation(index);
-        ExpectListInStep();
-    }
-    EXPECT_EQ(nullptr, model.ButtonAssociation());
-    EXPECT_EQ((std::vector<std::u16string>{u"Eixo X -> Sensor de som", u"Botão 2 -> Tecla A"}), list);
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "../support/TestHeap.h"
 #include "core/Buffer.h"
 #include "core/ObjectList.h"
 #include "core/String.h"
-#include "../support/TestHeap.h"
 
 namespace {
 
@@ -23,11 +23,6 @@ int ByValue(RefObject* a, RefObject* b, void*) {
     return static_cast<Item*>(a)->value - static_cast<Item*>(b)->value;
 }
 
-class ContainersTest : public ::testing::Test {
-  protected:
-    void TearDown() override { EXPECT_TRUE(AllInstanceCountersZero()) << "an object was leaked"; }
-};
-
 template <typename T>
 struct Ref {
     T* p;
@@ -36,7 +31,28 @@ struct Ref {
     T* operator->() { return p; }
 };
 
-TEST_F(ContainersTest, BufferCapacityIsNextMultipleOfFourAboveRequest) {
+class ContainersTest : public ::testing::Test {
+  protected:
+    void TearDown() override { EXPECT_TRUE(AllInstanceCountersZero()) << "an object was leaked"; }
+    // A list of items with these values, tagged with their positions.
+    static ObjectList* ListOf(const std::vector<int>& values) {
+        auto* list = new ObjectList;
+        for (size_t i = 0; i < values.size(); ++i) {
+            Item* item = new Item(values[i], static_cast<int>(i));
+            EXPECT_EQ(kOk, list->Append(item));
+            item->Release();
+        }
+        return list;
+    }
+    static std::vector<int> Values(ObjectList* list) {
+        std::vector<int> values;
+        for (int32_t i = 0; i < list->Count(); ++i)
+            values.push_back(static_cast<Item*>(list->At(i))->value);
+        return values;
+    }
+};
+
+TEST_F(ContainersTest, BufferCapacityIsNextMultipleOfFourAboveTheContent) {
     Ref<Buffer> buffer(new Buffer);
     const int cases[][2] = {{0, 4}, {1, 4}, {3, 4}, {4, 8}, {6, 8}, {7, 8}, {8, 12}, {13, 16}};
     for (const auto& c : cases) {
@@ -44,51 +60,31 @@ TEST_F(ContainersTest, BufferCapacityIsNextMultipleOfFourAboveRequest) {
         EXPECT_EQ(c[1], buffer->Capacity()) << "request " << c[0];
     }
     EXPECT_EQ(kInvalidArg, buffer->SetCapacity(-1));
-}
-
-TEST_F(ContainersTest, BufferShrinkCutsLengthAndKeepsPrefixAndEmptyAssignResets) {
-    Ref<Buffer> buffer(new Buffer);
+    // Shrinking cuts the content to the block and keeps its start.
     ASSERT_EQ(kOk, buffer->Assign("abcdefghij", 10));
     ASSERT_EQ(kOk, buffer->SetCapacity(3));
-    EXPECT_EQ(4, buffer->Capacity());
     EXPECT_EQ(4, buffer->Length());
     EXPECT_EQ(0, std::memcmp(buffer->Data(), "abcd", 4));
-    ASSERT_EQ(kOk, buffer->Assign("0123456789abcdef0123", 20));
+    // An empty assignment resets; an append that reaches the capacity grows the block.
     ASSERT_EQ(kOk, buffer->Assign(nullptr, 0));
     EXPECT_EQ(0, buffer->Length());
     EXPECT_EQ(4, buffer->Capacity());
-    EXPECT_EQ(kInvalidArg, buffer->Assign("x", -2));
-}
-
-TEST_F(ContainersTest, BufferAppendGrowsWhenContentReachesCapacity) {
-    Ref<Buffer> buffer(new Buffer);
     ASSERT_EQ(kOk, buffer->Append("abc", 3));
     EXPECT_EQ(4, buffer->Capacity());
-    // 3 + 1 reaches the capacity of 4: the buffer grows so there is always spare room.
     ASSERT_EQ(kOk, buffer->Append("d", 1));
     EXPECT_EQ(8, buffer->Capacity());
-    EXPECT_EQ(4, buffer->Length());
-    EXPECT_EQ(0, std::memcmp(buffer->Data(), "abcd", 4));
     EXPECT_EQ(kInvalidArg, buffer->Append("x", -1));
-    EXPECT_EQ(kOk, buffer->Append(nullptr, 0));
-    EXPECT_EQ(4, buffer->Length());
-}
-
-TEST_F(ContainersTest, BufferOutOfMemoryLeavesContentUnchanged) {
-    Ref<Buffer> buffer(new Buffer);
-    ASSERT_EQ(kOk, buffer->Assign("abc", 3));
+    EXPECT_EQ(kInvalidArg, buffer->Assign("x", -2));
+    // Out of memory: the content stays as it was.
     ScopedTestHeap heap;
     heap.FailAfter(0);
-    EXPECT_EQ(kOutOfMemory, buffer->Append("defgh", 5));
-    EXPECT_EQ(3, buffer->Length());
-    EXPECT_EQ(4, buffer->Capacity());
-    EXPECT_EQ(0, std::memcmp(buffer->Data(), "abc", 3));
+    EXPECT_EQ(kOutOfMemory, buffer->Append("efghi", 5));
+    EXPECT_EQ(4, buffer->Length());
+    EXPECT_EQ(0, std::memcmp(buffer->Data(), "abcd", 4));
 }
 
-TEST_F(ContainersTest, StringAlwaysNulTerminatedAcrossGrowth) {
+TEST_F(ContainersTest, StringStaysTerminatedAcrossGrowthAndAppendsToItself) {
     Ref<String> text(new String);
-    EXPECT_EQ(0, text->Length());
-    EXPECT_EQ(4, text->Storage().Capacity());
     EXPECT_EQ(u'\0', text->Chars()[0]);
     std::u16string expected;
     for (int i = 0; i < 40; ++i) {
@@ -96,153 +92,86 @@ TEST_F(ContainersTest, StringAlwaysNulTerminatedAcrossGrowth) {
         ASSERT_EQ(kOk, text->Append(&c, 1));
         expected += c;
         ASSERT_EQ(expected, std::u16string(text->Chars())) << "after " << i + 1 << " characters";
-        ASSERT_GE(text->Storage().Capacity(), text->Storage().Length() + 2);
     }
-    // Exactly two characters: 4 bytes of content need a block of 8 for the NUL.
-    ASSERT_EQ(kOk, text->Assign(u"ab"));
-    EXPECT_EQ(u"ab", std::u16string(text->Chars()));
-    EXPECT_GE(text->Storage().Capacity(), 6);
     ASSERT_EQ(kOk, text->Assign(u"xyz", 2));
     EXPECT_EQ(u"xy", std::u16string(text->Chars()));
-}
-
-TEST_F(ContainersTest, StringAppendedToItselfDoublesAcrossGrowth) {
     ScopedTestHeap heap;  // moves the block on every growth and scribbles over the old one
-    Ref<String> text(new String(u"abc"));
-    for (std::u16string expected = u"abcabc"; expected.size() <= 96; expected += expected) {
-        ASSERT_EQ(kOk, text->Append(text->Chars(), text->Length()));
-        ASSERT_EQ(expected, std::u16string(text->Chars()));
+    Ref<String> doubled(new String(u"xy"));
+    for (expected = u"xyxy"; expected.size() <= 96; expected += expected) {
+        ASSERT_EQ(kOk, doubled->Append(doubled->Chars(), doubled->Length()));
+        ASSERT_EQ(expected, std::u16string(doubled->Chars()));
     }
 }
 
-TEST_F(ContainersTest, StringTrimRemovesBlankSetOnly) {
-    Ref<String> text(new String(u" \tabc\u00A0 "));
-    text->Trim();
-    EXPECT_EQ(u"abc", std::u16string(text->Chars()));
-
-    Ref<String> blanks(new String(u"   \r\n\t"));
-    blanks->Trim();
-    EXPECT_TRUE(blanks->IsEmpty());
-    EXPECT_EQ(u'\0', blanks->Chars()[0]);
-
+TEST_F(ContainersTest, StringTrimRemovesTheBlankSetOnly) {
     // Vertical tab and form feed are content, as is a blank in the middle.
-    Ref<String> kept(new String(u"\va b\f"));
-    kept->Trim();
-    EXPECT_EQ(u"\va b\f", std::u16string(kept->Chars()));
+    const std::u16string cases[][2] = {
+        {u" \tabc\u00A0 ", u"abc"}, {u"   \r\n\t", u""}, {u"\va b\f", u"\va b\f"}};
+    for (const auto& c : cases) {
+        Ref<String> text(new String(c[0].c_str()));
+        text->Trim();
+        EXPECT_EQ(c[1], std::u16string(text->Chars()));
+    }
 }
 
-TEST_F(ContainersTest, ListReserveKeepsBlockWithinMarginAndShrinksBeyondIt) {
+TEST_F(ContainersTest, ListKeepsItsBlockWithinAMarginAndEveryEntryWhenReservedBelowTheCount) {
     Ref<ObjectList> list(new ObjectList);
     EXPECT_EQ(kInvalidArg, list->Reserve(0));
-    ASSERT_EQ(kOk, list->Reserve(32));
-    EXPECT_EQ(48, list->Capacity());
-    ASSERT_EQ(kOk, list->Reserve(17));  // within (16, 48]: kept
-    EXPECT_EQ(48, list->Capacity());
-    ASSERT_EQ(kOk, list->Reserve(16));  // 32 entries would stay empty: shrinks
-    EXPECT_EQ(32, list->Capacity());
-    ASSERT_EQ(kOk, list->Reserve(33));
-    EXPECT_EQ(49, list->Capacity());
+    // Capacity after each request: 16 to spare, kept while no more than 32 would stay empty.
+    const int32_t reserves[][2] = {{32, 48}, {17, 48}, {16, 32}, {33, 49}};
+    for (const auto& r : reserves) {
+        ASSERT_EQ(kOk, list->Reserve(r[0]));
+        EXPECT_EQ(r[1], list->Capacity()) << r[0];
+    }
+    Ref<ObjectList> full(ListOf(std::vector<int>(40, 7)));
+    for (int32_t request : {1, 20, 39}) {
+        ASSERT_EQ(kOk, full->Reserve(request));
+        ASSERT_GE(full->Capacity(), 40);
+        ASSERT_EQ(std::vector<int>(40, 7), Values(full.p)) << request;
+    }
+    // Many removals give memory back.
+    const int32_t grown = full->Capacity();
+    while (full->Count() > 5)
+        full->RemoveAt(full->Count() - 1);
+    EXPECT_LT(full->Capacity(), grown);
 }
 
 TEST_F(ContainersTest, ListAppendAndRemoveManageReferences) {
     Ref<ObjectList> list(new ObjectList);
-    Item* a = new Item(1, 0);
-    Item* b = new Item(2, 0);
-    RefObject* both[] = {a, b};
+    Ref<Item> a(new Item(1, 0)), b(new Item(2, 0));
+    {
+        ScopedTestHeap heap;
+        heap.FailAfter(0);
+        EXPECT_EQ(kOutOfMemory, list->Append(a.p));
+        EXPECT_EQ(0, list->Count());
+    }
+    RefObject* both[] = {a.p, b.p};
     ASSERT_EQ(kOk, list->Append(both, 2));
     EXPECT_EQ(2u, a->RefCount());
-    EXPECT_EQ(2, list->Count());
-    EXPECT_EQ(18, list->Capacity());
-
     EXPECT_EQ(0, list->RemoveAt(2));
     EXPECT_EQ(0, list->RemoveAt(-1));
     EXPECT_EQ(1, list->RemoveAt(0));
     EXPECT_EQ(1u, a->RefCount());
-    EXPECT_EQ(b, list->At(0));
+    EXPECT_EQ(b.p, list->At(0));
     // Removing the last item: reserving 0 is refused, so the block stays.
     EXPECT_EQ(1, list->RemoveAt(0));
-    EXPECT_EQ(0, list->Count());
     EXPECT_EQ(18, list->Capacity());
-    a->Release();
-    b->Release();
 }
 
-TEST_F(ContainersTest, ListRemoveShrinksAfterManyRemovals) {
-    Ref<ObjectList> list(new ObjectList);
-    std::vector<Item*> items;
-    for (int i = 0; i < 60; ++i) {
-        items.push_back(new Item(i, 0));
-        ASSERT_EQ(kOk, list->Append(items.back()));
-        items.back()->Release();
-    }
-    const int32_t grown = list->Capacity();
-    while (list->Count() > 5)
-        list->RemoveAt(list->Count() - 1);
-    EXPECT_LT(list->Capacity(), grown);
-    EXPECT_EQ(4, static_cast<Item*>(list->At(4))->value);
-}
-
-TEST_F(ContainersTest, ListReserveBelowTheCountKeepsEveryEntry) {
-    Ref<ObjectList> list(new ObjectList);
-    for (int i = 0; i < 40; ++i) {
-        Item* item = new Item(i, 0);
-        ASSERT_EQ(kOk, list->Append(item));
-        item->Release();
-    }
-    for (int32_t request : {1, 20, 39}) {
-        ASSERT_EQ(kOk, list->Reserve(request));
-        ASSERT_GE(list->Capacity(), list->Count());
-        ASSERT_EQ(40, list->Count());
-        for (int i = 0; i < 40; ++i)
-            ASSERT_EQ(i, static_cast<Item*>(list->At(i))->value);
-    }
-}
-
-TEST_F(ContainersTest, ListAppendFailureChangesNothing) {
-    Ref<ObjectList> list(new ObjectList);
-    Item* a = new Item(1, 0);
-    ScopedTestHeap heap;
-    heap.FailAfter(0);
-    EXPECT_EQ(kOutOfMemory, list->Append(a));
-    EXPECT_EQ(0, list->Count());
-    EXPECT_EQ(1u, a->RefCount());
-    a->Release();
-}
-
-TEST_F(ContainersTest, ListSortIsStableAndOrders) {
-    Ref<ObjectList> list(new ObjectList);
-    // Values with repeats; the tag records the original order among equals.
-    const int values[] = {3, 1, 2, 3, 1, 2, 0, 3, 1, 5, 4, 2, 2, 0, 1};
-    for (int i = 0; i < 15; ++i) {
-        Item* item = new Item(values[i], i);
-        list->Append(item);
-        item->Release();
-    }
+TEST_F(ContainersTest, ListSortIsStableAndKeepsToItsRange) {
+    Ref<ObjectList> list(ListOf({3, 1, 2, 3, 1, 2, 0, 3, 1, 5, 4, 2, 2, 0, 1}));
     list->Sort(0, list->Count(), ByValue);
     for (int i = 1; i < list->Count(); ++i) {
         auto* prev = static_cast<Item*>(list->At(i - 1));
         auto* cur = static_cast<Item*>(list->At(i));
         ASSERT_LE(prev->value, cur->value);
-        if (prev->value == cur->value) {
+        if (prev->value == cur->value)
             EXPECT_LT(prev->tag, cur->tag) << "equal entries swapped at " << i;
-        }
     }
-}
-
-TEST_F(ContainersTest, ListSortOfSubrangeLeavesTheRest) {
-    Ref<ObjectList> list(new ObjectList);
-    const int values[] = {9, 3, 1, 2, 0};
-    for (int v : values) {
-        Item* item = new Item(v, 0);
-        list->Append(item);
-        item->Release();
-    }
-    list->Sort(1, 3, ByValue);
-    const int expected[] = {9, 1, 2, 3, 0};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(expected[i], static_cast<Item*>(list->At(i))->value);
-    list->Sort(3, 5, ByValue);  // runs past the end: ignored
-    EXPECT_EQ(3, static_cast<Item*>(list->At(3))->value);
+    Ref<ObjectList> part(ListOf({9, 3, 1, 2, 0}));
+    part->Sort(1, 3, ByValue);
+    part->Sort(3, 5, ByValue);  // runs past the end: ignored
+    EXPECT_EQ((std::vector<int>{9, 1, 2, 3, 0}), Values(part.p));
 }
 
 }  // namespace

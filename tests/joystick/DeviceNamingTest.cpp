@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/RefObject.h"
 #include "joystick/DeviceNaming.h"
 
 namespace {
@@ -15,12 +14,7 @@ std::u16string KeyName(uint32_t vendor, uint32_t product) {
 
 // Trimming and the "Controller" fallback are checked with the real registry in
 // JoystickEnumerationTest_win.cpp.
-class DeviceNamingTest : public ::testing::Test {
-  protected:
-    void TearDown() override { EXPECT_TRUE(AllInstanceCountersZero()); }
-};
-
-TEST_F(DeviceNamingTest, KeyNameCarriesVendorAndProductInFourHexDigits) {
+TEST(DeviceNamingTest, KeyNameCarriesVendorAndProductInFourHexDigitsCutToTheCallersRoom) {
     EXPECT_EQ(
         u"System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM\\"
         u"VID_1234&PID_00AB",
@@ -29,10 +23,7 @@ TEST_F(DeviceNamingTest, KeyNameCarriesVendorAndProductInFourHexDigits) {
     EXPECT_EQ(u"VID_00AB&PID_C0DE", small.substr(small.size() - 17));
     const std::u16string wide = KeyName(0x12345, 0);
     EXPECT_EQ(u"VID_12345&PID_0000", wide.substr(wide.size() - 18));
-}
-
-TEST_F(DeviceNamingTest, KeyNameIsCutToTheCallersRoom) {
-    char16_t text[10];
+    char16_t text[10];  // cut to the caller's room
     FormatOemKeyName(0x1234, 0xAB, text, 10);
     EXPECT_EQ(u"System\\Cu", std::u16string(text));
 }

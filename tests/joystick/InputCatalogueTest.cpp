@@ -77,50 +77,48 @@ TEST_F(InputCatalogueTest, ButtonsComeFromTheFirstCapabilityOnly) {
     EXPECT_EQ(4, two.block.ButtonCount);
 }
 
-TEST_F(InputCatalogueTest, HatWithRangeOneToEightIsAnEightWayHatAtRest) {
-    Built built({ButtonRange(9, 1, 2)}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+// The first hat switch with range 1 to 8 is an eight-way hat at rest with directions made
+// once; a second one is an axis of the same kind, neither scaled nor given directions, and
+// a plain axis takes none.
+TEST_F(InputCatalogueTest, HatsAndTheirDirections) {
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x39, 1, 8, 4), Value(0x39, 1, 8, 4), Value(0x30, 0, 255)});
     ASSERT_EQ(1, built.block.HatCount);
     EXPECT_EQ(kKindHat8, built.Hat().Kind);
     EXPECT_EQ(0u, built.Hat().Value);
     EXPECT_EQ(u"Direcional", Text(DisplayName(built.Hat())));
-}
-
-TEST_F(InputCatalogueTest, CreatingDirectionsTwiceKeepsTheFirstAndAxesGetNone) {
-    Built built({}, {Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
     ASSERT_TRUE(CreateDirectionInputs(built.Hat()));
     JoystickInput* first = built.Hat().Directions;
     EXPECT_TRUE(CreateDirectionInputs(built.Hat()));
     EXPECT_EQ(first, built.Hat().Directions);
-    EXPECT_FALSE(CreateDirectionInputs(built.Axis(0)));
-    EXPECT_EQ(nullptr, built.Axis(0).Directions);
-}
 
-TEST_F(InputCatalogueTest, SecondHatSwitchIsAnAxisThatIsNeitherScaledNorGivenDirections) {
-    Built built({ButtonRange(9, 1, 2)}, {Value(0x39, 1, 8, 4), Value(0x39, 1, 8, 4)});
-    ASSERT_EQ(1, built.block.HatCount);
-    ASSERT_EQ(1, built.block.AxisCount);
+    ASSERT_EQ(2, built.block.AxisCount);
     JoystickInput& second = built.Axis(0);
     EXPECT_EQ(kKindHat8, second.Kind);
     EXPECT_EQ(u"Direcional", Text(DisplayName(second)));
     NormalizeAxis(second);
     EXPECT_EQ(0.0f, second.Scale);
     EXPECT_EQ(0u, second.Value);
+    EXPECT_EQ(nullptr, second.Directions);
+    EXPECT_FALSE(CreateDirectionInputs(built.Axis(1)));
 }
 
-TEST_F(InputCatalogueTest, RelativeValuesGiveNoInput) {
-    Built built({ButtonRange(9, 1, 2)}, {Value(0x38, -127, 127, 8, 1, false), Value(0x30, 0, 255)});
-    EXPECT_EQ(1, built.block.AxisCount);
+// Relative values give no input; limits are reduced to the field width, and equal limits
+// deliver raw values.
+TEST_F(InputCatalogueTest, ValueLimitsAndKinds) {
+    Built built({ButtonRange(9, 1, 2)}, {Value(0x38, -127, 127, 8, 1, false), Value(0x30, 0, 255, 16),
+                                         Value(0x31, -1, 255, 8), Value(0x32, -32768, 32767, 32)});
+    ASSERT_EQ(3, built.block.AxisCount);
     EXPECT_EQ(0x30u, built.Axis(0).Usage);
-}
-
-TEST_F(InputCatalogueTest, LimitsAreReducedToTheFieldWidth) {
-    Built built({}, {Value(0x30, 0, 255, 16), Value(0x31, -1, 255, 8), Value(0x32, -32768, 32767, 32)});
     EXPECT_EQ(0, built.Axis(0).LogicalMin);
     EXPECT_EQ(255, built.Axis(0).LogicalMax);
     EXPECT_EQ(255, built.Axis(1).LogicalMin);
     EXPECT_EQ(255, built.Axis(1).LogicalMax);
     EXPECT_EQ(-32768, built.Axis(2).LogicalMin) << "a 32-bit field keeps its limits whole";
     EXPECT_EQ(-1, built.Axis(2).Centre);
+    NormalizeAxis(built.Axis(1));
+    EXPECT_EQ(0.0f, built.Axis(1).Scale);
+    EXPECT_EQ(255u, built.Axis(1).Value);
+    EXPECT_EQ(255u, built.Axis(1).LoadPending());
 }
 
 // A range within 1/64 of ten bits (1008 to 1039 steps) passes raw values through; one step
@@ -143,34 +141,17 @@ TEST_F(InputCatalogueTest, AxisWithinASixtyFourthOfTenBitsIsUnscaledAndOneJustOu
     EXPECT_EQ(512u, wide.Axis(0).Value);
 }
 
-TEST_F(InputCatalogueTest, AxisWithEqualLimitsDeliversRawValues) {
-    // 8-bit field, logical -1 to 255: both limits reduce to 255.
-    Built built({}, {Value(0x30, -1, 255, 8)});
-    JoystickInput& axis = built.Axis(0);
-    NormalizeAxis(axis);
-    EXPECT_EQ(0.0f, axis.Scale);
-    EXPECT_EQ(255u, axis.Value);
-    EXPECT_EQ(255u, axis.LoadPending());
-}
-
-TEST_F(InputCatalogueTest, ValueInputsWithoutTableNamesGetDistinctNames) {
-    Built built({}, {Value(0xBB, 0, 255, 8, 2), Value(0xBA, 0, 255, 8, 2), Value(0x30, 0, 255)});
-    const std::u16string throttle = Text(DisplayName(built.Axis(0)));
-    const std::u16string rudder = Text(DisplayName(built.Axis(1)));
-    EXPECT_EQ(u"HID 02:BB", throttle);
-    EXPECT_EQ(u"HID 02:BA", rudder);
-    EXPECT_EQ(0xBB - 16, built.Axis(0).Kind);
-    EXPECT_EQ(u"Eixo X", Text(DisplayName(built.Axis(2))));
-}
-
+// Named by the usage table; without a table name, by page and usage. Kinds from the usage.
 TEST_F(InputCatalogueTest, DisplayNamesFollowTheUsage) {
-    Built built({}, {Value(0x35, 0, 255), Value(0x40, 0, 255), Value(0x45, 0, 255), Value(0x92, 0, 1)});
-    EXPECT_EQ(u"Eixo de Rotação Z", Text(DisplayName(built.Axis(0))));
-    EXPECT_EQ(u"Vetor X", Text(DisplayName(built.Axis(1))));
-    EXPECT_EQ(u"Vetor de Rotação Z", Text(DisplayName(built.Axis(2))));
-    EXPECT_EQ(u"Direcional para direita", Text(DisplayName(built.Axis(3))));
-    EXPECT_EQ(0x92 - 16, built.Axis(3).Kind);
-    EXPECT_EQ(0u, built.Axis(3).Value) << "a d-pad value rests at 0, not at its centre";
+    Built built({}, {Value(0xBB, 0, 255, 8, 2), Value(0xBA, 0, 255, 8, 2), Value(0x35, 0, 255),
+                     Value(0x40, 0, 255), Value(0x45, 0, 255), Value(0x92, 0, 1)});
+    const char16_t* names[] = {u"HID 02:BB", u"HID 02:BA",          u"Eixo de Rotação Z",
+                               u"Vetor X",   u"Vetor de Rotação Z", u"Direcional para direita"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(names[i], Text(DisplayName(built.Axis(i))));
+    EXPECT_EQ(0xBB - 16, built.Axis(0).Kind);
+    EXPECT_EQ(0x92 - 16, built.Axis(5).Kind);
+    EXPECT_EQ(0u, built.Axis(5).Value) << "a d-pad value rests at 0, not at its centre";
 }
 
 // A translation file as a map of keys of section "Joystick".
@@ -188,35 +169,27 @@ struct FakeFile {
     }
 };
 
-TEST_F(InputCatalogueTest, MissingOrEmptyButtonKeyKeepsEveryDefault) {
-    for (const char16_t* button : {u"", u"(absent)"}) {
+// Without a "Button" text nothing else is read and every default stays; with one, every
+// key counts, even an empty or absent one.
+TEST_F(InputCatalogueTest, ButtonKeyDecidesWhetherTheFileNamesTheInputs) {
+    for (const char16_t* button : {u"", u"(absent)", u"Knopf"}) {
         FakeFile file;
-        file.keys[u"XAxis"] = u"X-Achse";
-        file.keys[u"DPad"] = u"Kreuz";
+        file.keys[u"YAxis"] = u"Y-Achse";
+        file.keys[u"DPad"] = u"";
         if (std::u16string(button) != u"(absent)")
             file.keys[u"Button"] = button;
         LoadInputNames(FakeFile::Read, &file);
-        EXPECT_FALSE(InputNames().Loaded);
-        EXPECT_EQ(u"Eixo X", Text(InputNames().Axes[0]));
-        EXPECT_EQ(u"Direcional", Text(InputNames().DPad));
-        EXPECT_EQ(1, file.reads) << "nothing after \"Button\" is read";
+        const bool loaded = std::u16string(button) == u"Knopf";
+        EXPECT_EQ(loaded, InputNames().Loaded);
+        EXPECT_EQ(loaded ? 22 : 1, file.reads);
+        Built built({ButtonRange(9, 1, 2)}, {Value(0x31, 0, 255), Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
+        EXPECT_EQ(loaded ? u"Knopf 2" : u"Botão 2", Text(DisplayName(built.Button(1))));
+        EXPECT_EQ(loaded ? u"Y-Achse" : u"Eixo Y", Text(DisplayName(built.Axis(0))));
+        EXPECT_EQ(loaded ? u"" : u"Eixo X", Text(DisplayName(built.Axis(1))))
+            << "an absent key gives nothing";
+        EXPECT_EQ(loaded ? u"" : u"Direcional", Text(DisplayName(built.Hat())));
+        ReleaseInputNames();
     }
-}
-
-TEST_F(InputCatalogueTest, ButtonKeySetMakesEveryKeyCountEvenWhenEmpty) {
-    FakeFile file;
-    file.keys[u"Button"] = u"Knopf";
-    file.keys[u"DPad"] = u"";
-    file.keys[u"YAxis"] = u"Y-Achse";
-    LoadInputNames(FakeFile::Read, &file);
-    EXPECT_TRUE(InputNames().Loaded);
-    EXPECT_EQ(22, file.reads);
-
-    Built built({ButtonRange(9, 1, 2)}, {Value(0x31, 0, 255), Value(0x30, 0, 255), Value(0x39, 1, 8, 4)});
-    EXPECT_EQ(u"Knopf 2", Text(DisplayName(built.Button(1))));
-    EXPECT_EQ(u"Y-Achse", Text(DisplayName(built.Axis(0))));
-    EXPECT_EQ(u"", Text(DisplayName(built.Axis(1)))) << "an absent key replaces its default with nothing";
-    EXPECT_EQ(u"", Text(DisplayName(built.Hat())));
 }
 
 TEST_F(InputCatalogueTest, NamesAreReadAtTheTimeOfTheCallAndSurviveRelease) {

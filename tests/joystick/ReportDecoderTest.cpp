@@ -36,19 +36,6 @@ class ReportDecoderTest : public JoystickFixture {
     uint16_t usages[128];
 };
 
-TEST_F(ReportDecoderTest, PressedButtonsArePendingOneAndTheRestZero) {
-    Make();
-    EXPECT_EQ(1u, Decode(ReportBuilder(layout).Press(2).Press(12).Bytes()));
-    std::vector<uint32_t> expected(12, 0);
-    expected[1] = 1;
-    expected[11] = 1;
-    EXPECT_EQ(expected, ButtonPendings());
-
-    Decode(ReportBuilder(layout).Press(12).Bytes());
-    expected[1] = 0;
-    EXPECT_EQ(expected, ButtonPendings());
-}
-
 // A second button range on the same page: its usages are ignored, and holding more buttons
 // than the first range has still decodes the first range's buttons (through the reader,
 // whose usage list is the one handed to the parser).
@@ -97,42 +84,32 @@ TEST_F(ReportDecoderTest, SecondHatSwitchDeliversItsRawValue) {
     EXPECT_EQ(2u, device->Axes[2].LoadPending()) << "only the hat is read as a direction mask";
 }
 
-TEST_F(ReportDecoderTest, DisabledButtonsStillUpdateButDoNotTouchTheDevice) {
+// Disabled buttons still update but do not count as touching the device; an enabled axis
+// does, changed or not.
+TEST_F(ReportDecoderTest, OnlyEnabledInputsTouchTheDevice) {
     Make();
     for (int i = 0; i < device->InputCount(); ++i)
         device->Inputs()[i].Enabled = 0;
     EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(1).Set(0x30, 255).Bytes()));
     EXPECT_EQ(1u, device->Buttons[0].LoadPending());
     EXPECT_EQ(514u, device->Axes[0].LoadPending()) << "a disabled axis is not decoded";
-}
-
-TEST_F(ReportDecoderTest, AnEnabledAxisTouchesTheDeviceEvenWithoutChange) {
-    Make();
-    for (int i = 0; i < device->InputCount(); ++i)
-        device->Inputs()[i].Enabled = 0;
     device->Axes[1].Enabled = 0xFFFFFFFF;
     EXPECT_EQ(1u, Decode(ReportBuilder(layout).Set(0x31, 127).Bytes()));
     EXPECT_EQ(1u, Decode(ReportBuilder(layout).Set(0x31, 127).Bytes()));
 }
 
-TEST_F(ReportDecoderTest, FailedParsingCallsLeaveTheirInputsAlone) {
+// Failed parsing calls, and a report shorter than the device's, leave the inputs alone.
+TEST_F(ReportDecoderTest, FailedParsingAndShortReportsLeaveTheInputsAlone) {
     Make();
+    std::vector<uint8_t> report = ReportBuilder(layout).Press(5).Set(0x30, 0).Bytes();
+    report.resize(5);
+    EXPECT_EQ(0u, Decode(report));
     Decode(ReportBuilder(layout).Press(4).Set(0x30, 200).Bytes());
-    StrictHidState().UsagesFail = true;
-    StrictHidState().ValuesFail = true;
+    reinterpret_cast<StrictLayout*>(device->PreparsedData)->FailMask = 8 | 16;  // GetUsages, GetUsageValue
     EXPECT_EQ(0u, Decode(ReportBuilder(layout).Press(5).Set(0x30, 0).Bytes()));
     EXPECT_EQ(1u, device->Buttons[3].LoadPending());
     EXPECT_EQ(0u, device->Buttons[4].LoadPending());
     EXPECT_EQ(802u, device->Axes[0].LoadPending());  // 200 of 255
-}
-
-TEST_F(ReportDecoderTest, ReportShorterThanTheDevicesReportChangesNothing) {
-    Make();
-    std::vector<uint8_t> report = ReportBuilder(layout).Press(1).Set(0x30, 0).Bytes();
-    report.resize(5);
-    EXPECT_EQ(0u, Decode(report));
-    EXPECT_EQ(0u, device->Buttons[0].LoadPending());
-    EXPECT_EQ(514u, device->Axes[0].LoadPending());
 }
 
 TEST_F(ReportDecoderTest, UsageListIsNeverWrittenBeyondItsCapacity) {
@@ -145,41 +122,30 @@ TEST_F(ReportDecoderTest, UsageListIsNeverWrittenBeyondItsCapacity) {
     EXPECT_EQ(std::vector<uint32_t>(12, 0), ButtonPendings());
 }
 
-class RawReportTest : public ::testing::Test {};
-
-TEST_F(RawReportTest, FirstReportAndDeviceAreFoundBehindTheHeaders) {
-    const std::vector<uint8_t> report = {0, 1, 2, 3, 4, 5};
-    const std::vector<uint8_t> raw = RawInputBytes(Handle(7), report);
+TEST(RawReportTest, FirstReportIsFoundBehindTheHeadersAndCutToWhatArrived) {
+    const std::vector<uint8_t> raw = RawInputBytes(Handle(7), {0, 1, 2, 3, 4, 5});
     RawReport found;
     ASSERT_TRUE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
     EXPECT_EQ(Handle(7), found.Device);
     EXPECT_EQ(raw.data() + 32, found.Report);
     EXPECT_EQ(6u, found.Length);
-}
-
-TEST_F(RawReportTest, ReportClaimingMoreThanArrivedIsCutToWhatArrived) {
-    const std::vector<uint8_t> raw = RawInputBytes(Handle(7), {0, 1, 2, 3}, 4096, 1);
-    RawReport found;
-    ASSERT_TRUE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
+    // A size field claiming more than arrived, and a copy shorter than the bytes in the buffer.
+    const std::vector<uint8_t> overstated = RawInputBytes(Handle(7), {0, 1, 2, 3}, 4096, 1);
+    ASSERT_TRUE(FindFirstReport(overstated.data(), static_cast<uint32_t>(overstated.size()), &found));
     EXPECT_EQ(4u, found.Length);
-    // And when the copy itself was shorter than the bytes in the buffer.
-    ASSERT_TRUE(FindFirstReport(raw.data(), 34, &found));
+    ASSERT_TRUE(FindFirstReport(overstated.data(), 34, &found));
     EXPECT_EQ(2u, found.Length);
-}
-
-TEST_F(RawReportTest, EmptyHeaderOnlyOrNonHidInputIsNotAReport) {
-    RawReport found;
+    // Not a report: empty, header only, not HID input.
+    std::vector<uint8_t> keyboard = RawInputBytes(Handle(7), {0, 1, 2});
+    keyboard[0] = 1;  // RIM_TYPEKEYBOARD
     const std::vector<uint8_t> cases[] = {RawInputBytes(Handle(7), {0, 1, 2}, 0, 1),
                                           RawInputBytes(Handle(7), {0, 1, 2}, 3, 0),
-                                          RawInputBytes(Handle(7), {}, 8, 1)};
-    for (const std::vector<uint8_t>& raw : cases)
-        EXPECT_FALSE(FindFirstReport(raw.data(), static_cast<uint32_t>(raw.size()), &found));
+                                          RawInputBytes(Handle(7), {}, 8, 1), keyboard};
+    for (const std::vector<uint8_t>& bytes : cases)
+        EXPECT_FALSE(FindFirstReport(bytes.data(), static_cast<uint32_t>(bytes.size()), &found));
     EXPECT_FALSE(FindFirstReport(cases[2].data(), 20, &found));
     EXPECT_FALSE(FindFirstReport(nullptr, 100, &found));
     EXPECT_EQ(nullptr, found.Report);
-    std::vector<uint8_t> keyboard = RawInputBytes(Handle(7), {0, 1, 2});
-    keyboard[0] = 1;  // RIM_TYPEKEYBOARD
-    EXPECT_FALSE(FindFirstReport(keyboard.data(), static_cast<uint32_t>(keyboard.size()), &found));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Support of the Windows joystick tests; see the header.
 #include "JoystickSupport_win.h"
 
-#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
@@ -120,21 +119,9 @@ DevicePtr MakeRealDevice(const std::string& name) {
     const std::vector<uint8_t> preparsed = descriptor.Preparsed(&usagePage, &usage);
     identity.UsagePage = usagePage;
     identity.Usage = usage;
-    // Enumeration's own hold: the device takes its own in its constructor.
-    if (preparsed.empty() || Failed(HoldAndBindHid()))
-        return nullptr;
-    InputBlock block;
-    JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(preparsed.data(), &block))) {
-        auto* copy = new uint8_t[preparsed.size()];
-        std::memcpy(copy, preparsed.data(), preparsed.size());
-        device = new JoystickDevice(identity, copy, static_cast<uint32_t>(preparsed.size()),
-                                    new String(u"Controller"), block);
-        if (!PrepareInputs(*device))
-            SafeRelease(device);
-    }
-    LetGoHid();
-    return DevicePtr(device);
+    return DevicePtr(preparsed.empty()
+                         ? nullptr
+                         : MakeDevice(identity, preparsed.data(), static_cast<uint32_t>(preparsed.size())));
 }
 
 JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage) {
@@ -173,13 +160,11 @@ void OemNameKey::Set(DWORD type, const void* data, size_t bytes) {
 }
 
 namespace {
-std::atomic<int> gLoads{0};
-std::atomic<int> gUnloads{0};
 const char* gMissing = nullptr;
 
 void* CountedLoad(const char16_t* name) {
     void* library = kPlatformHidLoader.Load(name);
-    gLoads += library != nullptr ? 1 : 0;
+    CountingHidLoader::loads += library != nullptr ? 1 : 0;
     return library;
 }
 void* MaybeFind(void* library, const char* name) {
@@ -187,29 +172,16 @@ void* MaybeFind(void* library, const char* name) {
                                                                    : kPlatformHidLoader.Find(library, name);
 }
 void CountedUnload(void* library) {
-    ++gUnloads;
+    ++CountingHidLoader::unloads;
     kPlatformHidLoader.Unload(library);
 }
 const HidLoader kCountingLoader = {CountedLoad, MaybeFind, CountedUnload};
 }  // namespace
 
 void CountingHidLoader::Install(const char* missingExport) {
-    gLoads = 0;
-    gUnloads = 0;
+    loads = unloads = 0;
     gMissing = missingExport;
     SetHidLoader(&kCountingLoader);
-}
-void CountingHidLoader::Uninstall() {
-    SetHidLoader(nullptr);
-}
-int CountingHidLoader::Loads() {
-    return gLoads;
-}
-int CountingHidLoader::Unloads() {
-    return gUnloads;
-}
-bool CountingHidLoader::ModuleLoaded() {
-    return GetModuleHandleW(L"hid.dll") != nullptr;
 }
 
 FakeRawInput& FakeRawInput::Instance() {
@@ -276,18 +248,6 @@ LPARAM FakeRawInput::Store(std::vector<uint8_t> bytes) {
     std::lock_guard<std::mutex> guard(lock_);
     messages_.push_back(std::move(bytes));
     return static_cast<LPARAM>(messages_.size());  // from 1: a null HRAWINPUT stays invalid
-}
-
-std::vector<uint8_t> FakeRawInput::HidMessage(HANDLE device, const std::vector<uint8_t>& report, int64_t size,
-                                              uint32_t count) {
-    std::vector<uint8_t> bytes(32 + report.size(), 0);
-    const DWORD header[2] = {RIM_TYPEHID, static_cast<DWORD>(bytes.size())};
-    const DWORD hid[2] = {static_cast<DWORD>(size >= 0 ? size : report.size()), count};
-    std::memcpy(&bytes[0], header, 8);
-    std::memcpy(&bytes[8], &device, sizeof device);
-    std::memcpy(&bytes[24], hid, 8);
-    std::copy(report.begin(), report.end(), bytes.begin() + 32);
-    return bytes;
 }
 
 bool FakeRawInput::Post(std::vector<uint8_t> bytes) {

@@ -3,12 +3,14 @@
 //   the preparsed data the device would give by the system's parser (hidparse.sys, loaded
 //   as an ordinary DLL), and built into JoystickDevices the way enumeration builds them;
 // - FakeRawInput, a stand-in for the raw-input calls: virtual devices, a registration that
-//   can be refused, and WM_INPUT messages whose bytes GetRawInputData hands the reader;
+//   can be refused, and WM_INPUT messages whose bytes (RawInputBytes) GetRawInputData hands
+//   the reader;
 // - the OEM-name registry key and a loader that counts hid.dll loads.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "joystick/HidFunctions.h"
 #include "joystick/JoystickDevice.h"
 #include "joystick/RawInput_win.h"
+#include "StrictHid.h"  // RawInputBytes: the bytes GetRawInputData copies for a report
 
 struct RealDescriptor {
     struct Field {
@@ -74,13 +77,13 @@ class OemNameKey {
 };
 
 // The platform's loader with counts, and optionally one export that cannot be found.
-struct CountingHidLoader {
-    static void Install(const char* missingExport = nullptr);
-    static void Uninstall();
-    static int Loads();
-    static int Unloads();
-    static bool ModuleLoaded();  // hid.dll mapped in the process right now
-};
+namespace CountingHidLoader {
+inline std::atomic<int> loads{0}, unloads{0};
+void Install(const char* missingExport = nullptr);
+inline bool ModuleLoaded() {  // hid.dll mapped in the process right now
+    return GetModuleHandleW(L"hid.dll") != nullptr;
+}
+}  // namespace CountingHidLoader
 
 // GetRawInputData runs on the reader thread, hence the lock around what it reaches.
 class FakeRawInput {
@@ -101,10 +104,6 @@ class FakeRawInput {
 
     // Stores raw bytes and returns the WM_INPUT lParam that stands for them.
     LPARAM Store(std::vector<uint8_t> bytes);
-    // GetRawInputData's bytes for a HID report: the 24-byte header with the device at offset 8,
-    // the size of one report at 24, the report count at 28, the reports from 32.
-    static std::vector<uint8_t> HidMessage(HANDLE device, const std::vector<uint8_t>& report,
-                                           int64_t size = -1, uint32_t count = 1);
     // Stores the bytes and posts them to the reader's window as WM_INPUT.
     bool Post(std::vector<uint8_t> bytes);
 

@@ -37,6 +37,12 @@ class RealDeviceInputs : public ::testing::Test {
         EXPECT_NE(input, nullptr) << "page " << page << " usage " << usage;
         return input != nullptr ? input->LoadPending() : 0xDEADBEEF;
     }
+    // Pending of desktop-page inputs, {usage, value} each.
+    void ExpectPending(JoystickDevice& device,
+                       std::initializer_list<std::pair<uint32_t, uint32_t>> expected) {
+        for (const auto& e : expected)
+            EXPECT_EQ(PendingOf(device, e.first), e.second) << "usage " << e.first;
+    }
     // Axes as the catalogue must make them: name, logical range from 0, scaled or raw.
     void ExpectAxes(JoystickDevice& device, std::initializer_list<AxisRow> rows) {
         for (const AxisRow& row : rows) {
@@ -89,11 +95,7 @@ TEST_F(RealDeviceInputs, GamePadGivesTwelveNamedButtonsSixScaledAxesAndARawHat) 
                d.Report({{"buttons", 0x811}, {"x", 0}, {"y", 255}, {"z", 128}, {"rx", 64}, {"hat", 6}})),
         1u);
     EXPECT_EQ(PendingButtons(*pad), 0x811u);
-    EXPECT_EQ(PendingOf(*pad, 0x30), 0u);
-    EXPECT_EQ(PendingOf(*pad, 0x31), 1023u);
-    EXPECT_EQ(PendingOf(*pad, 0x32), 513u);
-    EXPECT_EQ(PendingOf(*pad, 0x33), 256u);
-    EXPECT_EQ(PendingOf(*pad, 0x39), 6u);
+    ExpectPending(*pad, {{0x30, 0}, {0x31, 1023}, {0x32, 513}, {0x33, 256}, {0x39, 6}});
     // Released buttons read 0 again; the hat's null state comes through as its raw bits.
     Decode(*pad, d.Report({{"buttons", 0x2}}));
     EXPECT_EQ(PendingButtons(*pad), 0x2u);
@@ -123,11 +125,8 @@ TEST_F(RealDeviceInputs, FlightStickKeepsTenBitAxesUnscaledAndScalesElevenBitOne
         Decode(*stick,
                d.Report({{"slider", 1023}, {"x", 2047}, {"y", 0}, {"rz", 300}, {"buttons", 0x10000001}})),
         1u);
-    EXPECT_EQ(PendingOf(*stick, 0x36), 1023u);
-    EXPECT_EQ(PendingOf(*stick, 0x30), 1023u);
-    EXPECT_EQ(PendingOf(*stick, 0x31), 0u);
-    EXPECT_EQ(PendingOf(*stick, 0x35), 300u);
-    EXPECT_EQ(PendingOf(*stick, 0x39), 240u);  // the null state, above the logical maximum
+    // The hat (0x39) in its null state, above the logical maximum.
+    ExpectPending(*stick, {{0x36, 1023}, {0x30, 1023}, {0x31, 0}, {0x35, 300}, {0x39, 240}});
     EXPECT_EQ(PendingButtons(*stick), 0x10000001u);
 }
 
@@ -162,11 +161,7 @@ TEST_F(RealDeviceInputs, SignedPadAxesSpanTheWholeFieldAndItsHatHasFourDirection
     Decode(*pad,
            Descriptor("signed_pad")
                .Report({{"x", 0xFFFF}, {"y", 0}, {"rx", 0x8000}, {"ry", 0x7FFF}, {"z", 255}, {"hat", 4}}));
-    EXPECT_EQ(PendingOf(*pad, 0x30), 1023u);
-    EXPECT_EQ(PendingOf(*pad, 0x31), 0u);
-    EXPECT_EQ(PendingOf(*pad, 0x33), 511u);
-    EXPECT_EQ(PendingOf(*pad, 0x34), 511u);
-    EXPECT_EQ(PendingOf(*pad, 0x32), 1023u);
+    ExpectPending(*pad, {{0x30, 1023}, {0x31, 0}, {0x33, 511}, {0x34, 511}, {0x32, 1023}});
     EXPECT_EQ(hat.LoadPending(), 6u);  // down-right
     EXPECT_EQ(hat.Directions[1].LoadPending(), 1u);
     EXPECT_EQ(hat.Directions[2].LoadPending(), 1u);

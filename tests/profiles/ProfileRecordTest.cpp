@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "persistence/ProfileRecord.h"
+#include "RecordBytes.h"
 
 namespace {
 
@@ -23,21 +23,6 @@ Bytes Record(uint8_t count, std::initializer_list<std::array<uint8_t, 4>> entrie
     for (const auto& e : entries)
         record.insert(record.end(), {e[0], 0, 0, 0, e[1], 0, e[2], e[3]});
     return record;
-}
-
-Bytes Capture(const AssociationModel& model) {
-    Buffer* record = CaptureAssociations(model);
-    Bytes bytes(record->Data(), record->Data() + record->Length());
-    record->Release();
-    return bytes;
-}
-
-bool Restore(AssociationModel& model, const Bytes& bytes) {
-    Buffer* record = new Buffer();
-    record->Assign(bytes.data(), static_cast<int32_t>(bytes.size()));
-    const bool valid = RestoreAssociations(model, record);
-    record->Release();
-    return valid;
 }
 
 TEST(ProfileRecordTest, RestoreAppliesValidRecordsInOrderAndLeavesTheSetAloneForInvalidOnes) {

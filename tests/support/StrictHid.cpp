@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "joystick/InputCatalogue.h"
+#include "joystick/ReportDecoder.h"
 
 namespace {
 
@@ -99,7 +101,7 @@ HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* 
     const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if ((layout.FailMask & 8) || StrictHidState().UsagesFail)
+    if (layout.FailMask & 8)
         return kUsageNotFound;
     const uint32_t capacity = *usageLength;
     uint32_t count = 0;
@@ -133,7 +135,7 @@ HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16
     const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
     if (status != kHidStatusSuccess)
         return status;
-    if ((layout.FailMask & 16) || StrictHidState().ValuesFail)
+    if (layout.FailMask & 16)
         return kUsageNotFound;
     for (int i = 0; i < layout.ValueCount; ++i) {
         const StrictValueField& field = layout.Values[i];
@@ -281,8 +283,6 @@ void ResetStrictHid() {
     c.Unloads = 0;
     c.LoadFails = false;
     c.MissingFunction.clear();
-    c.UsagesFail = false;
-    c.ValuesFail = false;
 }
 
 const HidLoader* StrictHidLoader() {
@@ -293,24 +293,30 @@ void InstallStrictHidLoader() {
     SetHidLoader(&kStrictLoader);
 }
 
-JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
+JoystickDevice* MakeDevice(const DeviceIdentity& identity, const void* preparsed, uint32_t size,
+                           bool prepare) {
+    // Enumeration's own hold: the device takes its own in its constructor.
     if (Failed(HoldAndBindHid()))
         return nullptr;
     InputBlock block;
     JoystickDevice* device = nullptr;
-    if (!Failed(ReadCapabilities(&layout, &block))) {
-        auto* preparsed = new uint8_t[sizeof layout];  // the device frees it with delete[]
-        std::memcpy(preparsed, &layout, sizeof layout);
-        DeviceIdentity identity;
-        identity.RawHandle = rawHandle;
-        identity.UsagePage = 1;
-        identity.Usage = 5;
-        device = new JoystickDevice(identity, preparsed, sizeof layout, new String(u"Controller"), block);
-        if (prepare)
-            PrepareInputs(*device);
+    if (!Failed(ReadCapabilities(preparsed, &block))) {
+        auto* copy = new uint8_t[size];  // the device frees it with delete[]
+        std::memcpy(copy, preparsed, size);
+        device = new JoystickDevice(identity, copy, size, new String(u"Controller"), block);
+        if (prepare && !PrepareInputs(*device))
+            SafeRelease(device);
     }
     LetGoHid();
     return device;
+}
+
+JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
+    DeviceIdentity identity;
+    identity.RawHandle = rawHandle;
+    identity.UsagePage = 1;
+    identity.Usage = 5;
+    return MakeDevice(identity, &layout, sizeof layout, prepare);
 }
 
 std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize,
@@ -325,6 +331,23 @@ std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& rep
     std::copy(report.begin(), report.end(), raw.begin() + 32);
     return raw;
 }
+
+namespace FakeReaderThread {
+const ReaderThreadFunctions kFunctions = {[] {
+                                              ++starts;
+                                              return kOk;
+                                          },
+                                          [] { ++ends; }, nullptr};
+
+void Post(const std::vector<uint8_t>& raw) {
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[raw.size() + (raw.empty() ? 1 : 0)]);
+    std::copy(raw.begin(), raw.end(), copy.get());
+    ReaderScratch scratch;
+    RawReport report;
+    if (scratch.Allocate() == kOk && FindFirstReport(copy.get(), static_cast<uint32_t>(raw.size()), &report))
+        DeliverReport(report.Device, report.Report, report.Length, scratch);
+}
+}  // namespace FakeReaderThread
 
 void AddButtons(StrictLayout& layout, uint16_t usageMin, uint16_t usageMax, uint16_t byte) {
     AddButtonCaps(layout, 9, usageMin, usageMax);

@@ -19,6 +19,7 @@
 #include "joystick/HidFunctions.h"
 #include "joystick/HidTypes.h"
 #include "joystick/JoystickDevice.h"
+#include "joystick/JoystickReader.h"
 
 constexpr int kStrictMaxButtonCaps = 3;
 constexpr int kStrictMaxValues = 12;
@@ -76,17 +77,13 @@ StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t us
 uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount);
 void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount, uint32_t value);
 
-// Counters and switches shared by every device, reset by ResetStrictHid(). The switches
-// let a test fail loading or calls after its devices were built; the reader thread reads
-// them while the test thread sets them, hence atomics (MissingFunction is only set before
-// binding).
+// Counters and switches of the library, reset by ResetStrictHid(). (A device's calls are
+// failed through the FailMask of its preparsed data.)
 struct StrictHidControl {
     std::atomic<int> Loads{0};
     std::atomic<int> Unloads{0};
     std::atomic<bool> LoadFails{false};
     std::string MissingFunction;  // a name Find does not know
-    std::atomic<bool> UsagesFail{false};
-    std::atomic<bool> ValuesFail{false};
 };
 
 StrictHidControl& StrictHidState();
@@ -96,9 +93,12 @@ void ResetStrictHid();
 const HidLoader* StrictHidLoader();
 void InstallStrictHidLoader();
 
-// Builds a device as enumeration would: holds and binds the library, reads the
-// capabilities, constructs the device (prepared as the main window prepares it when
-// prepare is set), lets go. Null when anything fails, as enumeration skips such a device.
+// Builds a device from preparsed data as enumeration would: holds and binds the library,
+// reads the capabilities, constructs the device (prepared as the main window prepares it
+// when prepare is set), lets go. Null when anything fails, as enumeration skips such a
+// device. MakeStrictDevice: a game pad (usage 5) of this substitute.
+JoystickDevice* MakeDevice(const DeviceIdentity& identity, const void* preparsed, uint32_t size,
+                           bool prepare = true);
 JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare = true);
 
 // The bytes GetRawInputData would copy for one HID report: the 24-byte header (type 2,
@@ -106,6 +106,15 @@ JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bo
 // holds; size -1 is the report's), then the report.
 std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize = -1,
                                    uint32_t count = 1);
+
+// The reader thread's stand-in. Starting and ending only count; Post decodes on the calling
+// thread as the Win32 thread decodes a WM_INPUT (the first report found in a heap block of
+// exactly the copied size). Tests that need a reader thread post from a thread of their own.
+namespace FakeReaderThread {
+inline std::atomic<int> starts{0}, ends{0};
+extern const ReaderThreadFunctions kFunctions;
+void Post(const std::vector<uint8_t>& raw);
+}  // namespace FakeReaderThread
 
 // Buttons usageMin-usageMax on page 9 whose bitmap starts at byte `byte` of the report
 // (bit n is usage usageMin + n): the capability and the bitmap together.

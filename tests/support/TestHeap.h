@@ -14,43 +14,34 @@
 class ScopedTestHeap {
   public:
     ScopedTestHeap() {
-        State().allocations = 0;
-        State().live = 0;
-        State().failAfter = -1;
+        allocations = live = 0;
+        failAfter = -1;
         SetHeapFunctions(&kTable);
     }
     ~ScopedTestHeap() { SetHeapFunctions(nullptr); }
 
     // Every allocation after the next n fails (-1: never).
-    void FailAfter(int n) { State().failAfter = n; }
-    int AllocationCount() const { return State().allocations; }
+    void FailAfter(int n) { failAfter = n; }
+    int AllocationCount() const { return allocations; }
     // Blocks taken since this heap was installed and not yet given back.
-    int LiveBlocks() const { return State().live; }
+    int LiveBlocks() const { return live; }
 
   private:
-    struct Counters {
-        std::atomic<int> allocations{0};
-        std::atomic<int> live{0};
-        std::atomic<int> failAfter{-1};
-    };
-    static Counters& State() {
-        static Counters counters;
-        return counters;
-    }
+    static inline std::atomic<int> allocations{0}, live{0}, failAfter{-1};
     // Each block carries its size in front, for the scribbling.
     static constexpr size_t kHeader = 16;
     static void* Alloc(size_t bytes) {
-        const int remaining = State().failAfter;
+        const int remaining = failAfter;
         if (remaining == 0)
             return nullptr;
         if (remaining > 0)
-            State().failAfter = remaining - 1;
-        State().allocations++;
+            failAfter = remaining - 1;
+        allocations++;
         auto* block = static_cast<unsigned char*>(std::malloc(bytes + kHeader));
         if (block == nullptr)
             return nullptr;
         std::memcpy(block, &bytes, sizeof bytes);
-        State().live++;
+        live++;
         return block + kHeader;
     }
     static void* ResizeInPlace(void*, size_t) { return nullptr; }
@@ -59,7 +50,7 @@ class ScopedTestHeap {
         size_t bytes;
         std::memcpy(&bytes, start, sizeof bytes);
         std::memset(block, 0xEE, bytes);
-        State().live--;
+        live--;
         std::free(start);
     }
     static constexpr HeapFunctions kTable = {Alloc, ResizeInPlace, Free};

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "persistence/SettingsStore.h"
@@ -16,13 +17,6 @@ namespace {
 
 std::wstring W(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
-}
-
-std::wstring Decode(UINT codePage, const std::string& bytes) {
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
-                                    static_cast<int>(text.size())));
-    return text;
 }
 
 std::string Utf16Le(const std::wstring& text) {
@@ -112,9 +106,9 @@ TEST_F(TextTableFileTest, LoadReadsTheProgramPathWithTxtForExe) {
 TEST_F(TextTableFileTest, ShippedEnglishFileHasEveryKey) {
     // The English translation in translations/, as a user would install it; a Unix path
     // is on Wine's drive Z:.
-    std::wstring path = L"Z:" + Decode(CP_UTF8, OMBRIX_ENGLISH_TRANSLATION);
-    for (wchar_t& c : path)
-        c = c == L'/' ? L'\\' : c;
+    const std::string unixPath = OMBRIX_ENGLISH_TRANSLATION;  // the source tree's path is ASCII
+    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     TextTable::LoadFromFile(path.c_str());
     ASSERT_TRUE(TextTable::IsLoaded()) << OMBRIX_ENGLISH_TRANSLATION;
     for (int i = 0; i < TextTable::kChannelNameCount; ++i)

@@ -1,0 +1,30 @@
+// The association model's invariant, shared by the association tests and the profile
+// record fuzz target: the list view shows AllAssociations() index for index, each
+// association is in the collection of its kind, and no two share an input or a target.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "associations/AssociationModel.h"
+
+inline bool ListInStep(const AssociationModel& model, const std::vector<std::u16string>& items) {
+    const ObjectList& all = model.AllAssociations();
+    bool ok = items.size() == static_cast<size_t>(all.Count()) &&
+              all.Count() == model.KeyAssociations().Count() + model.ChannelAssociations().Count() +
+                                 (model.ButtonAssociation() != nullptr ? 1 : 0);
+    for (int32_t i = 0; ok && i < all.Count(); ++i) {
+        const Association* a = AssociationModel::At(all, i);
+        String* text = FormatAssociation(*a);
+        ok = text != nullptr && items[i] == text->Chars() &&
+             (a->kind == AssociationKind::BoardButton ? model.ButtonAssociation() == a
+              : a->kind == AssociationKind::Key       ? model.KeyAssociations().IndexOf(a) >= 0
+                                                      : model.ChannelAssociations().IndexOf(a) >= 0);
+        SafeRelease(text);
+        for (int32_t j = 0; ok && j < i; ++j) {
+            const Association* b = AssociationModel::At(all, j);
+            ok = a->inputRef != b->inputRef && (a->kind != b->kind || a->targetIndex != b->targetIndex);
+        }
+    }
+    return ok;
+}
