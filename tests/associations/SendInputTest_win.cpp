@@ -28,9 +28,23 @@ TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
     ASSERT_NE(0, RegisterClassExW(&windowClass));
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
                                   10, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    SetForegroundWindow(window);
-    SetFocus(window);
+    // Under X the focus events of a new window arrive late and may move the focus again, so
+    // the window must have kept it for a while before the keys go out.
+    MSG message;
+    int32_t steady = 0;
+    for (DWORD start = GetTickCount(); steady < 20 && GetTickCount() - start < 5000; Sleep(5)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (GetForegroundWindow() == window && GetFocus() == window) {
+            ++steady;
+        } else {
+            steady = 0;
+            SetForegroundWindow(window);
+            SetFocus(window);
+        }
+    }
     ASSERT_EQ(window, GetFocus()) << "the test window has no keyboard focus";
+    gKeys.clear();
 
     for (int32_t index = 1; index < KeyTable::kCount; ++index) {
         KeyboardInputRecord records[2];
@@ -38,7 +52,6 @@ TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
         FillKeyRecord(records[1], KeyTable::Code(index), false);
         EXPECT_EQ(2u, kPlatformKeyboard.SendInput(2, records, sizeof(KeyboardInputRecord)));
     }
-    MSG message;
     for (DWORD start = GetTickCount(); gKeys.size() < 86 && GetTickCount() - start < 5000; Sleep(5)) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
