@@ -370,7 +370,7 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
             return 0;
         case kIdInputCombo:
             if (code == kSelectionChanged)
-                InputChosen();
+                UpdateTargetChoice();
             return 0;
         case kIdRemove:
             if (code == kClicked)
@@ -388,25 +388,28 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
     }
 }
 
-void MainForm::RemoveSelectedAssociation() {
-    if (AssociationsInUse())
-        return;
-    const auto index = static_cast<int32_t>(SendMessageW(Item(kIdAssociationList), LB_GETCURSEL, 0, 0));
-    if (index >= 0)
-        associations.RemoveAssociation(index);
-}
-
 void MainForm::ShowMenu() {
     POINT corner = {0, 0};
     ClientToScreen(Item(kIdMenuButton), &corner);
+    // Opening a profile would change the lists a run reads: greyed out while one is active.
+    const bool running = board.running.load(std::memory_order_relaxed) != 0;
+    EnableMenuItem(menu_, kIdMenuOpenProfile, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
     const int chosen = TrackPopupMenu(GetSubMenu(menu_, 0), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                       corner.x, corner.y, 0, hwnd, nullptr);
     switch (chosen) {
+        case kIdMenuOpenProfile:
+            OpenProfile();
+            break;
+        case kIdMenuSaveProfile:
+            SaveProfile();
+            break;
+        case kIdMenuDeleteProfile:
+            DeleteProfile();
+            break;
         case kIdMenuAbout:
             ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
             break;
         default:
-            // Opening, saving and deleting profiles belong to the profile commands.
             break;
     }
 }
