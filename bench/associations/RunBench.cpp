@@ -1,5 +1,6 @@
-// Native benchmark of a run of the association loop, with the real 10 ms sleep, fed by the
-// tests' std::thread reader over the strict substitute parser:
+// Native benchmark of a run of the association loop, with the real 10 ms sleep, fed by
+// reports that the main thread decodes as the reader thread would, over the strict
+// substitute parser:
 //   - latency from a report handed to the reader to the BoardState value changing, p50 and
 //     p99, as a ratio against a 10 ms sleep measured in the same run (the design's bound);
 //   - CPU of an idle run with a joystick selected (no reports), against the wall time, and
@@ -19,8 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../tests/joystick/support/FakeHid.h"
-#include "../../tests/joystick/support/FakeReaderThread.h"
+#include "StrictHid.h"
 #include "associations/AssociationEvaluation.h"
 #include "core/Heap.h"
 #include "joystick/InputCatalogue.h"
@@ -92,13 +92,13 @@ int main(int argc, char** argv) {
     const int samples = argc > 1 ? std::atoi(argv[1]) : 400;
     SetHeapFunctions(&kCountedHeap);
     SetHidLoader(StrictHidLoader());
-    ReaderStartup(FakeReaderThread::Functions());
+    ReaderStartup(&FakeReaderThread::kFunctions);
     StrictLayout layout = EmptyStrictLayout();
     layout.InputLength = 6;
     AddButtons(layout, 1, 8, 1);
     AddByteValue(layout, 0x30, 2, 2, 0, 1023);
     void* handle = reinterpret_cast<void*>(0x1001);
-    JoystickDevice* pad = FakeHid::MakeDevice(layout, handle);
+    JoystickDevice* pad = MakeStrictDevice(layout, handle);
     if (pad == nullptr)
         return 1;
 
@@ -153,7 +153,6 @@ int main(int argc, char** argv) {
             latencies.push_back(Ms(Clock::now() - t0));
         }
 
-        FakeReaderThread::WaitIdle();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const long sleepsBefore = gSleeps.load();
         const double cpuBefore = ThreadCpuMs(cpuClock);

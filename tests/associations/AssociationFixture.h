@@ -66,7 +66,7 @@ class AssociationFixture : public JoystickFixture, public AssociationListView {
         AddByteValue(layout, kUsageX, 18, 2, 0, 1023);  // bytes 18-19
         AddByteValue(layout, kUsageHatSwitch, 20, 1, 1, 8).Caps.BitSize = 4;
         AddByteValue(layout, kUsageDPadUp, 21, 1, 0, 1);
-        ASSERT_NE(nullptr, pad = FakeHid::MakeDevice(layout, Handle(1)));
+        ASSERT_NE(nullptr, pad = MakeStrictDevice(layout, Handle(1)));
         model.SetListView(this);
         model.SetSelectedJoystick(pad);
         for (int i = 0; i < kDirectionCount; ++i)

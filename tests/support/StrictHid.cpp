@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "joystick/InputCatalogue.h"
+#include "joystick/ReportDecoder.h"
 
 namespace {
 
@@ -325,6 +327,39 @@ std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& rep
     std::copy(report.begin(), report.end(), raw.begin() + 32);
     return raw;
 }
+
+namespace FakeReaderThread {
+namespace {
+std::atomic<int> gStarts{0}, gEnds{0};
+HResult Start() {
+    ++gStarts;
+    return kOk;
+}
+void End() {
+    ++gEnds;
+}
+}  // namespace
+
+const ReaderThreadFunctions kFunctions = {Start, End, nullptr};
+
+void Reset() {
+    gStarts = gEnds = 0;
+}
+int Starts() {
+    return gStarts;
+}
+bool Running() {
+    return gStarts > gEnds;
+}
+void Post(const std::vector<uint8_t>& raw) {
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[raw.size() + (raw.empty() ? 1 : 0)]);
+    std::copy(raw.begin(), raw.end(), copy.get());
+    ReaderScratch scratch;
+    RawReport report;
+    if (scratch.Allocate() == kOk && FindFirstReport(copy.get(), static_cast<uint32_t>(raw.size()), &report))
+        DeliverReport(report.Device, report.Report, report.Length, scratch);
+}
+}  // namespace FakeReaderThread
 
 void AddButtons(StrictLayout& layout, uint16_t usageMin, uint16_t usageMax, uint16_t byte) {
     AddButtonCaps(layout, 9, usageMin, usageMax);

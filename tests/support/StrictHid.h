@@ -19,6 +19,7 @@
 #include "joystick/HidFunctions.h"
 #include "joystick/HidTypes.h"
 #include "joystick/JoystickDevice.h"
+#include "joystick/JoystickReader.h"
 
 constexpr int kStrictMaxButtonCaps = 3;
 constexpr int kStrictMaxValues = 12;
@@ -106,6 +107,17 @@ JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bo
 // holds; size -1 is the report's), then the report.
 std::vector<uint8_t> RawInputBytes(void* device, const std::vector<uint8_t>& report, int64_t claimedSize = -1,
                                    uint32_t count = 1);
+
+// The reader thread's stand-in. Starting and ending only count; Post decodes on the calling
+// thread as the Win32 thread decodes a WM_INPUT (the first report found in a heap block of
+// exactly the copied size). Tests that need a reader thread post from a thread of their own.
+namespace FakeReaderThread {
+extern const ReaderThreadFunctions kFunctions;
+void Reset();
+int Starts();
+bool Running();
+void Post(const std::vector<uint8_t>& raw);
+}  // namespace FakeReaderThread
 
 // Buttons usageMin-usageMax on page 9 whose bitmap starts at byte `byte` of the report
 // (bit n is usage usageMin + n): the capability and the bitmap together.
