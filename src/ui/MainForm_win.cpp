@@ -380,6 +380,18 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
             if (code == kClicked)
                 ShowMenu();
             return 0;
+        case kIdMenuOpenProfile:
+            OpenProfile();
+            return 0;
+        case kIdMenuSaveProfile:
+            SaveProfile();
+            return 0;
+        case kIdMenuDeleteProfile:
+            DeleteProfile();
+            return 0;
+        case kIdMenuAbout:
+            ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
+            return 0;
         default:
             if (code == kChanged && static_cast<int32_t>(id) >= kIdFirstEdit &&
                 static_cast<int32_t>(id) <= kIdLastEdit)
@@ -396,22 +408,9 @@ void MainForm::ShowMenu() {
     EnableMenuItem(menu_, kIdMenuOpenProfile, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
     const int chosen = TrackPopupMenu(GetSubMenu(menu_, 0), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                       corner.x, corner.y, 0, hwnd, nullptr);
-    switch (chosen) {
-        case kIdMenuOpenProfile:
-            OpenProfile();
-            break;
-        case kIdMenuSaveProfile:
-            SaveProfile();
-            break;
-        case kIdMenuDeleteProfile:
-            DeleteProfile();
-            break;
-        case kIdMenuAbout:
-            ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
-            break;
-        default:
-            break;
-    }
+    // The chosen item goes through the window's command dispatch, like any other command.
+    if (chosen != 0)
+        OnCommand(nullptr, static_cast<uint32_t>(chosen), 0);
 }
 
 void MainForm::AppendItem(const char16_t* text) {
