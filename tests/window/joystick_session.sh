@@ -23,8 +23,16 @@ associate() {  # associate INPUT TARGET: picks the input and its target, presses
     if [ "$(ask state 1044)" = "visible enabled -" ]; then ask select 1044 "$2" >/dev/null; else ask select 1045 "$2" >/dev/null; fi
     click 1041
 }
+eventually() {  # eventually EXPECTED COMMAND...: the command's output once it matches, or after 8 s
+    local got
+    for _ in $(seq 16); do
+        got=$("${@:2}")
+        [ "$got" = "$1" ] && break
+        sleep 0.5
+    done
+    echo "$got"
+}
 profile_bytes() {
-    sleep 1  # the program's write can lag the driver's answer
     wine reg query 'HKCU\Software\OmbrixEmulator\Profiles' /v "$1" 2>/dev/null | tr -d '\r' |
         awk -v n="$1" 'index($0, "REG_BINARY") {print $NF}'
 }
@@ -75,8 +83,8 @@ answer "   "
 check "a blank name is refused" "Oops...|Por favor, digite um nome válido para o perfil!" "$(ask message 5000)"
 answer "  Meu Perfil "
 check "no question for a new name" none "$(ask no-message 1000)"
-check "the saved record is the 20 bytes of Botão 3 -> Enter and X -> light" \
-    0000020009000000030000060100000030000104 "$(profile_bytes 'Meu Perfil')"
+rec20=0000020009000000030000060100000030000104
+check "the saved record is the 20 bytes of Botão 3 -> Enter and X -> light" $rec20 "$(eventually $rec20 profile_bytes 'Meu Perfil')"
 
 associate 10 9  # Botão 11 -> Tecla B, which the hat pad lacks
 menu 'Down Down' >/dev/null
@@ -87,7 +95,8 @@ check "Cancel leaves the old profile" 0000020009000000030000060100000030000104 "
 menu 'Down Down' >/dev/null
 answer "MEU PERFIL"
 ask message 5000 >/dev/null
-check "OK replaces it" 0000030009000000030000060100000030000104090000000B000009 "$(profile_bytes 'Meu Perfil')"
+rec28=0000030009000000030000060100000030000104090000000B000009
+check "OK replaces it" $rec28 "$(eventually $rec28 profile_bytes 'Meu Perfil')"
 
 ask select 1040 0 >/dev/null
 check "[Nenhum joystick] hides the editor" "hidden hidden" "$(ask state 1042 | cut -d' ' -f1) $(ask state 1046 | cut -d' ' -f1)"
@@ -101,7 +110,7 @@ answer "Outro"
 check "opening refuses an unknown name" "Oops...|Por favor, selecione um perfil válido da lista!" "$(ask message 5000)"
 answer "meu PERFIL"
 check "opened with the hat pad, only the inputs it has come back" \
-    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(ask items 1046)"
+    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(eventually 'Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz' ask items 1046)"
 menu Down >/dev/null
 xdotool key Escape
 sleep 0.4
@@ -150,6 +159,6 @@ kill "$target_pid" 2>/dev/null
 menu 'Up Up' >/dev/null
 answer "Meu Perfil"
 check "deleting asks first" 'Oops...|Excluir o perfil "Meu Perfil"?' "$(ask message 5000)"
-check "the profile is gone" "" "$(profile_bytes 'Meu Perfil')"
+check "the profile is gone" "" "$(eventually "" profile_bytes 'Meu Perfil')"
 close_program "session 4"
 }
