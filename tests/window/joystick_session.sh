@@ -6,6 +6,7 @@
 send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
 menu() {  # menu KEYS: picks an item of the "..." menu; the profile dialog's caption follows
     click 1050
+    sleep 0.5  # keys sent before the pop-up is up would reach the main window
     xdotool key $1 Return
     ask dialog 5000
 }
