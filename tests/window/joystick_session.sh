@@ -4,10 +4,11 @@
 # in a target window and into the light value the host reads.
 
 send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
-menu() {  # menu KEYS: picks an item of the "..." menu; the profile dialog's caption follows
+menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, e); the
+    # profile dialog's caption follows. Arrow keys would depend on what the pop-up highlights.
     click 1050
     sleep 0.5  # keys sent before the pop-up is up would reach the main window
-    xdotool key $1 Return
+    xdotool key "$1"
     ask dialog 5000
 }
 answer() {  # answer TEXT: replaces the text of the profile dialog's name field, presses Enter
@@ -49,7 +50,7 @@ OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_pro
 
 check "the selector lists the virtual joysticks" "[Nenhum joystick]|Game pad 12|Hat pad" "$(ask items 1040)"
 check "no editor without a joystick" "hidden enabled -" "$(ask state 1042)"
-menu Down >/dev/null
+menu a >/dev/null
 check "opening needs a joystick" "Oops...|Por favor, selecione um joystick antes de prosseguir!" "$(ask message 5000)"
 
 ask select 1040 2 >/dev/null
@@ -79,7 +80,7 @@ ask select 1046 2 >/dev/null
 click 1048
 check "deleting the last line selects the new last line" "1 2" "$(ask selected 1046) $(ask items 1046 | tr '|' '\n' | wc -l)"
 
-check "the save dialog" "Salvar perfil" "$(menu 'Down Down')"
+check "the save dialog" "Salvar perfil" "$(menu s)"
 answer "   "
 check "a blank name is refused" "Oops...|Por favor, digite um nome válido para o perfil!" "$(ask message 5000)"
 answer "  Meu Perfil "
@@ -88,12 +89,12 @@ rec20=0000020009000000030000060100000030000104
 check "the saved record is the 20 bytes of Botão 3 -> Enter and X -> light" $rec20 "$(eventually $rec20 profile_bytes 'Meu Perfil')"
 
 associate 10 9  # Botão 11 -> Tecla B, which the hat pad lacks
-menu 'Down Down' >/dev/null
+menu s >/dev/null
 check "the name list" "Meu Perfil" "$(ask dialog-items)"
 answer "meu perfil"
 check "a saved name in other letters asks before replacing" 'Oops...|Substituir o perfil "meu perfil"?' "$(ask message-cancel 5000)"
 check "Cancel leaves the old profile" 0000020009000000030000060100000030000104 "$(profile_bytes 'Meu Perfil')"
-menu 'Down Down' >/dev/null
+menu s >/dev/null
 answer "MEU PERFIL"
 ask message 5000 >/dev/null
 rec28=0000030009000000030000060100000030000104090000000B000009
@@ -104,7 +105,7 @@ check "[Nenhum joystick] hides the editor" "hidden hidden" "$(ask state 1042 | c
 ask select 1040 2 >/dev/null
 check "and drops the associations" "" "$(ask items 1046)"
 
-menu Down >/dev/null
+menu a >/dev/null
 answer ""
 check "opening refuses an empty name" "Oops...|Por favor, selecione um perfil válido da lista!" "$(ask message 5000)"
 answer "Outro"
@@ -112,7 +113,7 @@ check "opening refuses an unknown name" "Oops...|Por favor, selecione um perfil 
 answer "meu PERFIL"
 check "opened with the hat pad, only the inputs it has come back" \
     "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(eventually 'Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz' ask items 1046)"
-menu Down >/dev/null
+menu a >/dev/null
 xdotool key Escape
 sleep 0.4
 check "Escape cancels the dialog" "none" "$(ask dialog 500)"
@@ -125,7 +126,7 @@ associate 0 8  # Botão 1 -> Tecla A
 # A full run on COM31: a button presses A in the target window, the X axis moves the light.
 click 1
 check "a run with the joystick" Parar "$(ask text 1)"
-menu Down >/dev/null
+menu a >/dev/null
 check "opening a profile is greyed out during a run" none "$(ask dialog 500)"
 click 1039  # closes the menu if it is still open
 wine "$key_target" >"$work/keys" 2>/dev/null &
@@ -157,7 +158,7 @@ check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r' <"$work/keys" |
 click 1
 kill "$target_pid" 2>/dev/null
 
-menu 'Up Up' >/dev/null
+menu e >/dev/null
 answer "Meu Perfil"
 check "deleting asks first" 'Oops...|Excluir o perfil "Meu Perfil"?' "$(ask message 5000)"
 check "the profile is gone" "" "$(eventually "" profile_bytes 'Meu Perfil')"
