@@ -53,7 +53,7 @@ void MainForm::StartEmulation() {
         const HResult code = StartReading(*joystick);
         if (Failed(code)) {
             board.running.store(0, std::memory_order_relaxed);
-            ShowError(Texts::kJoystickStartFailed, code);
+            ShowError(Text(Texts::kJoystickStartFailed), code);
             return;
         }
     }
@@ -62,7 +62,7 @@ void MainForm::StartEmulation() {
     if (Failed(code)) {
         // No run took place, so the rows keep what the user set.
         EndRun(false);
-        ShowError(Texts::kEmulatorStartFailed, code);
+        ShowError(Text(Texts::kEmulatorStartFailed), code);
         return;
     }
     SetDlgItemTextW(hwnd, kIdStart, reinterpret_cast<const wchar_t*>(Text(Texts::kStop)));
@@ -181,16 +181,22 @@ void MainForm::EndRun(bool handBack) {
     }
 }
 
-void MainForm::ShowError(const BuiltInText& prefix, HResult code) {
+void MainForm::ShowError(const char16_t* prefix, HResult code, const char16_t* caption) {
     wchar_t* system = nullptr;
     FormatMessageW(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
         static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<wchar_t*>(&system), 0, nullptr);
-    String* text = new (std::nothrow) String(Text(prefix));
-    if (text != nullptr && system != nullptr)
+    String* text = new (std::nothrow) String(prefix);
+    if (text != nullptr && system != nullptr) {
         text->Append(reinterpret_cast<const char16_t*>(system));
-    ShowMessage(hwnd, text != nullptr ? text->Chars() : Text(prefix), Texts::kOops, MB_ICONERROR | MB_OK);
+    } else if (text != nullptr && text->IsEmpty()) {
+        // A box with no words at all would tell the user nothing.
+        wchar_t hex[16];
+        wsprintfW(hex, L"0x%08X", static_cast<unsigned>(code));
+        text->Append(reinterpret_cast<const char16_t*>(hex));
+    }
+    ShowMessage(hwnd, text != nullptr ? text->Chars() : prefix, caption, MB_ICONERROR | MB_OK);
     SafeRelease(text);
     if (system != nullptr)
         LocalFree(system);

@@ -370,7 +370,7 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
             return 0;
         case kIdInputCombo:
             if (code == kSelectionChanged)
-                InputChosen();
+                UpdateTargetChoice();
             return 0;
         case kIdRemove:
             if (code == kClicked)
@@ -380,6 +380,18 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
             if (code == kClicked)
                 ShowMenu();
             return 0;
+        case kIdMenuOpenProfile:
+            OpenProfile();
+            return 0;
+        case kIdMenuSaveProfile:
+            SaveProfile();
+            return 0;
+        case kIdMenuDeleteProfile:
+            DeleteProfile();
+            return 0;
+        case kIdMenuAbout:
+            ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
+            return 0;
         default:
             if (code == kChanged && static_cast<int32_t>(id) >= kIdFirstEdit &&
                 static_cast<int32_t>(id) <= kIdLastEdit)
@@ -388,27 +400,17 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
     }
 }
 
-void MainForm::RemoveSelectedAssociation() {
-    if (AssociationsInUse())
-        return;
-    const auto index = static_cast<int32_t>(SendMessageW(Item(kIdAssociationList), LB_GETCURSEL, 0, 0));
-    if (index >= 0)
-        associations.RemoveAssociation(index);
-}
-
 void MainForm::ShowMenu() {
     POINT corner = {0, 0};
     ClientToScreen(Item(kIdMenuButton), &corner);
+    // Opening a profile would change the lists a run reads: greyed out while one is active.
+    const bool running = board.running.load(std::memory_order_relaxed) != 0;
+    EnableMenuItem(menu_, kIdMenuOpenProfile, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
     const int chosen = TrackPopupMenu(GetSubMenu(menu_, 0), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                       corner.x, corner.y, 0, hwnd, nullptr);
-    switch (chosen) {
-        case kIdMenuAbout:
-            ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
-            break;
-        default:
-            // Opening, saving and deleting profiles belong to the profile commands.
-            break;
-    }
+    // The chosen item goes through the window's command dispatch, like any other command.
+    if (chosen != 0)
+        OnCommand(nullptr, static_cast<uint32_t>(chosen), 0);
 }
 
 void MainForm::AppendItem(const char16_t* text) {

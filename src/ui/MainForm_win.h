@@ -128,19 +128,28 @@ class MainForm : public Form, private AssociationListView {
 
     // Emulation run helpers (EmulationRun_win.cpp).
     void EndRun(bool handBack);
-    void ShowError(const BuiltInText& prefix, HResult code);
+    // An error box: prefix and the system's text for code (the code in hexadecimal when
+    // the system has none), with the error icon.
+    void ShowError(const char16_t* prefix, HResult code, const char16_t* caption = Texts::kOops);
     // Ends both workers as a stop does; false when one outlived its 20-second wait.
     bool EndWorkers();
     // The association thread that outlived its wait at a stop: the lists must not change
     // until it has ended. Null when there is none.
     bool AssociationsInUse();
 
-    // The association editor's commands belong to the editor and the profiles; until they
-    // are built these do nothing.
-    void SelectJoystick() {}
-    void AssociateInput() {}
-    void InputChosen() {}
+    // The association editor (AssociationEditor_win.cpp).
+    void SelectJoystick();
+    void UpdateTargetChoice();
+    void AssociateInput();
     void RemoveSelectedAssociation();
+    bool IsShown(int32_t id) const;
+
+    // The profile commands of the "..." menu (Profiles_win.cpp).
+    void OpenProfile();
+    void SaveProfile();
+    void DeleteProfile();
+    // False, after telling the user, while "[Nenhum joystick]" is selected.
+    bool JoystickChosen();
 
     void StoreSettings();
     void StopReadingSelected();

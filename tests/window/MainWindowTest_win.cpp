@@ -151,6 +151,100 @@ TEST_F(MainWindowTest, RunsWithAJoystick) {
     JoystickShutdown();
 }
 
+// Answers the profile name dialog of this thread with a name, as a user typing and
+// pressing OK would; the modal loop runs the timer.
+std::wstring gAnswer;
+void CALLBACK AnswerProfileDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            if (GetDlgItem(window, 1052) == nullptr)
+                return TRUE;
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr)
+        return;
+    KillTimer(nullptr, timer);
+    SetDlgItemTextW(dialog, 1052, gAnswer.c_str());
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+LSTATUS WINAPI RefuseStore(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) {
+    return ERROR_ACCESS_DENIED;
+}
+LSTATUS WINAPI RefuseDelete(HKEY, LPCWSTR) {
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(MainWindowTest, ARefusedProfileStoreOrDeleteShowsTheSystemText) {
+    ASSERT_EQ(SettingsStore::WriteProfileValue(L"Kept", "\0\0\0\0", 4), kOk);
+    Open();
+    ASSERT_NE(dialog_, nullptr);
+    SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Pad"));
+    SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_SETCURSEL, 1, 0);
+    const std::wstring denied = L"Oops...|" + SystemText(ERROR_ACCESS_DENIED);
+    auto choose = [this](WPARAM item, const wchar_t* name) {
+        gShown.clear();
+        gAnswer = name;
+        SetTimer(nullptr, 0, 10, AnswerProfileDialog);
+        SendMessageW(dialog_, WM_COMMAND, item, 0);
+    };
+
+    SettingsStore::RegistryFunctions refusing = SettingsStore::kPlatformRegistry;
+    refusing.RegSetValueExW = RefuseStore;
+    refusing.RegDeleteValueW = RefuseDelete;
+    const struct {
+        const SettingsStore::RegistryFunctions* registry;
+        int32_t item;
+        const wchar_t* name;
+        std::wstring shown;
+    } cases[] = {
+        {&refusing, kIdMenuSaveProfile, L"New", denied},
+        {&refusing, kIdMenuDeleteProfile, L"Kept", denied},
+        {nullptr, kIdMenuSaveProfile, L"New", L""},
+        {nullptr, kIdMenuDeleteProfile, L"kept", L"Oops...|Excluir o perfil \"kept\"?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsStore::SetRegistryFunctions(c.registry);
+        choose(c.item, c.name);
+        SettingsStore::SetRegistryFunctions(nullptr);
+        EXPECT_EQ(gShown, c.shown);
+    }
+    Buffer* saved = SettingsStore::ReadProfileValue(L"New");
+    Buffer* deleted = SettingsStore::ReadProfileValue(L"Kept");
+    ASSERT_TRUE(saved != nullptr && deleted != nullptr);
+    EXPECT_EQ(saved->Length(), 4);
+    EXPECT_EQ(deleted->Length(), 0);
+    SafeRelease(saved);
+    SafeRelease(deleted);
+    DestroyWindow(dialog_);
+}
+
+TEST_F(MainWindowTest, AssociateBindsTheChosenInputWhenTwoShareTheirUsages) {
+    MainForm* form = Open();
+    ASSERT_NE(dialog_, nullptr);
+    JoystickInput first, twin;
+    for (JoystickInput* input : {&first, &twin}) {
+        input->UsagePage = 9;
+        input->Usage = 1;
+        input->Name = u"Botão 1";
+        ASSERT_EQ(form->associations.AddInputRef(input, nullptr), kOk);
+        SendDlgItemMessageW(dialog_, kIdInputCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Botão 1"));
+    }
+    SendDlgItemMessageW(dialog_, kIdInputCombo, CB_SETCURSEL, 1, 0);
+    SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdInputCombo, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, kIdInputCombo)));
+    SendDlgItemMessageW(dialog_, kIdKeyTargets, CB_SETCURSEL, 8, 0);
+    Click(kIdAssociate);
+    ASSERT_EQ(form->associations.AllAssociations().Count(), 1);
+    EXPECT_EQ(AssociationModel::At(form->associations.AllAssociations(), 0)->inputRef->input, &twin);
+    DestroyWindow(dialog_);
+}
+
 TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
     const uint8_t chosen[kSavedValuesLength] = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
     ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen, sizeof(chosen)));

@@ -4,7 +4,10 @@
 // what the window shows.
 //   wait-window MS | window (WxH+X+Y) | client | rect ID | text ID | state ID | pos ID
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
-//   no-message MS | wait-closed MS
+//   no-message MS | wait-closed MS | message-cancel MS (as message, answered Cancel)
+//   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
+//   dialog MS (the profile dialog's caption, or none) | dialog-items | dialog-text
+//   dialog-rect ID
 #include <windows.h>
 
 #include <commctrl.h>
@@ -44,6 +47,39 @@ BOOL CALLBACK FindBox(HWND window, LPARAM found) {
         return FALSE;
     }
     return TRUE;
+}
+
+// The profile dialog: a dialog box with the name field 1052.
+BOOL CALLBACK FindProfileDialog(HWND window, LPARAM found) {
+    if (window != gMain && IsWindowVisible(window) && GetDlgItem(window, 1052) != nullptr) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ProfileDialog() {
+    HWND dialog = nullptr;
+    EnumWindows(FindProfileDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
+bool IsListBox(HWND control) {
+    wchar_t name[64] = {};
+    GetClassNameW(control, name, 64);
+    return lstrcmpiW(name, L"ListBox") == 0;
+}
+
+std::string Items(HWND control) {
+    const bool list = IsListBox(control);
+    const LRESULT count = SendMessageW(control, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+    std::string all;
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[512] = {};
+        SendMessageW(control, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        all += (i > 0 ? "|" : "") + Utf8(text);
+    }
+    return all;
 }
 
 HWND WaitForBox(int ms) {
@@ -114,15 +150,53 @@ std::string Answer(const std::string& line) {
         }
         return "timeout";
     }
-    if (command == "message" || command == "no-message") {
+    if (command == "message" || command == "no-message" || command == "message-cancel") {
         int ms = 0;
         in >> ms;
         HWND box = WaitForBox(ms);
         if (box == nullptr)
             return "none";
         const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        PostMessageW(box, WM_COMMAND, command == "message-cancel" ? IDCANCEL : IDOK, 0);
         return shown;
+    }
+    if (command == "items" && in >> id)
+        return Items(GetDlgItem(gMain, id));
+    if (command == "selected" && in >> id) {
+        HWND control = GetDlgItem(gMain, id);
+        return std::to_string(SendMessageW(control, IsListBox(control) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    }
+    if (command == "select" && in >> id) {
+        // What the control does when the user picks an entry: select it, tell the parent.
+        int index = 0;
+        in >> index;
+        HWND control = GetDlgItem(gMain, id);
+        const bool list = IsListBox(control);
+        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
+        SendMessageW(gMain, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(control));
+        return "ok";
+    }
+    if (command == "dialog") {
+        int ms = 0;
+        in >> ms;
+        for (int waited = 0; waited <= ms; waited += 20) {
+            HWND dialog = ProfileDialog();
+            if (dialog != nullptr)
+                return TextOf(dialog);
+            Sleep(20);
+        }
+        return "none";
+    }
+    if (command == "dialog-items")
+        return Items(GetDlgItem(ProfileDialog(), 1052));
+    if (command == "dialog-text")
+        return TextOf(GetDlgItem(ProfileDialog(), 1052));
+    if (command == "dialog-rect" && in >> id) {
+        RECT r = {};
+        GetWindowRect(GetDlgItem(ProfileDialog(), id), &r);
+        return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+               std::to_string(r.bottom);
     }
     if (command == "wait-closed") {
         int ms = 0;

@@ -2,10 +2,14 @@
 # End-to-end scenarios of the real program under Wine: a driver (ui_driver.exe) reports
 # where the controls are and what they show, xdotool clicks and types as a user would, and
 # a Linux host polls the board on the other end of a pty pair mapped to COM31.
-#   window_session_test.sh PROGRAM DRIVER MONITOR TRANSLATION SHOTS REPORT
+#   window_session_test.sh PROGRAM DRIVER MONITOR TRANSLATION SHOTS REPORT TEST_PROGRAM KEY_TARGET
+# Session 4 runs the test build (TEST_PROGRAM) with two virtual joysticks whose reports
+# come from a script written here, and KEY_TARGET as the window that receives the keys.
+# OMBRIX_WINDOW_SESSIONS (default "1 2 3 4") picks sessions when working on one of them.
 # Runs in a prefix of its own, since it changes the screen's DPI and restarts the server.
 set -u
-program=$1 driver=$2 monitor=$3 translation=$4 shots=$5 report=$6
+program=$1 driver=$2 monitor=$3 translation=$4 shots=$5 report=$6 test_program=$7 key_target=$8
+sessions=${OMBRIX_WINDOW_SESSIONS:-1 2 3 4}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/ombrix-window.XXXXXX)
 mkdir -p "$shots"
@@ -104,6 +108,7 @@ close_program() {  # Escape closes the window; no leak message may follow
 shot() { import -window root -crop "$(ask window)" +repage "$shots/$1.png"; }
 right_edges_meet() { read -r _ _ a _ <<<"$(ask rect 1050)"; read -r _ _ b _ <<<"$(ask rect 1040)"; [ "$a" = "$b" ] && echo yes || echo "$a vs $b"; }
 
+session1() {
 # --- Session 1: a fresh registry, 96 DPI ------------------------------------------------
 start_program "$program" "96 dpi"
 check "client area at 96 dpi" "638 460" "$(ask client)"
@@ -159,7 +164,9 @@ check "joystick-only without key associations is refused" "Oops...|Para emular a
 close_program "session 1"
 values_saved=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
 check "closing stores the settings" 6464643264016400F801 "$values_saved"
+}
 
+session2() {
 # --- Session 2: the stored settings come back; the About box ---------------------------
 start_program "$program" "restart"
 got=""
@@ -174,7 +181,9 @@ about=$(ask message 5000)
 sleep 1
 check "About box in Portuguese without a translation" "Sobre...|Ombrix Emulator 1.0 Emula" "${about:0:34}"
 close_program "session 2"
+}
 
+session3() {
 # --- Session 3: 144 DPI with a translation beside the program ---------------------------
 wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
@@ -200,6 +209,13 @@ about=$(ask message 5000)
 sleep 1
 check "About box in English with a translation" "Ombrix Emulator 1.0 Emulates" "$(echo "${about#*|}" | cut -c1-28)"
 close_program "session 3"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+wineserver -k
+wineserver -w
+}
+
+source "$(dirname "$0")/joystick_session.sh"
+for s in $sessions; do "session$s"; done
 
 mkdir -p "$(dirname "$report")"
 # The results as a GoogleTest-style report, so that the test command counts each check.

@@ -1,0 +1,131 @@
+// The profile name dialog; see ProfileForm_win.h.
+#include "ui/ProfileForm_win.h"
+
+#include <new>
+
+#include "persistence/ProfileName.h"
+#include "persistence/SettingsStore.h"
+#include "ui/BuiltInTexts.h"
+#include "ui/MainForm_win.h"
+#include "ui/UiResources_win.h"
+
+namespace {
+template <typename Kind>
+Kind* WrapItem(HWND dialog, int32_t id) {
+    HWND control = GetDlgItem(dialog, id);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(UiResources::uiFont), FALSE);
+    return new (std::nothrow) Kind(control);
+}
+
+template <typename Kind>
+void Place(Kind* control, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (control != nullptr)
+        control->SetBounds(x, y, width, height);
+}
+}  // namespace
+
+ProfileForm::ProfileForm(const char16_t* title, uint32_t* nameExists, bool existingOnly)
+    : title_(title), nameExists_(nameExists), existingOnly_(existingOnly) {}
+
+ProfileForm::~ProfileForm() {
+    SafeRelease(result_);
+    SafeRelease(savedNames_);
+    SafeRelease(label_);
+    SafeRelease(name_);
+    SafeRelease(ok_);
+    SafeRelease(cancel_);
+}
+
+String* ProfileForm::TakeResult() {
+    String* result = result_;
+    result_ = nullptr;
+    return result;
+}
+
+LRESULT ProfileForm::OnInit(void*) {
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
+    SetWindowTextW(hwnd, reinterpret_cast<const wchar_t*>(title_));
+
+    RECT frame = {0, 0, ScaleX(345), ScaleY(75)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+    const int32_t width = frame.right - frame.left;
+    const int32_t height = frame.bottom - frame.top;
+    SetWindowPos(hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
+                 GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, width, height, SWP_NOZORDER);
+    UpdateBounds();
+    ReadClient();
+
+    label_ = WrapItem<Label>(hwnd, kIdProfileLabel);
+    name_ = WrapItem<ComboBox>(hwnd, kIdProfileName);
+    SendDlgItemMessageW(hwnd, kIdProfileName, CB_LIMITTEXT, kProfileNameMaxLength, 0);
+    ok_ = WrapItem<Button>(hwnd, IDOK);
+    cancel_ = WrapItem<Button>(hwnd, IDCANCEL);
+    Place(label_, 5, 10, 250, 22);
+    Place(name_, 5, 36, 250, 250);
+    Place(ok_, 260, 5, 80, 30);
+    Place(cancel_, 260, 40, 80, 30);
+
+    // Read afresh each time: another program, or another copy of this one, may have
+    // changed the profiles since the last question.
+    savedNames_ = SettingsStore::ReadProfileNames();
+    for (int32_t i = 0; savedNames_ != nullptr && i < savedNames_->Count(); ++i) {
+        const auto* saved = static_cast<const String*>(savedNames_->At(i));
+        SendDlgItemMessageW(hwnd, kIdProfileName, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(saved->Chars()));
+    }
+
+    if (TextTable::IsLoaded()) {
+        SetDlgItemTextW(hwnd, kIdProfileLabel,
+                        reinterpret_cast<const wchar_t*>(Text(Texts::kProfileNameLabel)));
+        SetDlgItemTextW(hwnd, IDOK, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileOk)));
+        SetDlgItemTextW(hwnd, IDCANCEL, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileCancel)));
+    }
+    return 1;
+}
+
+LRESULT ProfileForm::OnCommand(HWND, uint32_t id, uint32_t) {
+    switch (id) {
+        case IDOK:
+            Accept();
+            return 1;
+        case IDCANCEL:
+            EndDialog(hwnd, IDCANCEL);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+void ProfileForm::Accept() {
+    String* text = name_ != nullptr ? name_->GetText() : nullptr;
+    if (text == nullptr)
+        return;  // out of memory: the dialog stays open
+    const ProfileNameCheck check = CheckProfileName(*text, savedNames_, existingOnly_);
+    *nameExists_ = check.nameExists ? 1 : 0;
+    if (!check.accepted) {
+        text->Release();
+        // The dialog's own refusals keep the built-in caption, translated or not.
+        ShowMessage(hwnd, check.refusal, Texts::kOops, MB_ICONERROR | MB_OK);
+        return;
+    }
+    SafeRelease(result_);
+    result_ = text;
+    EndDialog(hwnd, IDOK);
+}
+
+String* AskProfileName(HWND owner, const char16_t* title, uint32_t* nameExists, bool existingOnly) {
+    auto* form = new (std::nothrow) ProfileForm(title, nameExists, existingOnly);
+    if (form == nullptr)
+        return nullptr;
+    // The window releases its reference at WM_NCDESTROY, before DialogBoxParamW returns;
+    // this one keeps the form, and so its result, until the result has been taken.
+    form->AddRef();
+    const INT_PTR ended = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kDialogProfileName), owner,
+                                          FormBindingProc, reinterpret_cast<LPARAM>(form));
+    if (ended <= 0)
+        form->Release();  // the dialog never took its reference
+    String* result = ended == IDOK ? form->TakeResult() : nullptr;
+    form->Release();
+    return result;
+}

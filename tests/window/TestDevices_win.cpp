@@ -1,0 +1,102 @@
+// Linked only into OmbrixEmulatorTest.exe, the test build of the program, never into the
+// shipped OmbrixEmulator.exe. Before the entry runs it replaces the raw-input calls with
+// virtual devices made from the joystick tests' real descriptors, and a thread feeds their
+// reports from a script that the end-to-end test writes while the program runs. The script
+// is named by OMBRIX_TEST_SCRIPT; without it the test build uses the platform as shipped.
+//   device NAME                      a virtual device (descriptors/NAME.hid), in list order;
+//                                    read once at start-up
+//   at MS device N FIELD=VALUE ...   MS after the previous report, the report of device N
+//                                    with the given fields and every other field at rest
+// Lines are taken as they are appended; a report sent while the device is not read is lost,
+// as a real one would be.
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JoystickSupport_win.h"
+
+namespace {
+struct VirtualDevice {
+    const RealDescriptor* descriptor;
+    HANDLE handle;
+};
+std::vector<VirtualDevice> gDevices;  // fixed before the feeder starts
+
+std::vector<uint8_t> MakeReport(const RealDescriptor& descriptor, std::istringstream& fields) {
+    std::vector<uint8_t> report = descriptor.Report();
+    std::string given;
+    while (fields >> given) {
+        const size_t equals = given.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string name = given.substr(0, equals);
+        const uint32_t value = static_cast<uint32_t>(std::strtoul(given.c_str() + equals + 1, nullptr, 0));
+        for (const RealDescriptor::Field& field : descriptor.fields) {
+            if (field.name != name || field.reportId != report[0])
+                continue;
+            for (unsigned i = 0; i < field.bits; ++i) {
+                const unsigned bit = 8 + field.offset + i;
+                const auto mask = static_cast<uint8_t>(1u << (bit % 8));
+                report[bit / 8] = static_cast<uint8_t>(((value >> i) & 1u) ? report[bit / 8] | mask
+                                                                           : report[bit / 8] & ~mask);
+            }
+        }
+    }
+    return report;
+}
+
+void Feed(std::string path) {
+    std::streamoff done = 0;
+    std::string pending;
+    for (;;) {
+        std::ifstream script(path, std::ios::binary);
+        script.seekg(done);
+        std::string line;
+        // Only whole lines: the test may be half-way through writing the next one.
+        while (std::getline(script, line) && !script.eof()) {
+            done = script.tellg();
+            std::istringstream in(line);
+            std::string at, deviceWord;
+            int ms = 0;
+            size_t index = 0;
+            if (!(in >> at >> ms >> deviceWord >> index) || at != "at" || index >= gDevices.size())
+                continue;
+            Sleep(static_cast<DWORD>(ms));
+            const VirtualDevice& device = gDevices[index];
+            FakeRawInput::Instance().Post(
+                FakeRawInput::HidMessage(device.handle, MakeReport(*device.descriptor, in)));
+        }
+        Sleep(20);
+    }
+}
+
+struct TestDevices {
+    TestDevices() {
+        const char* path = std::getenv("OMBRIX_TEST_SCRIPT");
+        if (path == nullptr || path[0] == 0)
+            return;
+        FakeRawInput& raw = FakeRawInput::Instance();
+        raw.Install();
+        std::ifstream script(path);
+        std::string line;
+        while (std::getline(script, line)) {
+            std::istringstream in(line);
+            std::string word, name;
+            if (!(in >> word >> name) || word != "device")
+                continue;
+            const RealDescriptor& descriptor = Descriptor(name);
+            uint16_t page = 0, usage = 0;
+            const std::vector<uint8_t> preparsed = descriptor.Preparsed(&page, &usage);
+            gDevices.push_back(
+                {&descriptor, raw.AddHid(descriptor.vendorId, descriptor.productId, page, usage, preparsed)});
+        }
+        std::thread(Feed, std::string(path)).detach();
+    }
+};
+const TestDevices gTestDevices;
+}  // namespace
