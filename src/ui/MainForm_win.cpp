@@ -37,17 +37,7 @@ const wchar_t* Wide(const char16_t* text) {
 
 template <typename Kind>
 Kind* Wrap(HWND dialog, int32_t id, bool withFont = true) {
-    HWND control = GetDlgItem(dialog, id);
-    if (withFont)
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(UiResources::uiFont), FALSE);
-    return new (std::nothrow) Kind(control);
-}
-
-// A wrapper that could not be made leaves its control in place but unplaced.
-template <typename Kind>
-void Place(Kind* control, int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (control != nullptr)
-        control->SetBounds(x, y, width, height);
+    return WrapDialogItem<Kind>(dialog, id, UiResources::uiFont, withFont);
 }
 }  // namespace
 
@@ -242,15 +232,15 @@ void MainForm::WrapControls() {
 
 void MainForm::Layout() {
     for (int32_t m = 0; m < kManualRowCount; ++m) {
-        Place(edits_[m], kRowPlaces[m].editX, kRowPlaces[m].editY, 39, 22);
-        Place(sliders_[m], kRowPlaces[m].sliderX, kRowPlaces[m].sliderY, 24, 100);
+        PlaceControl(edits_[m], kRowPlaces[m].editX, kRowPlaces[m].editY, 39, 22);
+        PlaceControl(sliders_[m], kRowPlaces[m].sliderX, kRowPlaces[m].sliderY, 24, 100);
     }
-    Place(pressed_, 198, 107, 120, 30);
-    Place(joystickOnlyBox_, 9, 400, 325, 22);
-    Place(portLabel_, 9, 428, 108, 22);
-    Place(portEdit_, 123, 428, 39, 22);
-    Place(portSpin_, 162, 428, 16, 22);
-    Place(startButton_, 195, 424, 137, 30);
+    PlaceControl(pressed_, 198, 107, 120, 30);
+    PlaceControl(joystickOnlyBox_, 9, 400, 325, 22);
+    PlaceControl(portLabel_, 9, 428, 108, 22);
+    PlaceControl(portEdit_, 123, 428, 39, 22);
+    PlaceControl(portSpin_, 162, 428, 16, 22);
+    PlaceControl(startButton_, 195, 424, 137, 30);
 
     // The right column: each control is placed below the one before it, whose height the
     // system decides for the drop-down lists.

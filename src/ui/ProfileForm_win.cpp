@@ -12,15 +12,7 @@
 namespace {
 template <typename Kind>
 Kind* WrapItem(HWND dialog, int32_t id) {
-    HWND control = GetDlgItem(dialog, id);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(UiResources::uiFont), FALSE);
-    return new (std::nothrow) Kind(control);
-}
-
-template <typename Kind>
-void Place(Kind* control, int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (control != nullptr)
-        control->SetBounds(x, y, width, height);
+    return WrapDialogItem<Kind>(dialog, id, UiResources::uiFont);
 }
 }  // namespace
 
@@ -62,10 +54,10 @@ LRESULT ProfileForm::OnInit(void*) {
     SendDlgItemMessageW(hwnd, kIdProfileName, CB_LIMITTEXT, kProfileNameMaxLength, 0);
     ok_ = WrapItem<Button>(hwnd, IDOK);
     cancel_ = WrapItem<Button>(hwnd, IDCANCEL);
-    Place(label_, 5, 10, 250, 22);
-    Place(name_, 5, 36, 250, 250);
-    Place(ok_, 260, 5, 80, 30);
-    Place(cancel_, 260, 40, 80, 30);
+    PlaceControl(label_, 5, 10, 250, 22);
+    PlaceControl(name_, 5, 36, 250, 250);
+    PlaceControl(ok_, 260, 5, 80, 30);
+    PlaceControl(cancel_, 260, 40, 80, 30);
 
     // Read afresh each time: another program, or another copy of this one, may have
     // changed the profiles since the last question.

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 
 #include "core/RefObject.h"
 #include "core/String.h"
@@ -141,6 +142,24 @@ using Button = ControlKind<kTypeButton>;
 using Label = ControlKind<kTypeLabel>;
 using ComboBox = ControlKind<kTypeComboBox>;
 using ListBox = ControlKind<kTypeListBox>;
+
+// A control of a dialog wrapped in its kind, with the interface font unless withFont is
+// false; null when memory ran out.
+template <typename Kind>
+Kind* WrapDialogItem(HWND dialog, int32_t id, HFONT font, bool withFont = true) {
+    HWND control = GetDlgItem(dialog, id);
+    if (withFont)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return new (std::nothrow) Kind(control);
+}
+
+// SetBounds on a wrapper that exists: one that could not be made leaves its control in
+// place but unplaced.
+template <typename Kind>
+void PlaceControl(Kind* control, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (control != nullptr)
+        control->SetBounds(x, y, width, height);
+}
 
 // Handlers and results of one message; `dialog` selects the dialog procedure's results.
 LRESULT DispatchFormMessage(Form* form, UINT message, WPARAM wParam, LPARAM lParam, bool dialog);
