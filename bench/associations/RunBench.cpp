@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "../joystick/AllocationCounter.h"
 #include "StrictHid.h"
 #include "associations/AssociationEvaluation.h"
 #include "core/Heap.h"
@@ -27,23 +28,7 @@
 
 namespace {
 
-// Allocations are counted only on the thread that sets this: the association thread.
-thread_local bool tCounting = false;
-std::atomic<long> gAllocations{0};
 std::atomic<long> gSleeps{0};
-
-void Count() {
-    if (tCounting)
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-void* CountedAlloc(size_t bytes) {
-    Count();
-    return kPlatformHeap.Alloc(bytes);
-}
-void* CountedResize(void* block, size_t bytes) {
-    return kPlatformHeap.ResizeInPlace(block, bytes);
-}
-const HeapFunctions kCountedHeap = {CountedAlloc, CountedResize, kPlatformHeap.Free};
 
 uint32_t DropKeys(uint32_t count, KeyboardInputRecord*, int32_t) {
     return count;
@@ -70,23 +55,6 @@ double Percentile(std::vector<double> v, double p) {
 }
 
 }  // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(size_t bytes) {
-    Count();
-    void* p = std::malloc(bytes != 0 ? bytes : 1);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    return p;
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
 
 int main(int argc, char** argv) {
     const int samples = argc > 1 ? std::atoi(argv[1]) : 400;

@@ -4,11 +4,12 @@
 #include <new>
 
 std::atomic<bool> gCounting{false};
+thread_local bool tCounting = false;
 std::atomic<long> gAllocations{0};
 
 namespace {
 void Count() {
-    if (gCounting.load(std::memory_order_relaxed))
+    if (tCounting || gCounting.load(std::memory_order_relaxed))
         gAllocations.fetch_add(1, std::memory_order_relaxed);
 }
 void* CountedAlloc(size_t bytes) {
