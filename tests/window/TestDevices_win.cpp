@@ -68,8 +68,7 @@ void Feed(std::string path) {
                 continue;
             Sleep(static_cast<DWORD>(ms));
             const VirtualDevice& device = gDevices[index];
-            FakeRawInput::Instance().Post(
-                FakeRawInput::HidMessage(device.handle, MakeReport(*device.descriptor, in)));
+            FakeRawInput::Instance().Post(RawInputBytes(device.handle, MakeReport(*device.descriptor, in)));
         }
         Sleep(20);
     }
