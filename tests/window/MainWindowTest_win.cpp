@@ -106,6 +106,31 @@ TEST_F(MainWindowTest, ARefusedProfileStoreOrDeleteShowsTheSystemText) {
     DestroyWindow(dialog_);
 }
 
+// Reads the state of the open pop-up menu's "Abrir perfil" item, then closes the menu.
+UINT gOpenItemState = ~0u;
+void CALLBACK ReadOpenItem(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!IsWindowVisible(popup))
+        return;
+    KillTimer(nullptr, timer);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    gOpenItemState = GetMenuState(menu, kIdMenuOpenProfile, MF_BYCOMMAND);
+    EndMenu();
+}
+
+TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutDuringARun) {
+    MainForm* form = Open();
+    ASSERT_NE(dialog_, nullptr);
+    for (uint32_t running : {1u, 0u}) {
+        form->board.running.store(running);
+        gOpenItemState = ~0u;
+        SetTimer(nullptr, 0, 10, ReadOpenItem);
+        Click(kIdMenuButton);
+        EXPECT_EQ((gOpenItemState & MF_GRAYED) != 0, running != 0) << gOpenItemState;
+    }
+    DestroyWindow(dialog_);
+}
+
 TEST_F(MainWindowTest, AssociateBindsTheChosenInputWhenTwoShareTheirUsages) {
     MainForm* form = Open();
     ASSERT_NE(dialog_, nullptr);

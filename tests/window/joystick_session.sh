@@ -7,7 +7,8 @@ send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
 menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, e); the
     # profile dialog's caption follows. Arrow keys would depend on what the pop-up highlights.
     click 1050
-    sleep 0.5  # keys sent before the pop-up is up would reach the main window
+    # Keys sent before the pop-up is up would reach the main window instead.
+    ask menu 5000 >/dev/null
     xdotool key "$1"
     ask dialog 5000
 }

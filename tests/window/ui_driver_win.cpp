@@ -6,7 +6,7 @@
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
 //   no-message MS | wait-closed MS | message-cancel MS (as message, answered Cancel)
 //   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
-//   dialog MS (the profile dialog's caption, or none)
+//   dialog MS (the profile dialog's caption, or none) | menu MS (open once a pop-up menu is up)
 // An ID that the main window lacks names a control of the profile dialog (its name field 1052).
 #include <windows.h>
 
@@ -16,6 +16,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 HWND gMain = nullptr;
@@ -33,36 +34,25 @@ std::string TextOf(HWND window) {
     return Utf8(text);
 }
 
-// A visible dialog box other than the main window: a message box.
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    if (window != gMain && IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0 &&
-        GetDlgItem(window, 0xFFFF) != nullptr) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The profile dialog: a dialog box with the name field 1052.
-BOOL CALLBACK FindProfileDialog(HWND window, LPARAM found) {
-    if (window != gMain && IsWindowVisible(window) && GetDlgItem(window, 1052) != nullptr) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND ProfileDialog() {
-    HWND dialog = nullptr;
-    EnumWindows(FindProfileDialog, reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
+// A visible window other than the main one that has the control id: a message box (its
+// text, 0xFFFF) or the profile dialog (its name field, 1052).
+HWND WindowWith(int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            auto& [wanted, match] = *reinterpret_cast<std::pair<int, HWND>*>(found);
+            if (window == gMain || !IsWindowVisible(window) || GetDlgItem(window, wanted) == nullptr)
+                return TRUE;
+            match = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 HWND Control(int id) {
     HWND control = GetDlgItem(gMain, id);
-    return control != nullptr ? control : GetDlgItem(ProfileDialog(), id);
+    return control != nullptr ? control : GetDlgItem(WindowWith(1052), id);
 }
 
 bool IsListBox(HWND control) {
@@ -146,11 +136,7 @@ std::string Answer(const std::string& line) {
         return "timeout";
     }
     if ((command == "message" || command == "no-message" || command == "message-cancel") && in >> ms) {
-        HWND box = Poll(ms, [] {
-            HWND found = nullptr;
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&found));
-            return found;
-        });
+        HWND box = Poll(ms, [] { return WindowWith(0xFFFF); });
         if (box == nullptr)
             return "none";
         const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
@@ -174,8 +160,15 @@ std::string Answer(const std::string& line) {
                      reinterpret_cast<LPARAM>(control));
         return "ok";
     }
+    if (command == "menu" && in >> ms) {
+        HWND menu = Poll(ms, [] {
+            HWND popup = FindWindowW(L"#32768", nullptr);
+            return IsWindowVisible(popup) ? popup : nullptr;
+        });
+        return menu != nullptr ? "open" : "none";
+    }
     if (command == "dialog" && in >> ms) {
-        HWND dialog = Poll(ms, ProfileDialog);
+        HWND dialog = Poll(ms, [] { return WindowWith(1052); });
         return dialog != nullptr ? TextOf(dialog) : "none";
     }
     if (command == "wait-closed" && in >> ms)
