@@ -118,7 +118,7 @@ void CALLBACK ReadOpenItem(HWND, UINT, UINT_PTR timer, DWORD) {
     EndMenu();
 }
 
-TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutDuringARun) {
+TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutAndRefusedDuringARun) {
     MainForm* form = Open();
     ASSERT_NE(dialog_, nullptr);
     for (uint32_t running : {1u, 0u}) {
@@ -127,6 +127,10 @@ TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutDuringARun) {
         SetTimer(nullptr, 0, 10, ReadOpenItem);
         Click(kIdMenuButton);
         EXPECT_EQ((gOpenItemState & MF_GRAYED) != 0, running != 0) << gOpenItemState;
+        // The command itself is refused too: without a joystick it would say so.
+        gShown.clear();
+        SendMessageW(dialog_, WM_COMMAND, kIdMenuOpenProfile, 0);
+        EXPECT_EQ(gShown.empty(), running != 0);
     }
     DestroyWindow(dialog_);
 }
