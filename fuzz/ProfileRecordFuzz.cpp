@@ -17,6 +17,7 @@
 #include "ListInStep.h"
 #include "RecordBytes.h"
 #include "StrictHid.h"
+#include "ui/InputOrder.h"
 
 namespace {
 
@@ -25,17 +26,6 @@ namespace {
         if (!(condition))     \
             __builtin_trap(); \
     } while (0)
-
-class RecordingList : public AssociationListView {
-  public:
-    void AppendItem(const char16_t* text) override { items.emplace_back(text); }
-    void DeleteItem(int32_t index) override {
-        FUZZ_CHECK(index >= 0 && static_cast<size_t>(index) < items.size());
-        items.erase(items.begin() + index);
-    }
-    void ClearItems() override { items.clear(); }
-    std::vector<std::u16string> items;
-};
 
 // Built once: the device stands for the selected joystick of every run.
 JoystickDevice* Pad() {
@@ -55,20 +45,6 @@ JoystickDevice* Pad() {
     return pad;
 }
 
-// The inputs the editor offers: buttons, value inputs, and a hat's directions in place of
-// the hat itself.
-void OfferInputs(AssociationModel& model, JoystickDevice& pad) {
-    for (int32_t i = 0; i < pad.InputCount(); ++i) {
-        JoystickInput& input = pad.Inputs()[i];
-        if (input.Directions == nullptr) {
-            FUZZ_CHECK(model.AddInputRef(&input, nullptr) == kOk);
-            continue;
-        }
-        for (int d = 0; d < kDirectionCount; ++d)
-            FUZZ_CHECK(model.AddInputRef(&input.Directions[d], &input) == kOk);
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -83,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(model.IsValid());
         model.SetListView(&list);
         model.SetSelectedJoystick(pad);
-        OfferInputs(model, *pad);
+        FUZZ_CHECK(BuildInputRefs(model, *pad) == kOk);  // the editor's input list
         if (in.ConsumeBool())
             Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
         FUZZ_CHECK(ListInStep(model, list.items));

@@ -95,15 +95,4 @@ TEST_F(AssociationEvaluationTest, TheBoardButtonIsPressedWhileItsInputIsNonzero)
     }
 }
 
-TEST(BoardStateClampTest, ValuesOffTheWireRangeAreStoredClamped) {
-    BoardState board;
-    const int32_t cases[][4] = {// {SetRaw?, channel, argument, value}
-                                {1, 0, 2000, 1023}, {1, 4, -7, 0}, {1, 5, 5000, 0}, {1, 6, 5000, 1023},
-                                {0, 2, 250, 1023},  {0, 1, -3, 0}, {0, 5, 200, 0},  {1, 2, 1023, 1023}};
-    for (const auto& c : cases) {
-        c[0] ? board.SetRaw(c[1], c[2]) : board.SetPercent(c[1], c[2]);
-        EXPECT_EQ(c[3], board.Value(c[1])) << c[0] << " " << c[1] << " " << c[2];
-    }
-}
-
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ListInStep.h"
 #include "associations/AssociationEvaluation.h"
 #include "support/JoystickFixture.h"
 
@@ -53,7 +54,7 @@ struct RecordingKeyboard {
 constexpr uint32_t kPageButton = 9, kPageDesktop = 1, kUsageX = 0x30, kUsageDirectionUp = 0xF90;
 constexpr int32_t kTargetBoardButton = 0, kTargetUp = 1, kTargetSpace = 5, kTargetA = 8, kTargetB = 9;
 
-class AssociationFixture : public JoystickFixture, public AssociationListView {
+class AssociationFixture : public JoystickFixture {
   protected:
     void SetUp() override {
         JoystickFixture::SetUp();
@@ -66,7 +67,7 @@ class AssociationFixture : public JoystickFixture, public AssociationListView {
         AddByteValue(layout, kUsageHatSwitch, 20, 1, 1, 8).Caps.BitSize = 4;
         AddByteValue(layout, kUsageDPadUp, 21, 1, 0, 1);
         ASSERT_NE(nullptr, pad = MakeStrictDevice(layout, Handle(1)));
-        model.SetListView(this);
+        model.SetListView(&list);
         model.SetSelectedJoystick(pad);
         for (int i = 0; i < kDirectionCount; ++i)
             ASSERT_EQ(kOk, model.AddInputRef(&pad->Hats->Directions[i], pad->Hats));
@@ -79,9 +80,6 @@ class AssociationFixture : public JoystickFixture, public AssociationListView {
         SafeRelease(pad);
         JoystickFixture::TearDown();
     }
-    void AppendItem(const char16_t* text) override { list.emplace_back(text); }
-    void DeleteItem(int32_t index) override { list.erase(list.begin() + index); }
-    void ClearItems() override { list.clear(); }
 
     // What a run's start does before its thread begins.
     void StartRun() {
@@ -101,7 +99,7 @@ class AssociationFixture : public JoystickFixture, public AssociationListView {
     JoystickDevice* pad = nullptr;
     std::optional<AssociationModel> modelHolder{std::in_place};  // ends before the leak check
     AssociationModel& model = *modelHolder;
-    std::vector<std::u16string> list;  // the list box
+    RecordingList list;  // the list box
     BoardState board;
     EvaluationScratch scratch;
 };

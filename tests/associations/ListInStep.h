@@ -1,12 +1,27 @@
 // The association model's invariant, shared by the association tests and the profile
 // record fuzz target: the list view shows AllAssociations() index for index, each
 // association is in the collection of its kind, and no two share an input or a target.
+// RecordingList is the list view both give the model.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "associations/AssociationModel.h"
+
+class RecordingList : public AssociationListView {
+  public:
+    void AppendItem(const char16_t* text) override { items.emplace_back(text); }
+    // An index outside the list leaves an item that no association matches.
+    void DeleteItem(int32_t index) override {
+        if (index >= 0 && static_cast<size_t>(index) < items.size())
+            items.erase(items.begin() + index);
+        else
+            items.emplace_back(u"?");
+    }
+    void ClearItems() override { items.clear(); }
+    std::vector<std::u16string> items;
+};
 
 inline bool ListInStep(const AssociationModel& model, const std::vector<std::u16string>& items) {
     const ObjectList& all = model.AllAssociations();

@@ -11,30 +11,22 @@
 
 namespace {
 
-std::vector<MSG> gKeys;
-
-LRESULT CALLBACK KeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_KEYDOWN && message <= WM_SYSKEYUP)
-        gKeys.push_back({window, message, wParam, lParam, 0, {}});
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = KeyWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"SendInputTestWindow";
-    ASSERT_NE(0, RegisterClassExW(&windowClass));
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                                  10, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    // An edit box takes the focus; the key messages are read off the queue.
+    HWND window = CreateWindowExW(0, L"EDIT", L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    std::vector<MSG> keys;
+    auto pump = [&keys] {
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); DispatchMessageW(&message)) {
+            if (message.message >= WM_KEYDOWN && message.message <= WM_SYSKEYUP)
+                keys.push_back(message);
+        }
+    };
     // Under X the focus events of a new window arrive late and may move the focus again, so
     // the window must have kept it for a while before the keys go out.
-    MSG message;
     int32_t steady = 0;
     for (DWORD start = GetTickCount(); steady < 20 && GetTickCount() - start < 5000; Sleep(5)) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
+        pump();
         if (GetForegroundWindow() == window && GetFocus() == window) {
             ++steady;
         } else {
@@ -44,7 +36,7 @@ TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
         }
     }
     ASSERT_EQ(window, GetFocus()) << "the test window has no keyboard focus";
-    gKeys.clear();
+    keys.clear();
 
     for (int32_t index = 1; index < KeyTable::kCount; ++index) {
         KeyboardInputRecord records[2];
@@ -52,18 +44,16 @@ TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
         FillKeyRecord(records[1], KeyTable::Code(index), false);
         EXPECT_EQ(2u, kPlatformKeyboard.SendInput(2, records, sizeof(KeyboardInputRecord)));
     }
-    for (DWORD start = GetTickCount(); gKeys.size() < 86 && GetTickCount() - start < 5000; Sleep(5)) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-    }
-    ASSERT_EQ(86u, gKeys.size());
+    for (DWORD start = GetTickCount(); keys.size() < 86 && GetTickCount() - start < 5000; Sleep(5))
+        pump();
+    ASSERT_EQ(86u, keys.size());
     // By the keys' names: the arrows, space, enter, escape, A to Z, 0 to 9.
     const UINT named[] = {VK_UP, VK_DOWN, VK_RIGHT, VK_LEFT, VK_SPACE, VK_RETURN, VK_ESCAPE};
     for (int32_t index = 1; index < KeyTable::kCount; ++index) {
         const uint32_t code = KeyTable::Code(index);
         for (int up = 0; up < 2; ++up) {
-            const uint32_t lParam = static_cast<uint32_t>(gKeys[2 * (index - 1) + up].lParam);
-            EXPECT_EQ(up ? WM_KEYUP : WM_KEYDOWN, gKeys[2 * (index - 1) + up].message) << index;
+            const uint32_t lParam = static_cast<uint32_t>(keys[2 * (index - 1) + up].lParam);
+            EXPECT_EQ(up ? WM_KEYUP : WM_KEYDOWN, keys[2 * (index - 1) + up].message) << index;
             EXPECT_EQ(code & 0xFF, (lParam >> 16) & 0xFF) << index;
             EXPECT_EQ(code >> 8, (lParam >> 24) & 1) << index << " extended flag";
             EXPECT_EQ(static_cast<uint32_t>(up), lParam >> 31) << index;
@@ -73,7 +63,6 @@ TEST(SendInputTest, EveryKeyOfTheListArrivesPressedAndReleasedWithItsScanCode) {
             << index;
     }
     DestroyWindow(window);
-    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
 }
 
 }  // namespace

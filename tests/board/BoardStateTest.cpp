@@ -104,12 +104,15 @@ TEST(BoardStateTest, OutOfRangeInputsAreSafe) {
     board.SetPercent(-1, 10);
     board.SetRaw(9, 10);
     EXPECT_EQ(521, board.Value(0));
-    // Far outside the percent range the curves saturate instead of overflowing.
-    for (int32_t p : {INT32_MIN, -1000000, 1000000, INT32_MAX}) {
-        board.SetPercent(6, p);
-        board.SetPercent(5, p);
-        board.SetPercent(7, p);
-        board.SetRaw(6, p);
+    // Far outside the percent range the curves saturate instead of overflowing, and every
+    // channel stores a value clamped to the wire's range.
+    for (int32_t p : {INT32_MIN, -1000000, -7, 250, 5000, 1000000, INT32_MAX}) {
+        for (int32_t c = 0; c < kChannelCount; ++c) {
+            for (int raw : {0, 1}) {
+                raw != 0 ? board.SetRaw(c, p) : board.SetPercent(c, p);
+                EXPECT_TRUE(board.Value(c) >= 0 && board.Value(c) <= 1023) << c << " " << p << " " << raw;
+            }
+        }
     }
     board.SetPercent(6, 1000);
     EXPECT_EQ(1023, board.Value(6));

@@ -55,10 +55,10 @@ class JoystickReaderWin : public ::testing::Test {
         ASSERT_TRUE(fake_.Post(std::move(bytes)));
         ASSERT_TRUE(Deliver(*stick_, stickHandle_, Stick({{"slider", static_cast<uint32_t>(++syncCount_)}})));
     }
-    static std::vector<uint8_t> Pad(std::initializer_list<std::pair<const char*, uint32_t>> values) {
+    static std::vector<uint8_t> Pad(const RealDescriptor::Values& values) {
         return Descriptor("signed_pad").Report(values);
     }
-    static std::vector<uint8_t> Stick(std::initializer_list<std::pair<const char*, uint32_t>> values) {
+    static std::vector<uint8_t> Stick(const RealDescriptor::Values& values) {
         return Descriptor("flight_stick").Report(values);
     }
     uint32_t ValueOf(JoystickDevice& device, uint32_t usage) {

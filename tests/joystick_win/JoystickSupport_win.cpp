@@ -31,8 +31,7 @@ using FreeDescriptionFn = void(WINAPI*)(DeviceDesc*);
 
 }  // namespace
 
-std::vector<uint8_t> RealDescriptor::Report(std::initializer_list<std::pair<const char*, uint32_t>> values,
-                                            int reportId) const {
+std::vector<uint8_t> RealDescriptor::Report(const Values& values, int reportId) const {
     const unsigned id = reportId >= 0 ? reportId : (fields.empty() ? 0 : fields[0].reportId);
     std::vector<uint8_t> report(length, 0);
     report[0] = static_cast<uint8_t>(id);

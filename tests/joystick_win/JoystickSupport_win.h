@@ -35,8 +35,8 @@ struct RealDescriptor {
     std::vector<Field> fields;
 
     // An input report with every field at rest but those given; report id -1 is the first one's.
-    std::vector<uint8_t> Report(std::initializer_list<std::pair<const char*, uint32_t>> values = {},
-                                int reportId = -1) const;
+    using Values = std::vector<std::pair<std::string, uint32_t>>;  // field name, value
+    std::vector<uint8_t> Report(const Values& values = {}, int reportId = -1) const;
     // The parser's preparsed data for the first top-level collection; empty when refused.
     std::vector<uint8_t> Preparsed(uint16_t* usagePage = nullptr, uint16_t* usage = nullptr) const;
 };

@@ -1,14 +1,11 @@
 // The window framework, the font choice and the main window in process, under Wine with
-// the real platform: what the end-to-end scenarios cannot reach (a busy port, a font Wine
-// lacks, a window that never opened).
+// the real platform: what the end-to-end scenarios cannot reach (a refused registry, a font
+// Wine lacks, a window that never opened, two inputs with the same usages).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "JoystickSupport_win.h"
-#include "board/SerialPort_win.h"
-#include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
@@ -21,19 +18,6 @@ int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
     return IDOK;
 }
 const MessageFunctions kRecordedMessages = {RecordMessage};
-
-DWORD gOpenError = 0;
-HANDLE WINAPI RefuseOpen(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-    SetLastError(gOpenError);
-    return INVALID_HANDLE_VALUE;
-}
-
-std::wstring SystemText(DWORD code) {
-    wchar_t text[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 256,
-                   nullptr);
-    return text;
-}
 
 std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[256] = {};
@@ -51,7 +35,6 @@ class MainWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         SetMessageFunctions(nullptr);
-        SetSerialFunctions(nullptr);
         UiResources::Destroy();
         RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
         EXPECT_TRUE(AllInstanceCountersZero());
@@ -67,89 +50,8 @@ class MainWindowTest : public ::testing::Test {
         SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));
     }
-    bool Shown(int id) { return IsWindowVisible(GetDlgItem(dialog_, id)) != FALSE; }
     HWND dialog_ = nullptr;
 };
-
-TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndStaysIdle) {
-    const struct {
-        DWORD error;
-        std::wstring shown;
-    } cases[] = {
-        {ERROR_ACCESS_DENIED, L"Oops...|Erro ao iniciar o emulador: Access denied.\r\n"},
-        // A failure that left no error code still fails, with the generic failure's text.
-        {0, L"Oops...|Erro ao iniciar o emulador: " + SystemText(0x80004005)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
-        SerialFunctions refusing = kPlatformSerial;
-        refusing.CreateFileW = RefuseOpen;
-        SetSerialFunctions(&refusing);
-        gOpenError = c.error;
-        gShown.clear();
-        MainForm* form = Open();
-        ASSERT_NE(dialog_, nullptr);
-        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdStart, BN_CLICKED), 0);
-        EXPECT_EQ(gShown, c.shown);
-        EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
-        EXPECT_EQ(form->board.running.load(), 0u);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdPortEdit)));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickOnly)));
-        DestroyWindow(dialog_);
-    }
-}
-
-TEST_F(MainWindowTest, RunsWithAJoystick) {
-    ASSERT_EQ(JoystickStartup(), kOk);
-    DevicePtr pad = MakeRealDevice("gamepad12");
-    ASSERT_TRUE(pad);
-    MainForm* form = Open();
-    AssociationModel& model = form->associations;
-    model.SetSelectedJoystick(pad.get());
-    JoystickInput* x = FindInput(*pad, 1, 0x30);
-    ASSERT_NE(x, nullptr);
-    ASSERT_EQ(model.AddInputRef(x, nullptr), kOk);
-    ASSERT_EQ(model.AddInputRef(FindInput(*pad, 9, 1), nullptr), kOk);
-    ASSERT_EQ(model.AddAssociation(1, 0x30, true, 0), kOk);  // X drives "Entrada A"
-    ASSERT_EQ(model.AddAssociation(9, 1, false, 8), kOk);    // button 1 presses A
-    ASSERT_NE(PercentOfValue(x->Value), 100);                // what a hand-back would show
-
-    // A refused port: no run took place, so the rows keep what the user set.
-    SerialFunctions refusing = kPlatformSerial;
-    refusing.CreateFileW = RefuseOpen;
-    SetSerialFunctions(&refusing);
-    gOpenError = ERROR_ACCESS_DENIED;
-    Click(kIdStart);
-    SetSerialFunctions(nullptr);
-    EXPECT_EQ(gShown, L"Oops...|Erro ao iniciar o emulador: Access denied.\r\n");
-    EXPECT_EQ(ItemText(dialog_, 1016), L"100");
-    EXPECT_EQ(form->board.Percent(kChannelInputA), 100);
-    EXPECT_EQ(pad->Reading, 0u);
-
-    // Joystick-only: the greyed-out port field's text does not stop the start.
-    gShown.clear();
-    SetDlgItemTextW(dialog_, kIdPortEdit, L"");
-    CheckDlgButton(dialog_, kIdJoystickOnly, BST_CHECKED);
-    Click(kIdStart);
-    EXPECT_EQ(gShown, L"");
-    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Parar");
-    EXPECT_NE(form->associationThread, nullptr);
-    EXPECT_EQ(form->serialThread, nullptr);
-    EXPECT_NE(pad->Reading, 0u);
-    EXPECT_FALSE(Shown(1016));
-    EXPECT_FALSE(Shown(kIdPressed));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
-    Click(kIdStart);
-    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
-    EXPECT_EQ(form->associationThread, nullptr);
-    EXPECT_EQ(pad->Reading, 0u);
-    EXPECT_TRUE(Shown(1016));
-    EXPECT_TRUE(Shown(kIdPressed));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdJoystickCombo)));
-    DestroyWindow(dialog_);
-    pad.reset();
-    JoystickShutdown();
-}
 
 // Answers the profile name dialog of this thread with a name, as a user typing and
 // pressing OK would; the modal loop runs the timer.
@@ -185,42 +87,51 @@ TEST_F(MainWindowTest, ARefusedProfileStoreOrDeleteShowsTheSystemText) {
     ASSERT_NE(dialog_, nullptr);
     SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Pad"));
     SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_SETCURSEL, 1, 0);
-    const std::wstring denied = L"Oops...|" + SystemText(ERROR_ACCESS_DENIED);
-    auto choose = [this](WPARAM item, const wchar_t* name) {
+    SettingsStore::RegistryFunctions refusing = SettingsStore::kPlatformRegistry;
+    refusing.RegSetValueExW = RefuseStore;
+    refusing.RegDeleteValueW = RefuseDelete;
+    SettingsStore::SetRegistryFunctions(&refusing);
+    wchar_t denied[256] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, denied, 256, nullptr);
+    // The delete asks first (answered OK here), then shows the refusal.
+    for (const auto& [item, name] :
+         {std::pair(kIdMenuSaveProfile, L"New"), std::pair(kIdMenuDeleteProfile, L"Kept")}) {
         gShown.clear();
         gAnswer = name;
         SetTimer(nullptr, 0, 10, AnswerProfileDialog);
         SendMessageW(dialog_, WM_COMMAND, item, 0);
-    };
-
-    SettingsStore::RegistryFunctions refusing = SettingsStore::kPlatformRegistry;
-    refusing.RegSetValueExW = RefuseStore;
-    refusing.RegDeleteValueW = RefuseDelete;
-    const struct {
-        const SettingsStore::RegistryFunctions* registry;
-        int32_t item;
-        const wchar_t* name;
-        std::wstring shown;
-    } cases[] = {
-        {&refusing, kIdMenuSaveProfile, L"New", denied},
-        {&refusing, kIdMenuDeleteProfile, L"Kept", denied},
-        {nullptr, kIdMenuSaveProfile, L"New", L""},
-        {nullptr, kIdMenuDeleteProfile, L"kept", L"Oops...|Excluir o perfil \"kept\"?"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SettingsStore::SetRegistryFunctions(c.registry);
-        choose(c.item, c.name);
-        SettingsStore::SetRegistryFunctions(nullptr);
-        EXPECT_EQ(gShown, c.shown);
+        EXPECT_EQ(gShown, std::wstring(L"Oops...|") + denied) << name;
     }
-    Buffer* saved = SettingsStore::ReadProfileValue(L"New");
-    Buffer* deleted = SettingsStore::ReadProfileValue(L"Kept");
-    ASSERT_TRUE(saved != nullptr && deleted != nullptr);
-    EXPECT_EQ(saved->Length(), 4);
-    EXPECT_EQ(deleted->Length(), 0);
-    SafeRelease(saved);
-    SafeRelease(deleted);
+    SettingsStore::SetRegistryFunctions(nullptr);
+    DestroyWindow(dialog_);
+}
+
+// Reads the state of the open pop-up menu's "Abrir perfil" item, then closes the menu.
+UINT gOpenItemState = ~0u;
+void CALLBACK ReadOpenItem(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!IsWindowVisible(popup))
+        return;
+    KillTimer(nullptr, timer);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    gOpenItemState = GetMenuState(menu, kIdMenuOpenProfile, MF_BYCOMMAND);
+    EndMenu();
+}
+
+TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutAndRefusedDuringARun) {
+    MainForm* form = Open();
+    ASSERT_NE(dialog_, nullptr);
+    for (uint32_t running : {1u, 0u}) {
+        form->board.running.store(running);
+        gOpenItemState = ~0u;
+        SetTimer(nullptr, 0, 10, ReadOpenItem);
+        Click(kIdMenuButton);
+        EXPECT_EQ((gOpenItemState & MF_GRAYED) != 0, running != 0) << gOpenItemState;
+        // The command itself is refused too: without a joystick it would say so.
+        gShown.clear();
+        SendMessageW(dialog_, WM_COMMAND, kIdMenuOpenProfile, 0);
+        EXPECT_EQ(gShown.empty(), running != 0);
+    }
     DestroyWindow(dialog_);
 }
 

@@ -27,27 +27,16 @@ struct VirtualDevice {
 };
 std::vector<VirtualDevice> gDevices;  // fixed before the feeder starts
 
+// The fields given as NAME=VALUE; every other one at rest.
 std::vector<uint8_t> MakeReport(const RealDescriptor& descriptor, std::istringstream& fields) {
-    std::vector<uint8_t> report = descriptor.Report();
-    std::string given;
-    while (fields >> given) {
+    RealDescriptor::Values values;
+    for (std::string given; fields >> given;) {
         const size_t equals = given.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string name = given.substr(0, equals);
-        const uint32_t value = static_cast<uint32_t>(std::strtoul(given.c_str() + equals + 1, nullptr, 0));
-        for (const RealDescriptor::Field& field : descriptor.fields) {
-            if (field.name != name || field.reportId != report[0])
-                continue;
-            for (unsigned i = 0; i < field.bits; ++i) {
-                const unsigned bit = 8 + field.offset + i;
-                const auto mask = static_cast<uint8_t>(1u << (bit % 8));
-                report[bit / 8] = static_cast<uint8_t>(((value >> i) & 1u) ? report[bit / 8] | mask
-                                                                           : report[bit / 8] & ~mask);
-            }
-        }
+        if (equals != std::string::npos)
+            values.emplace_back(given.substr(0, equals),
+                                std::strtoul(given.c_str() + equals + 1, nullptr, 0));
     }
-    return report;
+    return descriptor.Report(values);
 }
 
 void Feed(std::string path) {

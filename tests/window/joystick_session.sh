@@ -7,12 +7,13 @@ send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
 menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, e); the
     # profile dialog's caption follows. Arrow keys would depend on what the pop-up highlights.
     click 1050
-    sleep 0.5  # keys sent before the pop-up is up would reach the main window
+    # Keys sent before the pop-up is up would reach the main window instead.
+    ask menu 5000 >/dev/null
     xdotool key "$1"
     ask dialog 5000
 }
 answer() {  # answer TEXT: replaces the text of the profile dialog's name field, presses Enter
-    read -r l t _ _ <<<"$(ask dialog-rect 1052)"
+    read -r l t _ _ <<<"$(ask rect 1052)"
     xdotool mousemove $((l + 30)) $((t + 8)) click 1
     sleep 0.2
     xdotool key End shift+Home BackSpace
@@ -90,7 +91,7 @@ check "the saved record is the 20 bytes of Botão 3 -> Enter and X -> light" $re
 
 associate 10 9  # Botão 11 -> Tecla B, which the hat pad lacks
 menu s >/dev/null
-check "the name list" "Meu Perfil" "$(ask dialog-items)"
+check "the name list" "Meu Perfil" "$(ask items 1052)"
 answer "meu perfil"
 check "a saved name in other letters asks before replacing" 'Oops...|Substituir o perfil "meu perfil"?' "$(ask message-cancel 5000)"
 check "Cancel leaves the old profile" 0000020009000000030000060100000030000104 "$(profile_bytes 'Meu Perfil')"
@@ -149,6 +150,8 @@ type_into 1032 249
 click 1037
 click 1
 check "joystick-only with a key association runs without a port" "Parar none" "$(ask text 1) $(ask no-message 1000)"
+rows_and_selector() { echo "$(ask state 1016 | cut -d' ' -f1) $(ask state 1012 | cut -d' ' -f1) $(ask state 1040 | cut -d' ' -f2)"; }
+check "joystick-only hides the rows and locks the selector" "hidden hidden disabled" "$(rows_and_selector)"
 : >"$work/keys"
 focus_target
 send "at 0 device 0 buttons=1"
@@ -156,6 +159,7 @@ send "at 200 device 0 buttons=0"
 sleep 1.2
 check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r' <"$work/keys" | tr '\n' ' ' | sed 's/ $//')"
 click 1
+check "the stop shows the rows and frees the selector" "visible visible enabled" "$(rows_and_selector)"
 kill "$target_pid" 2>/dev/null
 
 menu e >/dev/null

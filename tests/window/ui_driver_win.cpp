@@ -6,8 +6,8 @@
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
 //   no-message MS | wait-closed MS | message-cancel MS (as message, answered Cancel)
 //   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
-//   dialog MS (the profile dialog's caption, or none) | dialog-items | dialog-text
-//   dialog-rect ID
+//   dialog MS (the profile dialog's caption, or none) | menu MS (open once a pop-up menu is up)
+// An ID that the main window lacks names a control of the profile dialog (its name field 1052).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -16,6 +16,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 HWND gMain = nullptr;
@@ -33,35 +34,25 @@ std::string TextOf(HWND window) {
     return Utf8(text);
 }
 
-HWND FindMain() {
-    return FindWindowW(L"#32770", L"Ombrix Emulator");
+// A visible window other than the main one that has the control id: a message box (its
+// text, 0xFFFF) or the profile dialog (its name field, 1052).
+HWND WindowWith(int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            auto& [wanted, match] = *reinterpret_cast<std::pair<int, HWND>*>(found);
+            if (window == gMain || !IsWindowVisible(window) || GetDlgItem(window, wanted) == nullptr)
+                return TRUE;
+            match = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
-// A visible dialog box other than the main window: a message box.
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    if (window != gMain && IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0 &&
-        GetDlgItem(window, 0xFFFF) != nullptr) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The profile dialog: a dialog box with the name field 1052.
-BOOL CALLBACK FindProfileDialog(HWND window, LPARAM found) {
-    if (window != gMain && IsWindowVisible(window) && GetDlgItem(window, 1052) != nullptr) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND ProfileDialog() {
-    HWND dialog = nullptr;
-    EnumWindows(FindProfileDialog, reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
+HWND Control(int id) {
+    HWND control = GetDlgItem(gMain, id);
+    return control != nullptr ? control : GetDlgItem(WindowWith(1052), id);
 }
 
 bool IsListBox(HWND control) {
@@ -82,32 +73,27 @@ std::string Items(HWND control) {
     return all;
 }
 
-HWND WaitForBox(int ms) {
-    for (int waited = 0; waited <= ms; waited += 20) {
-        HWND box = nullptr;
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-        if (box != nullptr)
-            return box;
+// Calls found every 20 ms until it gives a window or ms have passed; its last answer.
+template <typename Find>
+HWND Poll(int ms, Find found) {
+    HWND window = found();
+    for (int waited = 0; window == nullptr && waited < ms; waited += 20) {
         Sleep(20);
+        window = found();
     }
-    return nullptr;
+    return window;
 }
 
 std::string Answer(const std::string& line) {
     std::istringstream in(line);
     std::string command;
     in >> command;
-    int id = 0;
-    if (command == "wait-window") {
-        int ms = 0;
-        in >> ms;
-        for (int waited = 0; waited <= ms && gMain == nullptr; waited += 50) {
-            HWND main = FindMain();
-            if (main != nullptr && IsWindowVisible(main))
-                gMain = main;
-            else
-                Sleep(50);
-        }
+    int id = 0, ms = 0;
+    if (command == "wait-window" && in >> ms) {
+        gMain = Poll(ms, [] {
+            HWND main = FindWindowW(L"#32770", L"Ombrix Emulator");
+            return IsWindowVisible(main) ? main : nullptr;
+        });
         return gMain != nullptr ? "ok" : "timeout";
     }
     if (command == "window") {
@@ -123,37 +109,34 @@ std::string Answer(const std::string& line) {
     }
     if (command == "rect" && in >> id) {
         RECT r = {};
-        GetWindowRect(GetDlgItem(gMain, id), &r);
+        GetWindowRect(Control(id), &r);
         return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
                std::to_string(r.bottom);
     }
     if (command == "text" && in >> id)
-        return TextOf(GetDlgItem(gMain, id));
+        return TextOf(Control(id));
     if (command == "state" && in >> id) {
-        HWND control = GetDlgItem(gMain, id);
+        HWND control = Control(id);
         const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
         return std::string(IsWindowVisible(control) ? "visible" : "hidden") + " " +
                (IsWindowEnabled(control) ? "enabled" : "disabled") + " " +
                (checked == BST_CHECKED ? "checked" : "-");
     }
     if (command == "pos" && in >> id)
-        return std::to_string(SendMessageW(GetDlgItem(gMain, id), TBM_GETPOS, 0, 0));
+        return std::to_string(SendMessageW(Control(id), TBM_GETPOS, 0, 0));
     if (command == "wait-text" && in >> id) {
         std::string expected;
-        int ms = 0;
         in >> expected >> ms;
         const DWORD start = GetTickCount();
         while (GetTickCount() - start <= static_cast<DWORD>(ms)) {
-            if (TextOf(GetDlgItem(gMain, id)) == expected)
+            if (TextOf(Control(id)) == expected)
                 return std::to_string(GetTickCount() - start);
             Sleep(2);
         }
         return "timeout";
     }
-    if (command == "message" || command == "no-message" || command == "message-cancel") {
-        int ms = 0;
-        in >> ms;
-        HWND box = WaitForBox(ms);
+    if ((command == "message" || command == "no-message" || command == "message-cancel") && in >> ms) {
+        HWND box = Poll(ms, [] { return WindowWith(0xFFFF); });
         if (box == nullptr)
             return "none";
         const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
@@ -161,53 +144,36 @@ std::string Answer(const std::string& line) {
         return shown;
     }
     if (command == "items" && in >> id)
-        return Items(GetDlgItem(gMain, id));
+        return Items(Control(id));
     if (command == "selected" && in >> id) {
-        HWND control = GetDlgItem(gMain, id);
+        HWND control = Control(id);
         return std::to_string(SendMessageW(control, IsListBox(control) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
     }
     if (command == "select" && in >> id) {
         // What the control does when the user picks an entry: select it, tell the parent.
         int index = 0;
         in >> index;
-        HWND control = GetDlgItem(gMain, id);
+        HWND control = Control(id);
         const bool list = IsListBox(control);
         SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
         SendMessageW(gMain, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(control));
         return "ok";
     }
-    if (command == "dialog") {
-        int ms = 0;
-        in >> ms;
-        for (int waited = 0; waited <= ms; waited += 20) {
-            HWND dialog = ProfileDialog();
-            if (dialog != nullptr)
-                return TextOf(dialog);
-            Sleep(20);
-        }
-        return "none";
+    if (command == "menu" && in >> ms) {
+        HWND menu = Poll(ms, [] {
+            HWND popup = FindWindowW(L"#32768", nullptr);
+            return IsWindowVisible(popup) ? popup : nullptr;
+        });
+        return menu != nullptr ? "open" : "none";
     }
-    if (command == "dialog-items")
-        return Items(GetDlgItem(ProfileDialog(), 1052));
-    if (command == "dialog-text")
-        return TextOf(GetDlgItem(ProfileDialog(), 1052));
-    if (command == "dialog-rect" && in >> id) {
-        RECT r = {};
-        GetWindowRect(GetDlgItem(ProfileDialog(), id), &r);
-        return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
-               std::to_string(r.bottom);
+    if (command == "dialog" && in >> ms) {
+        HWND dialog = Poll(ms, [] { return WindowWith(1052); });
+        return dialog != nullptr ? TextOf(dialog) : "none";
     }
-    if (command == "wait-closed") {
-        int ms = 0;
-        in >> ms;
-        for (int waited = 0; waited <= ms; waited += 50) {
-            if (!IsWindow(gMain))
-                return "closed";
-            Sleep(50);
-        }
-        return "open";
-    }
+    if (command == "wait-closed" && in >> ms)
+        return Poll(ms, [] { return IsWindow(gMain) ? nullptr : GetDesktopWindow(); }) != nullptr ? "closed"
+                                                                                                  : "open";
     return "unknown command";
 }
 }  // namespace

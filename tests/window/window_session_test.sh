@@ -156,6 +156,7 @@ click 1
 check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 5000)"
 check "the button still reads Iniciar" Iniciar "$(ask text 1)"
 check "the rows keep what the user set" 50 "$(ask text 1016)"
+check "the port field stays enabled after a failed start" "visible enabled -" "$(ask state 1032)"
 click 1037
 check "joystick-only greys out the port field at once" "visible disabled -" "$(ask state 1032)"
 click 1
