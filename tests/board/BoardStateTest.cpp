@@ -71,16 +71,18 @@ TEST(BoardStateTest, RawValuesGiveTheChannelValues) {
         for (int channel = 0; channel < kChannelCount; ++channel) {
             board.SetRaw(channel, raw);
             ASSERT_EQ(raw * 100 / 1023, board.Percent(channel)) << "channel " << channel << " raw " << raw;
-            if (channel != 3 && channel != 5 && channel != 6)
+            if (channel != 3 && channel != 5 && channel != 6) {
                 ASSERT_EQ(raw, board.Value(channel));
+            }
         }
         board.SetRaw(3, raw);
         ASSERT_EQ(raw >= 11 ? 0 : 1023, board.Value(3)) << raw;  // 1 % is raw 10.23
         // Light falls within each piece of its curve (the float percentage enters the lower
         // piece up to 76 %, so the upper piece starts higher), sound rises, within ten bits.
         board.SetRaw(5, raw);
-        if (raw * 100 / 1023 != 76)
+        if (raw * 100 / 1023 != 76) {
             ASSERT_LE(board.Value(5), light) << raw;
+        }
         ASSERT_GE(board.Value(5), 0);
         light = board.Value(5);
         board.SetRaw(6, raw);

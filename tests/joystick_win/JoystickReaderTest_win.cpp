@@ -89,8 +89,9 @@ TEST_F(JoystickReaderWin, StartRegistersBothUsagesForTheHiddenWindowAndTheLastSt
         EXPECT_EQ(registered[i].usUsagePage, 1);
         EXPECT_EQ(registered[i].usUsage, i % 2 == 0 ? 5 : 4);
         EXPECT_EQ(registered[i].dwFlags, static_cast<DWORD>(i < 2 ? RIDEV_INPUTSINK : RIDEV_REMOVE));
-        if (i < 2)
+        if (i < 2) {
             EXPECT_EQ(registered[i].hwndTarget, window);
+        }
     }
 }
 

@@ -238,7 +238,8 @@ class CountingForm : public Form {
 
 TEST(WindowFramework, BoundsClosingAndUserMessages) {
     programInstance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = FormWindowProc;
     windowClass.cbWndExtra = 8;
     windowClass.hInstance = programInstance;
