@@ -21,8 +21,15 @@ if ! { cmake --preset windows && cmake --build --preset windows --target OmbrixE
 fi
 rm -f "$log"
 
+# A private prefix, kept between runs so that the program's settings survive.
+export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/ombrix-emulator/wine}
+mkdir -p "$WINEPREFIX"
+
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/com$port" "$WINEPREFIX/dosdevices/com$((port + 1))"' EXIT
+# On the way out: the program, the cable, the monitor, the virtual screen, and the prefix's
+# persistent Wine server, which would otherwise stay behind.
+trap 'kill "${pids[@]}" 2>/dev/null; wineserver -k 2>/dev/null;
+      rm -f "$WINEPREFIX/dosdevices/com$port" "$WINEPREFIX/dosdevices/com$((port + 1))"' EXIT
 
 headless=
 if [ -z "${DISPLAY:-}" ]; then
@@ -34,9 +41,6 @@ if [ -z "${DISPLAY:-}" ]; then
   headless=1
 fi
 
-# A private prefix, kept between runs so that the program's settings survive.
-export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/ombrix-emulator/wine}
-mkdir -p "$WINEPREFIX"
 source scripts/wine-env.sh
 
 cable=${XDG_RUNTIME_DIR:-/tmp}/ombrix-emulator
