@@ -138,15 +138,7 @@ LRESULT MainForm::OnInit(void*) {
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
 
     // The client area is 638 by 460 logical units, the window centred on the screen.
-    RECT frame = {0, 0, ScaleX(638), ScaleY(460)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-    const int32_t width = frame.right - frame.left;
-    const int32_t height = frame.bottom - frame.top;
-    SetWindowPos(hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
-                 GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, width, height, SWP_NOZORDER);
-    UpdateBounds();
-    ReadClient();
+    CentreWithClientArea(638, 460);
 
     for (int32_t i = 0; i <= kManualRowCount; ++i) {
         const int32_t id = i < kManualRowCount ? kRowEdit[i] : kIdPortEdit;

@@ -39,15 +39,7 @@ LRESULT ProfileForm::OnInit(void*) {
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
     SetWindowTextW(hwnd, reinterpret_cast<const wchar_t*>(title_));
 
-    RECT frame = {0, 0, ScaleX(345), ScaleY(75)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-    const int32_t width = frame.right - frame.left;
-    const int32_t height = frame.bottom - frame.top;
-    SetWindowPos(hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
-                 GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, width, height, SWP_NOZORDER);
-    UpdateBounds();
-    ReadClient();
+    CentreWithClientArea(345, 75);
 
     label_ = WrapItem<Label>(hwnd, kIdProfileLabel);
     name_ = WrapItem<ComboBox>(hwnd, kIdProfileName);

@@ -38,6 +38,18 @@ void Window::Resize(int32_t width, int32_t height) {
     ReadClient();
 }
 
+void Form::CentreWithClientArea(int32_t width, int32_t height) {
+    RECT frame = {0, 0, ScaleX(width), ScaleY(height)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+    const int32_t outerWidth = frame.right - frame.left;
+    const int32_t outerHeight = frame.bottom - frame.top;
+    SetWindowPos(hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - outerWidth / 2,
+                 GetSystemMetrics(SM_CYSCREEN) / 2 - outerHeight / 2, outerWidth, outerHeight, SWP_NOZORDER);
+    UpdateBounds();
+    ReadClient();
+}
+
 String* Window::GetText() const {
     const int length = GetWindowTextLengthW(hwnd);
     auto* text = static_cast<wchar_t*>(HeapAllocate((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));

@@ -61,6 +61,9 @@ class Form : public Window {
 
     int32_t GetTypeId() const override { return kTypeId; }
     void UpdateBounds() override;
+    // Sizes the window for a client area of width by height logical units and centres it
+    // on the screen.
+    void CentreWithClientArea(int32_t width, int32_t height);
 
     virtual void OnPaint();
     virtual void OnTimer(uint32_t) {}
