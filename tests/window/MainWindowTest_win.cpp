@@ -1,11 +1,14 @@
 // The window framework, the font choice and the main window in process, under Wine with
-// the real platform: what the end-to-end scenarios cannot reach (a refused registry, a font
-// Wine lacks, a window that never opened, two inputs with the same usages).
+// the real platform: what the end-to-end scenarios cannot reach (a busy port, a refused
+// registry, a font Wine lacks, a window that never opened, two inputs with the same usages).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
+#include "JoystickSupport_win.h"
+#include "board/SerialPort_win.h"
+#include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
@@ -18,6 +21,13 @@ int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
     return IDOK;
 }
 const MessageFunctions kRecordedMessages = {RecordMessage};
+
+// Wine does not enforce exclusive opening, so a busy port (error 5) comes from this seam.
+DWORD gOpenError = 0;
+HANDLE WINAPI RefuseOpen(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    SetLastError(gOpenError);
+    return INVALID_HANDLE_VALUE;
+}
 
 std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[256] = {};
@@ -35,6 +45,7 @@ class MainWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         SetMessageFunctions(nullptr);
+        SetSerialFunctions(nullptr);
         UiResources::Destroy();
         RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
         EXPECT_TRUE(AllInstanceCountersZero());
@@ -52,6 +63,59 @@ class MainWindowTest : public ::testing::Test {
     }
     HWND dialog_ = nullptr;
 };
+
+// A busy port, and a failure that left no error code, give the system's text, and no run:
+// the rows keep what the user set even with a joystick whose positions differ. In
+// joystick-only mode the greyed-out port field's text does not stop the start.
+TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndKeepsTheRows) {
+    ASSERT_EQ(JoystickStartup(), kOk);
+    DevicePtr pad = MakeRealDevice("gamepad12");
+    ASSERT_TRUE(pad);
+    MainForm* form = Open();
+    AssociationModel& model = form->associations;
+    model.SetSelectedJoystick(pad.get());
+    JoystickInput* x = FindInput(*pad, 1, 0x30);
+    ASSERT_EQ(model.AddInputRef(x, nullptr), kOk);
+    ASSERT_EQ(model.AddInputRef(FindInput(*pad, 9, 1), nullptr), kOk);
+    ASSERT_EQ(model.AddAssociation(1, 0x30, true, 0), kOk);  // X drives "Entrada A"
+    ASSERT_EQ(model.AddAssociation(9, 1, false, 8), kOk);    // button 1 presses A
+    ASSERT_NE(PercentOfValue(x->Value), 100);                // what a hand-back would show
+
+    wchar_t generic[256] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0x80004005, 0,
+                   generic, 256, nullptr);
+    const std::pair<DWORD, std::wstring> cases[] = {{ERROR_ACCESS_DENIED, L"Access denied.\r\n"},
+                                                    {0, generic}};
+    SerialFunctions refusing = kPlatformSerial;
+    refusing.CreateFileW = RefuseOpen;
+    SetSerialFunctions(&refusing);
+    for (const auto& [error, text] : cases) {
+        gOpenError = error;
+        gShown.clear();
+        Click(kIdStart);
+        EXPECT_EQ(gShown, L"Oops...|Erro ao iniciar o emulador: " + text) << error;
+        EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
+        EXPECT_EQ(form->board.running.load(), 0u);
+        EXPECT_EQ(ItemText(dialog_, 1016), L"100");
+        EXPECT_EQ(form->board.Percent(kChannelInputA), 100);
+        EXPECT_EQ(pad->Reading, 0u);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdPortEdit)));
+    }
+    SetSerialFunctions(nullptr);
+
+    gShown.clear();
+    SetDlgItemTextW(dialog_, kIdPortEdit, L"");
+    CheckDlgButton(dialog_, kIdJoystickOnly, BST_CHECKED);
+    Click(kIdStart);
+    EXPECT_EQ(gShown, L"");
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Parar");
+    EXPECT_EQ(form->serialThread, nullptr);
+    Click(kIdStart);
+    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
+    DestroyWindow(dialog_);
+    pad.reset();
+    JoystickShutdown();
+}
 
 // Answers the profile name dialog of this thread with a name, as a user typing and
 // pressing OK would; the modal loop runs the timer.
