@@ -19,6 +19,12 @@ function(ombrix_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${OMBRIX_GTEST_MAIN})
-  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${name}.xml)
+  # Under Wine a path must name its drive: a bare Unix path is taken as one on the current
+  # drive and the report is silently not written. Z: is the Unix root.
+  set(reports ${CMAKE_BINARY_DIR}/test-reports)
+  if(WIN32)
+    set(reports Z:${reports})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${reports}/${name}.xml)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()

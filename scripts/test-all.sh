@@ -29,8 +29,6 @@ run_ctest() {
   local preset=$1
   echo "== test $preset"
   rm -rf "build/$preset/test-reports"
-  # GoogleTest under Wine does not create a missing report folder.
-  mkdir -p "build/$preset/test-reports"
   ctest --preset "$preset" --output-junit "$reports/ctest-$preset.xml" >"$reports/ctest-$preset.log" 2>&1
   local rc=$?
   tail -4 "$reports/ctest-$preset.log"
