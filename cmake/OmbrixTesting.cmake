@@ -19,8 +19,8 @@ function(ombrix_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${OMBRIX_GTEST_MAIN})
-  # Under Wine a path must name its drive: a bare Unix path is taken as one on the current
-  # drive and the report is silently not written. Z: is the Unix root.
+  # Under Wine the path must name its drive: a bare Unix path ends up under the test's
+  # working folder, where nobody looks for the report. Z: is the Unix root.
   set(reports ${CMAKE_BINARY_DIR}/test-reports)
   if(WIN32)
     set(reports Z:${reports})
