@@ -33,11 +33,9 @@ trap 'kill "${pids[@]}" 2>/dev/null; wineserver -k 2>/dev/null;
 
 headless=
 if [ -z "${DISPLAY:-}" ]; then
-  n=99
-  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=":$n"
+  source scripts/lib/virtual-screen.sh
+  start_virtual_screen 99
+  pids+=("$VIRTUAL_SCREEN_PID")
   headless=1
 fi
 

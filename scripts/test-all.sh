@@ -64,11 +64,9 @@ done
 if build windows; then
   # A virtual screen for the window tests, up before Wine starts its services so that they
   # find it too.
-  n=$((90 + RANDOM % 100))
-  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
+  source scripts/lib/virtual-screen.sh
+  start_virtual_screen $((90 + RANDOM % 100))
+  xvfb_pid=$VIRTUAL_SCREEN_PID
   # Always a prefix made for this run, whatever the environment names.
   unset WINEPREFIX
   source scripts/wine-env.sh

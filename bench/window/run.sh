@@ -14,11 +14,9 @@ cmake --build --preset windows --target OmbrixEmulator minimal_dialog ui_driver 
 bin=$(pwd)/build/windows/bin
 dir=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
 if [ -z "${DISPLAY:-}" ]; then
-  n=150
-  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
+  source scripts/lib/virtual-screen.sh
+  start_virtual_screen 150
+  xvfb_pid=$VIRTUAL_SCREEN_PID
 fi
 unset WINEPREFIX
 source scripts/wine-env.sh

@@ -28,12 +28,9 @@ check() {  # check NAME EXPECTED ACTUAL
 
 xvfb_pid=
 if [ -z "${DISPLAY:-}" ]; then
-    n=$((200 + RANDOM % 100))
-    while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    sleep 1
+    source "$root/scripts/lib/virtual-screen.sh"
+    start_virtual_screen $((200 + RANDOM % 100))
+    xvfb_pid=$VIRTUAL_SCREEN_PID
 fi
 unset WINEPREFIX
 source "$root/scripts/wine-env.sh"
