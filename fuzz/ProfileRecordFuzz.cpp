@@ -14,18 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "ListInStep.h"
 #include "RecordBytes.h"
 #include "StrictHid.h"
 #include "ui/InputOrder.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition) \
-    do {                      \
-        if (!(condition))     \
-            __builtin_trap(); \
-    } while (0)
 
 // Built once: the device stands for the selected joystick of every run.
 JoystickDevice* Pad() {

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "StrictHid.h"
 #include "core/RefObject.h"
 #include "joystick/HidFunctions.h"
@@ -23,12 +24,6 @@
 #include "joystick/ReportDecoder.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition) \
-    do {                      \
-        if (!(condition))     \
-            __builtin_trap(); \
-    } while (0)
 
 void* const kReadHandle = reinterpret_cast<void*>(0x1000);
 void* const kIdleHandle = reinterpret_cast<void*>(0x2000);
