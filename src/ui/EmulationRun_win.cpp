@@ -11,7 +11,6 @@
 #include "ui/MainForm_win.h"
 
 namespace {
-constexpr int32_t kRowEditId[kManualRowCount] = {1000, 1004, 1008, 1016, 1020, 1024, 1028};
 constexpr DWORD kWorkerWaitMs = 20000;
 // The controls that change the port, the mode or the associations: locked during a run.
 constexpr int32_t kLockedDuringRun[] = {kIdJoystickCombo, kIdInputCombo, kIdChannelTargets, kIdKeyTargets,

@@ -19,9 +19,6 @@ namespace {
 const MessageFunctions* gMessages = &kPlatformMessages;
 bool gLeftWorkersRunning = false;
 
-// The edit of each manual row; its spin is id + 1, its slider id + 2.
-constexpr int32_t kRowEdit[kManualRowCount] = {1000, 1004, 1008, 1016, 1020, 1024, 1028};
-
 // Row placements in logical units: the edit, then the slider.
 struct RowPlace {
     int32_t editX, editY, sliderX, sliderY;
@@ -141,7 +138,7 @@ LRESULT MainForm::OnInit(void*) {
     CentreWithClientArea(638, 460);
 
     for (int32_t i = 0; i <= kManualRowCount; ++i) {
-        const int32_t id = i < kManualRowCount ? kRowEdit[i] : kIdPortEdit;
+        const int32_t id = i < kManualRowCount ? RowEditId(i) : kIdPortEdit;
         TextBox* edit = Wrap<TextBox>(hwnd, id, false);
         SendMessageW(Item(id), EM_LIMITTEXT, 3, 0);
         Control* spin = Wrap<Control>(hwnd, id + 1, false);
@@ -278,7 +275,7 @@ void MainForm::RestoreSettings() {
     const SavedValues saved = SettingsStore::LoadSavedValues();
     const UDACCEL acceleration[3] = {{0, 1}, {1, 2}, {2, 5}};
     for (int32_t m = 0; m < kManualRowCount; ++m) {
-        const int32_t id = kRowEdit[m];
+        const int32_t id = RowEditId(m);
         if (edits_[m] != nullptr)
             SetWindowPos(Item(id + 1), nullptr, edits_[m]->bounds.right, edits_[m]->bounds.top, ScaleX(16),
                          edits_[m]->Height(), SWP_NOZORDER);

@@ -56,6 +56,12 @@ enum MainFormId : int32_t {
     kBitmapBoard = 103,
 };
 
+// The edit of manual row m (1000 + 4 x its wire channel); its spin control and slider
+// follow at +1 and +2.
+inline int32_t RowEditId(int32_t manualIndex) {
+    return kIdFirstEdit + 4 * kManualToWire[manualIndex];
+}
+
 // The message boxes of the main window, as a table so that a test can read them instead
 // of a user.
 struct MessageFunctions {

@@ -8,12 +8,8 @@
 
 #include <algorithm>
 
-namespace {
-constexpr int32_t kRowEditId[kManualRowCount] = {1000, 1004, 1008, 1016, 1020, 1024, 1028};
-}
-
 void MainForm::UpdateRow(int32_t manualIndex, int32_t percent) {
-    const int32_t id = kRowEditId[manualIndex];
+    const int32_t id = RowEditId(manualIndex);
     // The edit has no focus when the program writes it, so its change notification is
     // ignored and does not loop back.
     SetDlgItemInt(hwnd, id, static_cast<UINT>(percent), FALSE);
@@ -21,7 +17,7 @@ void MainForm::UpdateRow(int32_t manualIndex, int32_t percent) {
 }
 
 void MainForm::ShowRow(int32_t manualIndex, bool show) {
-    const int32_t id = kRowEditId[manualIndex];
+    const int32_t id = RowEditId(manualIndex);
     for (int32_t control = id; control <= id + 2; ++control)
         ShowWindow(Item(control), show ? SW_SHOWNA : SW_HIDE);
 }
@@ -42,13 +38,13 @@ void MainForm::OnEditChanged(int32_t id) {
 
 bool MainForm::OnSliderScrolled(HWND control, uint32_t code) {
     for (int32_t m = 0; m < kManualRowCount; ++m) {
-        HWND slider = Item(kRowEditId[m] + 2);
+        HWND slider = Item(RowEditId(m) + 2);
         if (slider != control || GetFocus() != slider)
             continue;
         if (code == TB_ENDTRACK)
             return true;
         const auto percent = 100 - static_cast<int32_t>(SendMessageW(slider, TBM_GETPOS, 0, 0));
-        SetDlgItemInt(hwnd, kRowEditId[m], static_cast<UINT>(percent), FALSE);
+        SetDlgItemInt(hwnd, RowEditId(m), static_cast<UINT>(percent), FALSE);
         board.SetPercent(kManualToWire[m], percent);
         return true;
     }
@@ -62,13 +58,13 @@ bool MainForm::OnSpinScrolled(HWND control, uint32_t code) {
     if (code != SB_THUMBPOSITION)
         return false;
     for (int32_t m = 0; m < kManualRowCount; ++m) {
-        if (Item(kRowEditId[m] + 1) != control)
+        if (Item(RowEditId(m) + 1) != control)
             continue;
         BOOL outOfRange = FALSE;
         const auto position = static_cast<int32_t>(
             SendMessageW(control, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&outOfRange)));
         const int32_t percent = std::clamp(position, 0, 100);
-        SendMessageW(Item(kRowEditId[m] + 2), TBM_SETPOS, TRUE, 100 - percent);
+        SendMessageW(Item(RowEditId(m) + 2), TBM_SETPOS, TRUE, 100 - percent);
         board.SetPercent(kManualToWire[m], percent);
         return true;
     }
