@@ -82,8 +82,7 @@ HResult AssociationModel::AddInputRef(JoystickInput* input, JoystickInput* paren
 }
 
 void AssociationModel::ClearInputRefs() {
-    while (inputRefs_->Count() > 0)
-        inputRefs_->RemoveAt(inputRefs_->Count() - 1);
+    inputRefs_->Clear();
 }
 
 InputRef* AssociationModel::FindInput(uint32_t usagePage, uint32_t usage) const {
@@ -190,10 +189,8 @@ void AssociationModel::RemoveAssociation(int32_t index) {
 
 void AssociationModel::ClearAssociations() {
     SafeRelease(button_);
-    for (ObjectList* list : {channels_, keys_, all_}) {
-        while (list->Count() > 0)
-            list->RemoveAt(list->Count() - 1);
-    }
+    for (ObjectList* list : {channels_, keys_, all_})
+        list->Clear();
     if (view_ != nullptr)
         view_->ClearItems();
 }

@@ -70,6 +70,13 @@ int32_t ObjectList::RemoveAt(int32_t index) {
     return 1;
 }
 
+void ObjectList::Clear() {
+    // The count drops before each release, so a destructor that looks at the list never
+    // sees an entry it has already let go of.
+    while (count_ > 0)
+        items_[--count_]->Release();
+}
+
 int32_t ObjectList::IndexOf(const RefObject* item) const {
     for (int32_t i = 0; i < count_; ++i) {
         if (items_[i] == item)

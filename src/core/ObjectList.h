@@ -24,6 +24,8 @@ class ObjectList : public RefObject {
     HResult Append(RefObject* item) { return Append(&item, 1); }
     // Releases the item at index and closes the gap; returns 1, or 0 when index is out of range.
     int32_t RemoveAt(int32_t index);
+    // Releases every entry and sets the count to 0; the block is kept for the next entries.
+    void Clear();
     // Removes the first entry that is item; returns its former index or -1.
     int32_t Remove(RefObject* item);
     int32_t IndexOf(const RefObject* item) const;
