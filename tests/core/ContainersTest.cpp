@@ -165,8 +165,9 @@ TEST_F(ContainersTest, ListSortIsStableAndKeepsToItsRange) {
         auto* prev = static_cast<Item*>(list->At(i - 1));
         auto* cur = static_cast<Item*>(list->At(i));
         ASSERT_LE(prev->value, cur->value);
-        if (prev->value == cur->value)
+        if (prev->value == cur->value) {
             EXPECT_LT(prev->tag, cur->tag) << "equal entries swapped at " << i;
+        }
     }
     Ref<ObjectList> part(ListOf({9, 3, 1, 2, 0}));
     part->Sort(1, 3, ByValue);
