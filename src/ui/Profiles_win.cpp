@@ -26,6 +26,18 @@ String* Question(const BuiltInText& opening, const String& name) {
     }
     return text;
 }
+
+// Asks the question with OK and Cancel, Cancel the default; true only for OK. A question
+// that cannot be made for want of memory counts as Cancel.
+bool Confirm(HWND owner, const BuiltInText& opening, const String& name) {
+    String* question = Question(opening, name);
+    const int answer = question != nullptr
+                           ? ShowMessage(owner, question->Chars(), Text(Texts::kProfileMessageCaption),
+                                         MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2)
+                           : IDCANCEL;
+    SafeRelease(question);
+    return answer == IDOK;
+}
 }  // namespace
 
 bool MainForm::JoystickChosen() {
@@ -64,17 +76,9 @@ void MainForm::SaveProfile() {
     String* name = AskProfileName(hwnd, Text(Texts::kSaveProfileTitle), &nameExists, false);
     if (name == nullptr)
         return;
-    if (nameExists != 0) {
-        String* question = Question(Texts::kReplaceProfileQuestion, *name);
-        const int answer = question != nullptr
-                               ? ShowMessage(hwnd, question->Chars(), Text(Texts::kProfileMessageCaption),
-                                             MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2)
-                               : IDCANCEL;
-        SafeRelease(question);
-        if (answer != IDOK) {
-            name->Release();
-            return;
-        }
+    if (nameExists != 0 && !Confirm(hwnd, Texts::kReplaceProfileQuestion, *name)) {
+        name->Release();
+        return;
     }
     Buffer* record = CaptureAssociations(associations);
     const HResult code = record != nullptr
@@ -93,13 +97,7 @@ void MainForm::DeleteProfile() {
     String* name = AskProfileName(hwnd, Text(Texts::kDeleteProfileTitle), &nameExists, true);
     if (name == nullptr)
         return;
-    String* question = Question(Texts::kDeleteProfileQuestion, *name);
-    const int answer = question != nullptr
-                           ? ShowMessage(hwnd, question->Chars(), Text(Texts::kProfileMessageCaption),
-                                         MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2)
-                           : IDCANCEL;
-    SafeRelease(question);
-    if (answer == IDOK) {
+    if (Confirm(hwnd, Texts::kDeleteProfileQuestion, *name)) {
         const HResult code = SettingsStore::DeleteProfileValue(Wide(name->Chars()));
         if (Failed(code))
             ShowError(u"", code, Text(Texts::kProfileMessageCaption));
