@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev
   wine wine64 xvfb xdotool imagemagick socat python3 procps
