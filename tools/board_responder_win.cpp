@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     }
     board.running = 1;
     HANDLE thread = nullptr;
-    if (!StartSerialResponder(&board, handle, &thread)) {
+    ResponderOwner owner = {&board, nullptr, 0};
+    if (!StartSerialResponder(&owner, handle, &thread)) {
         std::printf("thread_failed error=%lu\n", GetLastError());
         CloseHandle(handle);
         return 2;

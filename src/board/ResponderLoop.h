@@ -1,25 +1,37 @@
 // The serial responder's loop, free of platform calls: it reads the host's bytes one at a
 // time and answers each poll byte with the 18-byte reply. The Windows thread wraps a COM
-// handle in a SerialIo; tests drive the same loop with scripted ports.
+// handle in a SerialIo, the virtual board a pty or a serial device; tests drive the same
+// loop with scripted ports.
 #pragma once
 
 #include <cstdint>
 
 #include "board/BoardState.h"
+#include "core/Status.h"
 
 class SerialIo {
   public:
     virtual ~SerialIo() = default;
-    // Reads at most one byte. Returns false when the read failed; a read that timed out
-    // with nothing returns true with count 0.
-    virtual bool ReadByte(uint8_t* byte, uint32_t* count) = 0;
-    virtual bool Write(const uint8_t* data, uint32_t length) = 0;
-    // Clears a line error so that further reads and writes can succeed.
-    virtual void ClearError() = 0;
+    // Reads at most one byte: kOk with *count 1, or 0 when the read timed out with nothing;
+    // the failure's code when the read failed.
+    virtual HResult ReadByte(uint8_t* byte, uint32_t* count) = 0;
+    // kOk, or the failure's code. A short write is not retried.
+    virtual HResult Write(const uint8_t* data, uint32_t length) = 0;
+    // Clears a line error so that further reads and writes can succeed: kOk, or the code of
+    // a port that no longer works at all.
+    virtual HResult ClearError() = 0;
 };
+
+// A line error makes one read fail and clearing it lets the next one through; a port that
+// has gone (an adapter unplugged, the other end of a virtual cable removed) fails every
+// read at once, again and again. This many failed reads in a row, with the line cleared
+// after each and no byte in between, count as a port that has gone.
+constexpr int kPortGoneReadFailures = 32;
 
 // Runs until generation differs from the value read on entry, or running is 0 after a
 // read. Returns at once, without reading, when running is already 0. Allocates its reply
-// buffer once and nothing inside the loop. Returns false only when the buffer could not
-// be had.
-bool RunResponder(const BoardState& board, SerialIo& io);
+// buffer once and nothing inside the loop. Returns kOk when a stop ended it,
+// kOutOfMemory when the reply buffer could not be had, and otherwise the code of the port
+// that stopped working: ClearError's failure, or the last read's after
+// kPortGoneReadFailures failures in a row.
+HResult RunResponder(const BoardState& board, SerialIo& io);

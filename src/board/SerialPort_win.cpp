@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "core/LastError_win.h"
+
 const SerialFunctions kPlatformSerial = {
     ::CreateFileW, ::SetCommState, ::SetupComm,      ::SetCommTimeouts,
     ::ReadFile,    ::WriteFile,    ::ClearCommError, ::CloseHandle,
@@ -86,19 +88,19 @@ HANDLE OpenAndConfigurePort(unsigned portNumber) {
     return port;
 }
 
-bool ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
+HResult ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
     DWORD received = 0;
     const BOOL ok = Serial().ReadFile(port_, byte, 1, &received, nullptr);
     *count = received;
-    return ok != FALSE;
+    return ok != FALSE ? kOk : LastErrorCode();
 }
 
-bool ComPortIo::Write(const uint8_t* data, uint32_t length) {
+HResult ComPortIo::Write(const uint8_t* data, uint32_t length) {
     DWORD written = 0;  // not examined: a short write is not retried
-    return Serial().WriteFile(port_, data, length, &written, nullptr) != FALSE;
+    return Serial().WriteFile(port_, data, length, &written, nullptr) != FALSE ? kOk : LastErrorCode();
 }
 
-void ComPortIo::ClearError() {
+HResult ComPortIo::ClearError() {
     DWORD errors = 0;
-    Serial().ClearCommError(port_, &errors, nullptr);
+    return Serial().ClearCommError(port_, &errors, nullptr) != FALSE ? kOk : LastErrorCode();
 }

@@ -39,9 +39,9 @@ HANDLE OpenAndConfigurePort(unsigned portNumber);
 class ComPortIo : public SerialIo {
   public:
     explicit ComPortIo(HANDLE port) : port_(port) {}
-    bool ReadByte(uint8_t* byte, uint32_t* count) override;
-    bool Write(const uint8_t* data, uint32_t length) override;
-    void ClearError() override;
+    HResult ReadByte(uint8_t* byte, uint32_t* count) override;
+    HResult Write(const uint8_t* data, uint32_t length) override;
+    HResult ClearError() override;
 
   private:
     HANDLE port_;

@@ -1,11 +1,17 @@
+// The responder thread around the portable loop: it takes the port over from the start,
+// answers until the run stops, and tells the window when the port stops working, so that
+// the run can end as a stop would instead of showing a run that no host can reach.
 #include "board/SerialResponder_win.h"
 
 #include "board/SerialPort_win.h"
 #include "core/Heap.h"
 
 namespace {
+// A block from the process heap rather than the starter's stack: the starter returns
+// while the thread may not yet have read it. Two pointer-sized words: who to serve, and
+// the port handle, which the thread owns once it runs.
 struct StartBlock {
-    BoardState* board;
+    ResponderOwner* owner;
     HANDLE port;
 };
 static_assert(sizeof(StartBlock) == 16, "the start block is two pointer-sized words");
@@ -13,24 +19,27 @@ static_assert(sizeof(StartBlock) == 16, "the start block is two pointer-sized wo
 
 DWORD WINAPI SerialResponder(void* parameter) {
     auto* block = static_cast<StartBlock*>(parameter);
-    BoardState* board = block->board;
+    const ResponderOwner& owner = *block->owner;
     HANDLE port = block->port;
     HeapRelease(block);
 
+    const uint32_t generation = owner.board->generation.load(std::memory_order_relaxed);
     ComPortIo io(port);
-    RunResponder(*board, io);
+    const HResult outcome = RunResponder(*owner.board, io);
     Serial().CloseHandle(port);
+    if (Failed(outcome) && owner.window != nullptr)
+        PostMessageW(owner.window, owner.portLostMessage, generation, static_cast<LPARAM>(outcome));
     return 0;
 }
 
-bool StartSerialResponder(BoardState* board, HANDLE port, HANDLE* thread) {
+bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread) {
     *thread = nullptr;
     auto* block = static_cast<StartBlock*>(HeapAllocate(sizeof(StartBlock)));
     if (block == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    block->board = board;
+    block->owner = owner;
     block->port = port;
     HANDLE created = CreateThread(nullptr, 0, SerialResponder, block, 0, nullptr);
     if (created == nullptr || created == INVALID_HANDLE_VALUE) {

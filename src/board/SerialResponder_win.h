@@ -5,11 +5,21 @@
 
 #include "board/BoardState.h"
 
-// Thread entry. The parameter is a 16-byte process-heap block {board, port}, which the
+// Whom a responder serves and whom it tells: the board it answers from, and the window
+// that hears when the port stops working (portLostMessage with wParam the run's
+// generation and lParam the failure's code; no window: nobody is told). The owner keeps
+// it alive for as long as the thread may run.
+struct ResponderOwner {
+    BoardState* board;
+    HWND window;
+    UINT portLostMessage;
+};
+
+// Thread entry. The parameter is a 16-byte process-heap block {owner, port}, which the
 // thread frees first; from then on the thread owns the port and closes it when it ends.
 DWORD WINAPI SerialResponder(void* startBlock);
 
 // Creates the responder thread for an open port. On success the thread owns the port and
 // *thread receives its handle. On failure the port is still the caller's to close, the
 // start block has been freed and the system's last error is set.
-bool StartSerialResponder(BoardState* board, HANDLE port, HANDLE* thread);
+bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "core/LastError_win.h"
 #include "joystick/DeviceNaming.h"
 #include "joystick/HidFunctions.h"
 #include "joystick/InputCatalogue.h"
@@ -19,14 +20,8 @@ static_assert(sizeof(RID_DEVICE_INFO) == 32, "device information record");
 namespace {
 
 constexpr UINT kFailedCall = static_cast<UINT>(-1);
-constexpr HResult kUnspecifiedFailure = static_cast<HResult>(0x80004005u);
 // A device attached between the count and the list makes the list call ask for more room.
 constexpr int kListAttempts = 4;
-
-HResult LastErrorCode() {
-    const HResult code = HResultFromError(GetLastError());
-    return Failed(code) ? code : kUnspecifiedFailure;
-}
 
 bool IsJoystickOrGamePad(const RID_DEVICE_INFO& info) {
     return info.dwType == RIM_TYPEHID && info.hid.usUsagePage == 1 &&

@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "core/Heap.h"
+#include "core/LastError_win.h"
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickReader.h"
 #include "joystick/RawInput_win.h"
@@ -29,19 +30,11 @@ namespace {
 const wchar_t kWindowClass[] = L"JoystickWndClass";
 constexpr DWORD kEndTimeoutMs = 20000;
 constexpr uint32_t kInitialReportCapacity = 128;
-// A failure whose system error reads as 0 (or a substitute that set none) must still be
-// reported as a failure.
-constexpr HResult kUnspecifiedFailure = static_cast<HResult>(0x80004005u);
 
 std::atomic<HWND> gWindow{nullptr};
 std::atomic<decltype(&::GetMessageW)> gGetMessage{&::GetMessageW};
 HANDLE gThreadHandle = nullptr;
 DWORD gThreadId = 0;
-
-HResult LastErrorCode() {
-    const HResult code = HResultFromError(GetLastError());
-    return Failed(code) ? code : kUnspecifiedFailure;
-}
 
 // The start record lives on the starting thread's stack until the event is signalled.
 struct StartRecord {

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "associations/AssociationThread_win.h"
-#include "board/EmulationRun.h"
 #include "board/SerialPort_win.h"
 #include "board/SerialResponder_win.h"
+#include "core/LastError_win.h"
 #include "joystick/JoystickReader.h"
 #include "ui/MainForm_win.h"
 
@@ -91,7 +91,7 @@ HResult MainForm::OpenBoardPort(uint32_t portNumber) {
         port = OpenAndConfigurePort(portNumber);
         if (!IsHandle(port))
             goto failed;
-        if (!StartSerialResponder(&board, port, &serialThread)) {
+        if (!StartSerialResponder(&responderOwner_, port, &serialThread)) {
             serialThread = nullptr;
             goto failed;
         }
@@ -106,7 +106,7 @@ HResult MainForm::OpenBoardPort(uint32_t portNumber) {
     associationThread = nullptr;
 
 failed:
-    const HResult code = RunErrorCode(GetLastError());
+    const HResult code = LastErrorCode();
     // With the responder running, the stop that follows ends it and it closes the port.
     if (serialThread == nullptr && IsHandle(port))
         CloseHandle(port);

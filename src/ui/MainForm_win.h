@@ -17,6 +17,7 @@
 #include "associations/AssociationEvaluation.h"
 #include "associations/AssociationModel.h"
 #include "board/BoardState.h"
+#include "board/SerialResponder_win.h"
 #include "core/ObjectList.h"
 #include "ui/Bitmap_win.h"
 #include "ui/BuiltInTexts.h"
@@ -186,6 +187,7 @@ class MainForm : public Form, private AssociationListView {
     Bitmap* secondPicture_ = nullptr;
     HMENU menu_ = nullptr;
 
+    ResponderOwner responderOwner_ = {&board, nullptr, 0};
     AssociationRun associationRun_ = {};
     HANDLE lingeringAssociationThread_ = nullptr;
     bool initialised_ = false;  // OnInit ran: the fields hold what the user chose

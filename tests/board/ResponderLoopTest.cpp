@@ -21,27 +21,29 @@ class ScriptedPort : public SerialIo {
     };
     ScriptedPort(BoardState& board, std::vector<Read> reads) : board_(board), reads_(std::move(reads)) {}
 
-    bool ReadByte(uint8_t* byte, uint32_t* count) override {
+    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         if (++readCalls == stopAtRead)  // a stop, then a new run: only the generation changes
             board_.generation = board_.generation + 1;
         if (next_ >= reads_.size()) {
             board_.running = 0;
             *count = 0;
-            return true;
+            return kOk;
         }
         const Read& r = reads_[next_++];
         *count = r.count;
         *byte = r.byte;
-        return r.ok;
+        return r.ok ? kOk : kReadFailure;
     }
-    bool Write(const uint8_t* data, uint32_t length) override {
+    HResult Write(const uint8_t* data, uint32_t length) override {
         writes.emplace_back(data, data + length);
-        return !failWrites;
+        return failWrites ? kReadFailure : kOk;
     }
-    void ClearError() override { ++clears; }
+    HResult ClearError() override { return ++clears == failClearAt ? kClearFailure : kOk; }
 
+    static constexpr HResult kReadFailure = static_cast<HResult>(0x8007001Fu);   // a device error
+    static constexpr HResult kClearFailure = static_cast<HResult>(0x80070006u);  // a handle gone
     int readCalls = 0, stopAtRead = 0;
-    int clears = 0;
+    int clears = 0, failClearAt = 0;
     bool failWrites = false;
     std::vector<std::vector<uint8_t>> writes;
 
@@ -63,7 +65,7 @@ TEST(ResponderLoopTest, AnswersEachPollAndNothingElse) {
                               {true, 1, 0xFF},
                               {true, 1, 0x81}});
     ScopedTestHeap heap;
-    ASSERT_TRUE(RunResponder(board, port));
+    ASSERT_EQ(RunResponder(board, port), kOk);
     EXPECT_EQ(1, heap.AllocationCount()) << "the reply buffer, once, before the loop";
     ASSERT_EQ(2u, port.writes.size());
     uint8_t expected[kReplyLength];
@@ -80,15 +82,46 @@ TEST(ResponderLoopTest, LineErrorsAreClearedAndTheLoopGoesOn) {
     board.running = 1;
     ScriptedPort port(board, {{false, 0, 0}, {true, 1, 0x01}, {false, 0, 0}, {true, 1, 0x01}});
     port.failWrites = true;
-    RunResponder(board, port);
+    EXPECT_EQ(RunResponder(board, port), kOk);
     EXPECT_EQ(2u, port.writes.size());
     EXPECT_EQ(4, port.clears);  // two failed reads, two failed writes
+}
+
+// A port that has gone ends the loop with its failure instead of spinning on reads that
+// fail at once; a working line whose reads fail now and then does not.
+TEST(ResponderLoopTest, APortThatHasGoneEndsTheLoopWithItsFailure) {
+    using Read = ScriptedPort::Read;
+    const std::vector<Read> gone(kPortGoneReadFailures, Read{false, 0, 0});
+    std::vector<Read> flaky;
+    for (int i = 0; i < 3; ++i) {
+        flaky.insert(flaky.end(), kPortGoneReadFailures - 1, Read{false, 0, 0});
+        flaky.push_back({true, 0, 0});  // a time-out: the port still answers
+    }
+    const struct {
+        const char* what;
+        std::vector<Read> script;
+        int failClearAt;
+        HResult outcome;
+        int reads;
+    } cases[] = {
+        {"every read fails", gone, 0, ScriptedPort::kReadFailure, kPortGoneReadFailures},
+        {"the line cannot be cleared", gone, 2, ScriptedPort::kClearFailure, 2},
+        {"reads fail between time-outs", flaky, 0, kOk, static_cast<int>(flaky.size()) + 1},
+    };
+    for (const auto& c : cases) {
+        BoardState board;
+        board.running = 1;
+        ScriptedPort port(board, c.script);
+        port.failClearAt = c.failClearAt;
+        EXPECT_EQ(RunResponder(board, port), c.outcome) << c.what;
+        EXPECT_EQ(port.readCalls, c.reads) << c.what;
+    }
 }
 
 TEST(ResponderLoopTest, NotRunningAtStartReadsNothing) {
     BoardState board;
     ScriptedPort port(board, {{true, 1, 0x01}});
-    ASSERT_TRUE(RunResponder(board, port));
+    ASSERT_EQ(RunResponder(board, port), kOk);
     EXPECT_EQ(0, port.readCalls);
     EXPECT_TRUE(port.writes.empty());
 }

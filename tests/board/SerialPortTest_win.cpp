@@ -99,7 +99,7 @@ class SerialPortTest : public ::testing::Test {
         HANDLE port = OpenAndConfigurePort(boardPort_);
         ASSERT_NE(INVALID_HANDLE_VALUE, port) << "error " << GetLastError();
         board_.running = 1;
-        ASSERT_TRUE(StartSerialResponder(&board_, port, &thread_));
+        ASSERT_TRUE(StartSerialResponder(&owner_, port, &thread_));
     }
     // Stops the run the way the window's stop does; the thread must end within the limit.
     void StopResponder(DWORD limitMs = 20000) {
@@ -140,6 +140,7 @@ class SerialPortTest : public ::testing::Test {
     }
 
     BoardState board_;
+    ResponderOwner owner_{&board_, nullptr, 0};
     unsigned boardPort_ = 0, hostPort_ = 0;
     HANDLE thread_ = nullptr;
     HANDLE host_ = INVALID_HANDLE_VALUE;
@@ -175,7 +176,7 @@ TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
     ASSERT_NE(INVALID_HANDLE_VALUE, port);
     board_.running = 0;
     HANDLE thread = nullptr;
-    ASSERT_TRUE(StartSerialResponder(&board_, port, &thread));
+    ASSERT_TRUE(StartSerialResponder(&owner_, port, &thread));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
     CloseHandle(thread);
     EXPECT_EQ(0, RecordingSerial::r.reads);

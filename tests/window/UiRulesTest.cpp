@@ -1,7 +1,7 @@
 // The interface's arithmetic at the screen densities users have, and the start's error code.
 #include <gtest/gtest.h>
 
-#include "board/EmulationRun.h"
+#include "core/Status.h"
 #include "ui/UiMetrics.h"
 
 TEST(UiRules, ScalingFontAndPicturesPerDpi) {
@@ -37,7 +37,7 @@ TEST(UiRules, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
 }
 
 TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
-    EXPECT_EQ(RunErrorCode(0), static_cast<HResult>(0x80004005u));
-    EXPECT_EQ(RunErrorCode(2), static_cast<HResult>(0x80070002u));
-    EXPECT_EQ(RunErrorCode(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
+    EXPECT_EQ(FailureFromError(0), static_cast<HResult>(0x80004005u));
+    EXPECT_EQ(FailureFromError(2), static_cast<HResult>(0x80070002u));
+    EXPECT_EQ(FailureFromError(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
 }
