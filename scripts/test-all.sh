@@ -61,6 +61,15 @@ for fuzz in scripts/fuzz-*.sh; do
   fi
 done
 
+# No include may run from a lower layer of src/ to a higher one.
+if python3 scripts/check-layers.py >"$reports/layers.log" 2>&1; then
+  echo "layers pass" >>"$reports/extra-results"
+else
+  echo "layers fail" >>"$reports/extra-results"
+  cat "$reports/layers.log"
+  status=1
+fi
+
 if build windows; then
   # A virtual screen for the window tests, up before Wine starts its services so that they
   # find it too.

@@ -8,7 +8,7 @@
 #include "associations/KeyTable.h"
 #include "board/BoardState.h"
 #include "joystick/InputCatalogue.h"
-#include "ui/TextTable.h"
+#include "text/TextTable.h"
 
 Association::Association(InputRef* inputRef, AssociationKind kind, int32_t targetIndex, uint32_t code,
                          uint32_t isChannel)

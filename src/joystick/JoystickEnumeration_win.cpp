@@ -12,7 +12,7 @@
 #include "joystick/JoystickDevice.h"
 #include "joystick/JoystickEnumeration.h"
 #include "joystick/RawInput_win.h"
-#include "persistence/SettingsStore.h"
+#include "text/TextSources_win.h"
 
 static_assert(sizeof(RAWINPUTDEVICELIST) == 16, "device list entry");
 static_assert(sizeof(RID_DEVICE_INFO) == 32, "device information record");
@@ -138,7 +138,7 @@ String* LookupDeviceName(uint32_t vendorId, uint32_t productId) {
     String* oemText = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(keyName), 0, KEY_READ, &key) ==
         ERROR_SUCCESS) {
-        oemText = SettingsStore::ReadKeyString(key, L"OEMName");  // closes the key
+        oemText = TextSources::ReadKeyString(key, L"OEMName");  // closes the key
     }
     return DeviceNameFromOemText(oemText);
 }

@@ -1,14 +1,9 @@
 // The profile name dialog's OK rules; see ProfileName.h.
 #include "persistence/ProfileName.h"
 
-#include "ui/TextTable.h"
+#include "text/BuiltInTexts.h"
 
 namespace {
-
-const char16_t kNotInListText[] = u"Por favor, selecione um perfil válido da lista!";
-const char16_t kEmptyNameText[] = u"Por favor, digite um nome válido para o perfil!";
-constexpr int32_t kNotInListIndex = 16;
-constexpr int32_t kEmptyNameIndex = 17;
 
 // The upper-case form of a unit, as the registry folds value names, for the scripts a
 // profile name is likely to be written in. A portable table rather than the C library's
@@ -69,11 +64,11 @@ ProfileNameCheck CheckProfileName(String& name, const ObjectList* savedNames, bo
     if (existingOnly) {
         check.accepted = !name.IsEmpty() && check.nameExists;
         if (!check.accepted)
-            check.refusal = TextTable::Text(kNotInListIndex, kNotInListText);
+            check.refusal = Text(Texts::kChooseValidProfile);
     } else {
         check.accepted = !name.IsEmpty();
         if (!check.accepted)
-            check.refusal = TextTable::Text(kEmptyNameIndex, kEmptyNameText);
+            check.refusal = Text(Texts::kTypeValidProfileName);
     }
     return check;
 }

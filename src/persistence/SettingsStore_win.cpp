@@ -1,16 +1,12 @@
-// The registry and private-profile side of the settings store. Every operation opens the
-// program key, works and closes it again; no handle outlives a call. Called on the
-// user-interface thread only (the joystick code reads the translation file at start-up,
-// before any worker runs).
-#include "persistence/SettingsStore.h"
+// The registry side of the settings store. Every operation opens the program key, works and
+// closes it again; no handle outlives a call. Called on the user-interface thread only.
+#include "persistence/SettingsStore_win.h"
 
 #include <atomic>
 #include <cwchar>
 #include <new>
 
-#include "core/Heap.h"
-#include "persistence/TranslationPath.h"
-#include "persistence/ValueText.h"
+#include "text/TextSources_win.h"
 
 namespace SettingsStore {
 
@@ -24,10 +20,6 @@ namespace {
 std::atomic<const RegistryFunctions*> gRegistry{&kPlatformRegistry};
 
 constexpr DWORD kKeyPathCapacity = 256;  // 255 units and the NUL
-constexpr DWORD kProfileBufferUnits = 4096;
-// A value that keeps growing between the size query and the read is given up after this
-// many rounds instead of being read into a block that is too small.
-constexpr int kReadAttempts = 4;
 
 const wchar_t kValuesName[] = L"Values";
 
@@ -69,27 +61,10 @@ LSTATUS SetBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* b
     return status;
 }
 
-// Reads a value's type and data into `data`, whose length becomes exactly the byte count
-// that the read reports. The size is asked first; when the value grew in between, the
-// read reports ERROR_MORE_DATA and a larger size, and the round is repeated, since that
-// size belongs to data that was not copied.
+// The registry's read through this store's table, so that tests can change a value between
+// the size query and the read.
 bool ReadValue(HKEY key, const wchar_t* name, DWORD* type, Buffer* data) {
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        DWORD size = 0;
-        if (Registry().RegQueryValueExW(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
-            return false;
-        if (size > 0x7FFFFFF0u || Failed(data->SetCapacity(static_cast<int32_t>(size))))
-            return false;
-        DWORD read = size;
-        const LSTATUS status = Registry().RegQueryValueExW(key, name, nullptr, type, data->Data(), &read);
-        if (status == ERROR_MORE_DATA)
-            continue;
-        if (status != ERROR_SUCCESS || read > size)
-            return false;
-        // The block already holds the bytes; this only sets the length.
-        return !Failed(data->Assign(data->Data(), static_cast<int32_t>(read)));
-    }
-    return false;
+    return TextSources::ReadRegistryValue(key, name, type, data, Registry().RegQueryValueExW);
 }
 }  // namespace
 
@@ -128,56 +103,6 @@ Buffer* ReadBinaryValue(const wchar_t* subkey, const wchar_t* name) {
     }
     Registry().RegCloseKey(key);
     return data;
-}
-
-String* ReadKeyString(HKEY key, const wchar_t* name) {
-    String* text = nullptr;
-    if (key != nullptr) {
-        Buffer* data = new (std::nothrow) Buffer();
-        DWORD type = REG_NONE;
-        // Only REG_SZ and REG_BINARY are text here; REG_EXPAND_SZ and REG_MULTI_SZ are not.
-        if (data != nullptr && ReadValue(key, name, &type, data) && (type == REG_SZ || type == REG_BINARY)) {
-            text = TextFromValueBytes(data->Data(), data->Length());
-        }
-        SafeRelease(data);
-        Registry().RegCloseKey(key);
-    }
-    return text != nullptr ? text : new (std::nothrow) String();
-}
-
-String* ReadFileString(const wchar_t* path, const wchar_t* section, const wchar_t* key) {
-    // A null section or key would make the reader list names instead of reading a value,
-    // and an empty path would send it to WIN.INI in the Windows folder.
-    if (path == nullptr || path[0] == 0 || section == nullptr || key == nullptr)
-        return new (std::nothrow) String();
-    wchar_t* buffer = static_cast<wchar_t*>(HeapAllocate(kProfileBufferUnits * sizeof(wchar_t)));
-    if (buffer == nullptr)
-        return nullptr;
-    // The count excludes the NUL; a longer value comes back cut to 4095 units.
-    const DWORD length = GetPrivateProfileStringW(section, key, L"", buffer, kProfileBufferUnits, path);
-    String* text = new (std::nothrow) String();
-    if (text != nullptr &&
-        Failed(text->Assign(reinterpret_cast<const char16_t*>(buffer),
-                            static_cast<int32_t>(length < kProfileBufferUnits ? length : 0)))) {
-        SafeRelease(text);
-    }
-    HeapRelease(buffer);
-    return text;
-}
-
-void TranslationFilePath(wchar_t* path, uint32_t capacity) {
-    if (path == nullptr || capacity == 0)
-        return;
-    path[0] = 0;
-    wchar_t modulePath[kModulePathCapacity];
-    const DWORD length = GetModuleFileNameW(nullptr, modulePath, kModulePathCapacity);
-    // A full buffer means the path was cut; a cut path would name some other file.
-    if (length == 0 || length >= static_cast<DWORD>(kModulePathCapacity))
-        return;
-    modulePath[length] = 0;
-    const int32_t outCapacity = capacity > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(capacity);
-    TranslationPathFromModulePath(reinterpret_cast<const char16_t*>(modulePath),
-                                  reinterpret_cast<char16_t*>(path), outCapacity);
 }
 
 SavedValues LoadSavedValues() {

@@ -8,8 +8,8 @@
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickEnumeration.h"
 #include "joystick/JoystickReader.h"
-#include "persistence/SettingsStore.h"
-#include "ui/BuiltInTexts.h"
+#include "persistence/SettingsStore_win.h"
+#include "text/BuiltInTexts.h"
 #include "ui/UiMetrics.h"
 #include "ui/UiResources_win.h"
 

@@ -20,7 +20,7 @@
 #include "board/SerialResponder_win.h"
 #include "core/ObjectList.h"
 #include "ui/Bitmap_win.h"
-#include "ui/BuiltInTexts.h"
+#include "text/BuiltInTexts.h"
 #include "ui/Window_win.h"
 
 // Ids of dialog 101's controls and menu 104's items.

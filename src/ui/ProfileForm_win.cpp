@@ -4,8 +4,8 @@
 #include <new>
 
 #include "persistence/ProfileName.h"
-#include "persistence/SettingsStore.h"
-#include "ui/BuiltInTexts.h"
+#include "persistence/SettingsStore_win.h"
+#include "text/BuiltInTexts.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
 

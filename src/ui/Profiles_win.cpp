@@ -7,7 +7,7 @@
 #include <new>
 
 #include "persistence/ProfileRecord.h"
-#include "persistence/SettingsStore.h"
+#include "persistence/SettingsStore_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/ProfileForm_win.h"
 

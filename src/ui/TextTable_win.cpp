@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "persistence/SettingsStore.h"
-#include "persistence/TranslationPath.h"
+#include "text/TextSources_win.h"
+#include "text/TranslationPath.h"
 
 namespace TextTable {
 namespace {
 String* ReadUiKey(const char16_t* key, void* path) {
-    return SettingsStore::ReadFileString(static_cast<const wchar_t*>(path), L"UI",
+    return TextSources::ReadFileString(static_cast<const wchar_t*>(path), L"UI",
                                          reinterpret_cast<const wchar_t*>(key));
 }
 }  // namespace
@@ -19,7 +19,7 @@ void LoadFromFile(const wchar_t* path) {
 
 void Load() {
     wchar_t path[kModulePathCapacity];
-    SettingsStore::TranslationFilePath(path, kModulePathCapacity);
+    TextSources::TranslationFilePath(path, kModulePathCapacity);
     LoadFromFile(path);
 }
 

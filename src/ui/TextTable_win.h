@@ -2,7 +2,7 @@
 // reader. The application entry calls TextTable::Load; tests name a file of their own.
 #pragma once
 
-#include "ui/TextTable.h"
+#include "text/TextTable.h"
 
 namespace TextTable {
 

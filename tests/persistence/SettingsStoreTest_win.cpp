@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "persistence/SettingsStore.h"
+#include "persistence/SettingsStore_win.h"
 
 namespace {
 
@@ -124,47 +124,6 @@ TEST_F(SettingsStoreTest, ValueThatGrowsDuringTheReadIsReadWhole) {
     const std::vector<uint8_t> read = Bytes(SettingsStore::ReadBinaryValue(nullptr, L"Values"));
     ASSERT_EQ(20u, read.size());
     EXPECT_EQ(10, read[19]);
-}
-
-int gCloseCalls = 0;
-LSTATUS WINAPI CountClose(HKEY key) {
-    ++gCloseCalls;
-    return RegCloseKey(key);
-}
-
-TEST_F(SettingsStoreTest, ReadKeyStringReadsOnlyTextTypesAndClosesTheKey) {
-    const wchar_t terminated[] = L"Controle USB";
-    SetRaw(L"Sz", REG_SZ, terminated, sizeof(terminated));
-    SetRaw(L"Binary", REG_BINARY, L"Pad", 3 * sizeof(wchar_t));  // no NUL
-    const uint8_t odd[] = {'A', 0, 'B', 0, 'C'};
-    SetRaw(L"BinaryOdd", REG_BINARY, odd, sizeof(odd));
-    const DWORD number = 0x41;
-    SetRaw(L"Dword", REG_DWORD, &number, sizeof(number));
-    SetRaw(L"Expand", REG_EXPAND_SZ, terminated, sizeof(terminated));
-
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"Sz", L"Controle USB"}, {L"Binary", L"Pad"}, {L"BinaryOdd", L"AB"},
-        {L"Dword", L""},          {L"Expand", L""},    {L"Missing", L""},
-    };
-    SettingsStore::RegistryFunctions counting = SettingsStore::kPlatformRegistry;
-    counting.RegCloseKey = CountClose;
-    SettingsStore::SetRegistryFunctions(&counting);
-    for (const auto& c : cases) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key));
-        gCloseCalls = 0;
-        String* text = SettingsStore::ReadKeyString(key, c.first);
-        ASSERT_NE(nullptr, text);
-        EXPECT_EQ(std::wstring(c.second),
-                  std::wstring(reinterpret_cast<const wchar_t*>(text->Chars()), text->Length()))
-            << c.first;
-        text->Release();
-        EXPECT_EQ(1, gCloseCalls) << c.first << ": the key is closed once";
-    }
-    String* none = SettingsStore::ReadKeyString(nullptr, L"Sz");
-    ASSERT_NE(nullptr, none) << "no key gives the empty text";
-    EXPECT_TRUE(none->IsEmpty());
-    none->Release();
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "persistence/SettingsStore.h"
+#include "persistence/SettingsStore_win.h"
 
 namespace {
 

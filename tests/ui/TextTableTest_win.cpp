@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <string>
 
-#include "persistence/SettingsStore.h"
-#include "persistence/TranslationPath.h"
+#include "text/TextSources_win.h"
+#include "text/TranslationPath.h"
 #include "ui/TextTable_win.h"
 #include "../support/TestHeap.h"
 
@@ -91,9 +91,9 @@ TEST_F(TextTableFileTest, LoadReadsTheProgramPathWithTxtForExe) {
     wchar_t module[kModulePathCapacity], beside[kModulePathCapacity];
     const std::wstring program(module, GetModuleFileNameW(nullptr, module, kModulePathCapacity));
     ASSERT_EQ(L".exe", program.substr(program.size() - 4));
-    SettingsStore::TranslationFilePath(beside, 8);
+    TextSources::TranslationFilePath(beside, 8);
     EXPECT_EQ(L"", std::wstring(beside)) << "a path that does not fit is not cut";
-    SettingsStore::TranslationFilePath(beside, kModulePathCapacity);
+    TextSources::TranslationFilePath(beside, kModulePathCapacity);
     EXPECT_EQ(program.substr(0, program.size() - 3) + L"txt", std::wstring(beside));
     TextTable::Load();
     ASSERT_FALSE(TextTable::IsLoaded()) << "no file beside the program yet";
@@ -129,7 +129,7 @@ TEST_F(TextTableFileTest, ShippedEnglishFileHasEveryKey) {
                                   L"XVector", L"YVector", L"ZVector", L"XRVector", L"YRVector", L"ZRVector",
                                   L"DUp",     L"DDown",   L"DRight",  L"DLeft"};
     for (const wchar_t* key : inputKeys) {
-        String* text = SettingsStore::ReadFileString(path.c_str(), L"Joystick", key);
+        String* text = TextSources::ReadFileString(path.c_str(), L"Joystick", key);
         ASSERT_NE(nullptr, text);
         EXPECT_FALSE(text->IsEmpty()) << key;
         text->Release();

@@ -9,7 +9,7 @@
 #include "JoystickSupport_win.h"
 #include "board/SerialPort_win.h"
 #include "joystick/JoystickReader.h"
-#include "persistence/SettingsStore.h"
+#include "persistence/SettingsStore_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
 

@@ -1,4 +1,4 @@
-#include "persistence/ValueText.h"
+#include "text/ValueText.h"
 
 #include <new>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/TextTable.h"
+#include "text/TextTable.h"
 #include "../support/TestHeap.h"
 
 namespace {

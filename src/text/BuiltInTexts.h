@@ -1,11 +1,12 @@
 // The interface texts of the text table's group T with their built-in Portuguese wording,
 // named by what they are for, and the two About texts, which are never translated. Every
-// window takes its texts from here through Text(), so no window keeps its own copy.
+// window and every rule that words a refusal takes its texts from here through Text(), so
+// nothing keeps its own copy.
 #pragma once
 
 #include <cstdint>
 
-#include "ui/TextTable.h"
+#include "text/TextTable.h"
 
 struct BuiltInText {
     int32_t index;  // T<index> of the translation file

@@ -1,4 +1,4 @@
-#include "persistence/TranslationPath.h"
+#include "text/TranslationPath.h"
 
 #include "core/String.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "persistence/TranslationPath.h"
+#include "text/TranslationPath.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "persistence/ValueText.h"
+#include "text/ValueText.h"
 #include "../support/TestHeap.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/TextTable.h"
+#include "text/TextTable.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Turning the data of a registry value into text: the UTF-16 units up to the first NUL,
 // never beyond the bytes that were read. A value stored without its NUL, or with an odd
 // byte count, must not make the reader run past the data. Portable, so that the bounds
-// are checked natively under AddressSanitizer; SettingsStore::ReadKeyString uses it.
+// are checked natively under AddressSanitizer; TextSources::ReadKeyString uses it.
 #pragma once
 
 #include <cstdint>

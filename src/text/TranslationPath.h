@@ -1,6 +1,6 @@
 // The rule that finds the translation file from the program's own path: everything after
 // the last "." of the whole path becomes "txt", or ".txt" is appended when the path has
-// no dot. Portable so that the rule is tested natively; SettingsStore::TranslationFilePath
+// no dot. Portable so that the rule is tested natively; TextSources::TranslationFilePath
 // feeds it the module path. Used for the text table and the joystick input names.
 #pragma once
 
