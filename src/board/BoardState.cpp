@@ -92,7 +92,10 @@ void BoardState::SetRaw(int32_t channel, int32_t raw) {
     const float scaled = static_cast<float>(raw) * 100.0f;
     const float f = scaled / 1023.0f;
     const int32_t ip = Trunc(f);
-    percents[channel].store(static_cast<uint8_t>(ip), std::memory_order_relaxed);
+    // A raw value off the joystick range (a hat that is not an eight-way hat delivers its
+    // own) would store a wrapped byte, and the row and the saved settings would show it.
+    const int32_t percent = ip < 0 ? 0 : (ip > 100 ? 100 : ip);
+    percents[channel].store(static_cast<uint8_t>(percent), std::memory_order_relaxed);
     int32_t value;
     switch (channel) {
         case kChannelButton:

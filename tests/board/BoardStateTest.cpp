@@ -113,6 +113,10 @@ TEST(BoardStateTest, OutOfRangeInputsAreSafe) {
             for (int raw : {0, 1}) {
                 raw != 0 ? board.SetRaw(c, p) : board.SetPercent(c, p);
                 EXPECT_TRUE(board.Value(c) >= 0 && board.Value(c) <= 1023) << c << " " << p << " " << raw;
+                // A raw value stores a percentage the rows can show: 0 below the range, 100 above.
+                if (raw != 0)
+                    EXPECT_EQ(p < 0 ? 0 : (p > 1023 ? 100 : p * 100 / 1023), board.Percent(c))
+                        << c << " " << p;
             }
         }
     }
