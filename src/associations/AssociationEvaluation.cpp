@@ -48,7 +48,7 @@ uint32_t EvaluatePass(const AssociationModel& model, JoystickDevice& joystick, B
         const JoystickInput& input = association->Input();
         if (input.Changed == 0)
             continue;
-        const bool press = input.Value != 0;
+        const bool press = input.LoadValue() != 0;
         FillKeyRecord(records[n++], association->code, press);
         scratch.Down()[i] = press ? 1 : 0;
     }
@@ -60,12 +60,12 @@ uint32_t EvaluatePass(const AssociationModel& model, JoystickDevice& joystick, B
         const Association* association = AssociationModel::At(channels, i);
         if (association->Input().Changed != 0)
             board.SetRaw(static_cast<int32_t>(association->code),
-                         static_cast<int32_t>(association->Input().Value));
+                         static_cast<int32_t>(association->Input().LoadValue()));
     }
 
     const Association* button = model.ButtonAssociation();
     if (button != nullptr && button->Input().Changed != 0)
-        board.SetPercent(kChannelButton, button->Input().Value != 0 ? 1 : 0);
+        board.SetPercent(kChannelButton, button->Input().LoadValue() != 0 ? 1 : 0);
     return changed;
 }
 

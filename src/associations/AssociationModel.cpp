@@ -214,20 +214,26 @@ void AssociationModel::EnableUsedInputs(bool withBoardTargets) const {
         for (int32_t i = 0; i < channels_->Count(); ++i)
             enable(At(*channels_, i));
     }
-    for (int32_t i = 0; i < keys_->Count(); ++i)
+    // A key input starts every run at rest, whatever the last run left: the reading then
+    // starts from rest too, so an input still held gives one press with the next report
+    // and one released meanwhile gives no key-up that nothing pressed. Channels and the
+    // board button keep their last values, which the start hands to the board.
+    for (int32_t i = 0; i < keys_->Count(); ++i) {
         enable(At(*keys_, i));
+        At(*keys_, i)->Input().StoreValue(0);
+    }
 }
 
 void AssociationModel::ApplyInputsToBoard(BoardState& board, bool withChannels) const {
     // Any nonzero value presses the button: passing the value itself would store its low
     // byte, and a wide input at 256 would read as released.
     if (button_ != nullptr)
-        board.SetPercent(kChannelButton, button_->Input().Value != 0 ? 1 : 0);
+        board.SetPercent(kChannelButton, button_->Input().LoadValue() != 0 ? 1 : 0);
     if (!withChannels)
         return;
     for (int32_t i = channels_->Count() - 1; i >= 0; --i) {
         const Association* association = At(*channels_, i);
         board.SetRaw(static_cast<int32_t>(association->code),
-                     static_cast<int32_t>(association->Input().Value));
+                     static_cast<int32_t>(association->Input().LoadValue()));
     }
 }

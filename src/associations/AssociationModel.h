@@ -154,7 +154,7 @@ class AssociationModel {
     // Start of a run, before StartReading: disables every button, axis and hat of the
     // selected device (clearing Changed), then enables the inputs the associations use,
     // with the hat of a direction sub-input. withBoardTargets false (joystick-only run):
-    // only the key associations' inputs.
+    // only the key associations' inputs. The key associations' inputs start at rest (Value 0).
     void EnableUsedInputs(bool withBoardTargets) const;
     // Start and stop of a run: the board takes the associated inputs' current values: the
     // button association's (pressed for any nonzero value), then, with channels, each

@@ -119,7 +119,7 @@ bool BuildValueInput(JoystickInput& input, const HidValueCaps& caps) {
     // Axes rest at their centre; hats and d-pad values rest at 0.
     const uint32_t rest =
         (input.Kind < 0 && input.Usage != kUsageHatSwitch) ? static_cast<uint32_t>(input.Centre) : 0;
-    input.Value = rest;
+    input.StoreValue(rest);
     input.StorePending(rest);
     input.Enabled.store(1, std::memory_order_relaxed);
     input.Scale = 0.0f;
@@ -298,7 +298,7 @@ void NormalizeAxis(JoystickInput& input) {
     }
     const float range = static_cast<float>(hi - lo);
     const float f0 =
-        static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.Value)) + 1 - lo) / range;
+        static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.LoadValue())) + 1 - lo) / range;
     const float f1 =
         static_cast<float>(static_cast<int64_t>(static_cast<int32_t>(input.LoadPending())) + 1 - lo) / range;
     float scale = 1023.0f / range;
@@ -306,7 +306,7 @@ void NormalizeAxis(JoystickInput& input) {
     if (scale > 0.984375f && scale < 1.015625f)
         scale = 0.0f;
     input.Scale = scale;
-    input.Value = static_cast<uint32_t>(TruncateToInt32(1023.0f * f0 + 0.5f));
+    input.StoreValue(static_cast<uint32_t>(TruncateToInt32(1023.0f * f0 + 0.5f)));
     input.StorePending(static_cast<uint32_t>(TruncateToInt32(1023.0f * f1 + 0.5f)));
 }
 

@@ -6,9 +6,10 @@
 // - Pending: the reader thread while the device is read (JoystickReader), StartReading on
 //   the user-interface thread before the device joins the reader, and the catalogue while
 //   preparing. Atomic (relaxed): the polling thread reads it while the reader writes it.
-// - Value, Changed: the polling thread, in Poll; the user-interface thread reads them only
-//   when no run is going (after the polling thread has ended), and NormalizeAxis writes
-//   Value while preparing.
+// - Value: the polling thread, in Poll; the user-interface thread while preparing, at the
+//   start of a run before the polling thread exists, and at its stop. Atomic (relaxed): a
+//   polling thread that outlived its stop may still write it while the window reads it.
+// - Changed: the polling thread, in Poll; the start of a run clears it before polling.
 // - Enabled: the user-interface thread, only while the device is not read. Atomic because
 //   a report already taken from the reader's list may still be decoded for a device that
 //   has just stopped reading.
@@ -31,8 +32,8 @@ constexpr uint32_t kDirectionUsageBase = 0xF00;
 constexpr int kDirectionCount = 4;  // up, right, down, left: the bits of the hat's mask
 
 struct JoystickInput {
-    uint32_t Value = 0;    // as the consumer took it at its last Poll
-    uint32_t Changed = 0;  // Value before that Poll XOR Value after it
+    std::atomic<uint32_t> Value{0};  // as the consumer took it at its last Poll
+    uint32_t Changed = 0;            // Value before that Poll XOR Value after it
     std::atomic<uint32_t> Pending{0};
     uint32_t UsagePage = 0;  // 0 for direction sub-inputs
     uint32_t Usage = 0;
@@ -51,6 +52,8 @@ struct JoystickInput {
     // Only an eight-way hat: its four owned direction sub-inputs, or null.
     JoystickInput* Directions = nullptr;
 
+    uint32_t LoadValue() const { return Value.load(std::memory_order_relaxed); }
+    void StoreValue(uint32_t value) { Value.store(value, std::memory_order_relaxed); }
     uint32_t LoadPending() const { return Pending.load(std::memory_order_relaxed); }
     void StorePending(uint32_t value) { Pending.store(value, std::memory_order_relaxed); }
     bool IsEnabled() const { return Enabled.load(std::memory_order_relaxed) != 0; }

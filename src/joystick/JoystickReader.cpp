@@ -42,8 +42,8 @@ void EndThreadLocked() {
 
 uint32_t TakePending(JoystickInput& input) {
     const uint32_t pending = input.LoadPending();
-    input.Changed = input.Value ^ pending;
-    input.Value = pending;
+    input.Changed = input.LoadValue() ^ pending;
+    input.StoreValue(pending);
     return input.Changed;
 }
 
@@ -136,10 +136,10 @@ HResult StartReading(JoystickDevice& device) {
     device.Sequence.fetch_add(1, std::memory_order_release);
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
-        input.StorePending(input.Value);
+        input.StorePending(input.LoadValue());
         if (input.Directions != nullptr) {
             for (int d = 0; d < kDirectionCount; ++d)
-                input.Directions[d].StorePending(input.Directions[d].Value);
+                input.Directions[d].StorePending(input.Directions[d].LoadValue());
         }
     }
     const HResult code = AddToReader(device);

@@ -165,7 +165,7 @@ void MainForm::EndRun(bool handBack) {
         ShowWindow(Item(kIdPressed), SW_SHOWNA);
     }
     if (Association* button = associations.ButtonAssociation()) {
-        CheckDlgButton(hwnd, kIdPressed, button->Input().Value != 0 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(hwnd, kIdPressed, button->Input().LoadValue() != 0 ? BST_CHECKED : BST_UNCHECKED);
         ShowWindow(Item(kIdPressed), SW_SHOWNA);
     }
     associations.ApplyInputsToBoard(board, joystickOnly == 0);
@@ -176,7 +176,7 @@ void MainForm::EndRun(bool handBack) {
         const Association* channel = AssociationModel::At(channels, i);
         const int32_t row = kWireToManual[channel->code];
         ShowRow(row, true);
-        UpdateRow(row, PercentOfValue(channel->Input().Value));
+        UpdateRow(row, PercentOfValue(channel->Input().LoadValue()));
     }
 }
 

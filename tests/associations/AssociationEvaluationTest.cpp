@@ -47,6 +47,15 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
     EXPECT_EQ(3u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
     EXPECT_EQ(0u, ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions));
     EXPECT_EQ((std::vector<SendCall>{{kUpSpace, kUpB, kUpArrowUp}}), RecordingKeyboard::Take());
+
+    // A second run: Botão 1 and the hat are still held and press once more with the next
+    // report; Botão 3, released between the runs, sends no key-up of its own.
+    StopReading(*pad);
+    StartRun();
+    Deliver(Handle(1), ReportBytes({1}, 7, 1));
+    Pass();
+    EXPECT_EQ((std::vector<SendCall>{{kDownSpace, kDownArrowUp}}), RecordingKeyboard::Take());
+    ReleaseHeldKeys(model, scratch, RecordingKeyboard::kFunctions);
     EXPECT_EQ(0, RecordingKeyboard::repeats);
     EXPECT_EQ(0, RecordingKeyboard::keysDown);
 }
