@@ -86,12 +86,25 @@ void AssociationModel::ClearInputRefs() {
 }
 
 InputRef* AssociationModel::FindInput(uint32_t usagePage, uint32_t usage) const {
+    return InputRefAt(FindInputIndex(usagePage, usage, nullptr));
+}
+
+int32_t AssociationModel::FindInputIndex(uint32_t usagePage, uint32_t usage, const uint8_t* taken) const {
+    int32_t first = -1;
     for (int32_t i = 0; i < inputRefs_->Count(); ++i) {
-        InputRef* ref = InputRefAt(i);
-        if (ref->input->UsagePage == usagePage && ref->input->Usage == usage)
-            return ref;
+        const JoystickInput& input = *InputRefAt(i)->input;
+        if (input.UsagePage != usagePage || input.Usage != usage)
+            continue;
+        if (taken == nullptr || taken[i] == 0)
+            return i;
+        if (first < 0)
+            first = i;
     }
-    return nullptr;
+    return first;
+}
+
+bool AssociationModel::TargetExists(bool isChannel, int32_t targetIndex) {
+    return targetIndex >= 0 && targetIndex < (isChannel ? kManualRowCount : KeyTable::kCount);
 }
 
 HResult AssociationModel::AddAssociation(uint32_t usagePage, uint32_t usage, bool isChannel,
@@ -107,7 +120,7 @@ HResult AssociationModel::AddAssociationForInput(int32_t inputIndex, bool isChan
 
 HResult AssociationModel::Add(InputRef* inputRef, bool isChannel, int32_t targetIndex) {
     // A profile entry from outside may name a target that does not exist: it is skipped.
-    if (targetIndex < 0 || targetIndex >= (isChannel ? kManualRowCount : KeyTable::kCount))
+    if (!TargetExists(isChannel, targetIndex))
         return kOk;
     AssociationKind kind;
     uint32_t code;

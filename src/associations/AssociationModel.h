@@ -125,6 +125,12 @@ class AssociationModel {
 
     // The first InputRef whose input has this usage page and usage, or null.
     InputRef* FindInput(uint32_t usagePage, uint32_t usage) const;
+    // The index in InputRefs() of the first input with this usage page and usage whose
+    // taken[index] is 0, else of the first with them at all; -1 when none has them. A null
+    // taken counts every input as free.
+    int32_t FindInputIndex(uint32_t usagePage, uint32_t usage, const uint8_t* taken) const;
+    // Whether index names a target of its list: 0..6 for channels, 0..43 for keys.
+    static bool TargetExists(bool isChannel, int32_t targetIndex);
 
     // Links the first input with this usage page and usage (FindInput) to a target:
     // isChannel selects the channel list (index 0..6), else the key list (0..43, 0 being

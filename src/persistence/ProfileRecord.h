@@ -18,13 +18,16 @@ constexpr int32_t kProfileHeaderLength = 4;
 constexpr int32_t kProfileEntryLength = 8;
 
 // A new Buffer holding exactly 4 + 8 n bytes for the n associations of AllAssociations(),
-// or null when memory ran out. The caller releases it.
+// in list order, except that associations whose inputs share their usages are listed in
+// the order of those inputs (see RestoreAssociations); null when memory ran out. The
+// caller releases it.
 Buffer* CaptureAssociations(const AssociationModel& model);
 
 // False, changing nothing, when the record is null, shorter than 4 bytes, has a nonzero
 // marker or holds fewer entries than its count (bytes after the last entry are ignored).
-// Otherwise clears the associations and applies the entries in order through
-// AddAssociation, which skips an entry without a matching input or with a target outside
-// its list and lets a later entry replace an earlier one for the same input or target;
-// returns true even when every entry was skipped.
+// Otherwise clears the associations and applies the entries in order: an entry binds the
+// first input with its usage page and usage that no earlier entry bound (else the first
+// one with them), skips when there is none or its target is outside its list, and
+// replaces an earlier association for the same input or target; returns true even when
+// every entry was skipped.
 bool RestoreAssociations(AssociationModel& model, const Buffer* record);

@@ -40,7 +40,9 @@ HResult BuildInputRefs(AssociationModel& model, const JoystickDevice& device) {
         if (!Failed(code))
             code = model.AddInputRef(&input, parentHat);
     };
-    for (int32_t h = device.HatCount - 1; h >= 0; --h) {
+    // The first hat's directions first: the sort keeps equal names in this order, and a
+    // record made with a one-hat device binds to the first hat.
+    for (int32_t h = 0; h < device.HatCount; ++h) {
         JoystickInput& hat = device.Hats[h];
         if (hat.Kind == kKindHat8 && hat.Directions != nullptr) {
             for (int32_t d = 0; d < kDirectionCount; ++d)

@@ -2,10 +2,13 @@
 // refuses, seen in the record captured afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <tuple>
 #include <vector>
 
 #include "RecordBytes.h"
+#include "joystick/InputCatalogue.h"
 
 namespace {
 
@@ -67,6 +70,54 @@ TEST(ProfileRecordTest, RestoreAppliesValidRecordsInOrderAndLeavesTheSetAloneFor
     EXPECT_FALSE(RestoreAssociations(*model, nullptr));
     delete model;
     EXPECT_TRUE(AllInstanceCountersZero());
+}
+
+// Two hats' directions and two sliders share their usages: each link comes back to the
+// input it was made on, whichever order it was made in, a hat direction's usage (above
+// 255) is stored whole, and a record with one entry for some usages binds the first input
+// that has them.
+TEST(ProfileRecordTest, InputsThatShareTheirUsagesKeepTheirLinksThroughARecord) {
+    JoystickInput hats[2], sliders[2];
+    auto* model = new AssociationModel();
+    for (JoystickInput& hat : hats) {
+        hat.Kind = kKindHat8;
+        ASSERT_TRUE(CreateDirectionInputs(hat));
+        for (int d = 0; d < kDirectionCount; ++d)
+            model->AddInputRef(&hat.Directions[d], &hat);
+    }
+    for (JoystickInput& slider : sliders) {
+        slider.UsagePage = 1;
+        slider.Usage = 0x36;
+        model->AddInputRef(&slider, nullptr);
+    }
+    // Which input drives each key target (A, B) and channel (Entrada A, B), in list order.
+    auto links = [&] {
+        std::vector<std::pair<int32_t, JoystickInput*>> found;
+        for (int32_t i = 0; i < model->AllAssociations().Count(); ++i) {
+            const Association* a = AssociationModel::At(model->AllAssociations(), i);
+            found.emplace_back(a->targetIndex + 100 * a->isChannel, a->inputRef->input);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    // Second hat up -> A, first hat up -> B, second slider -> Entrada A, first -> Entrada B.
+    for (const auto& [input, isChannel, target] :
+         {std::tuple(4, false, 8), std::tuple(0, false, 9), std::tuple(9, true, 0), std::tuple(8, true, 1)})
+        model->AddAssociationForInput(input, isChannel, target);
+    const auto made = links();
+    const Bytes saved = Capture(*model);
+    ASSERT_EQ(saved.size(), 36u);
+    EXPECT_EQ(Bytes(saved.begin() + 4, saved.begin() + 12), (Bytes{0, 0, 0, 0, 0x90, 0x0F, 0, 9}));
+    ASSERT_TRUE(Restore(*model, kEmpty));
+    ASSERT_TRUE(Restore(*model, saved));
+    EXPECT_EQ(links(), made);
+
+    ASSERT_TRUE(Restore(*model, {0, 0, 1, 0, 0, 0, 0, 0, 0x90, 0x0F, 0, 8}));
+    ASSERT_EQ(model->AllAssociations().Count(), 1);
+    EXPECT_EQ(AssociationModel::At(model->AllAssociations(), 0)->inputRef->input, &hats[0].Directions[0]);
+    delete model;
+    for (JoystickInput& hat : hats)
+        delete[] hat.Directions;
 }
 
 }  // namespace
