@@ -32,13 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     JoystickStartup();
     MainForm* form = new (std::nothrow) MainForm();
-    if (form != nullptr) {
-        const INT_PTR result = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kDialogMain), nullptr,
-                                               FormBindingProc, reinterpret_cast<LPARAM>(form));
-        // Below 1 the dialog never took the form over.
-        if (result < 1)
-            form->Release();
-    }
+    if (form != nullptr)
+        RunModalForm(form, kDialogMain, nullptr);
 
     JoystickShutdown();
     UnregisterClassW(L"WndClass", programInstance);

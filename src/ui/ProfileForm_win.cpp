@@ -105,10 +105,7 @@ String* AskProfileName(HWND owner, const char16_t* title, uint32_t* nameExists, 
     // The window releases its reference at WM_NCDESTROY, before DialogBoxParamW returns;
     // this one keeps the form, and so its result, until the result has been taken.
     form->AddRef();
-    const INT_PTR ended = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kDialogProfileName), owner,
-                                          FormBindingProc, reinterpret_cast<LPARAM>(form));
-    if (ended <= 0)
-        form->Release();  // the dialog never took its reference
+    const INT_PTR ended = RunModalForm(form, kDialogProfileName, owner);
     String* result = ended == IDOK ? form->TakeResult() : nullptr;
     form->Release();
     return result;

@@ -275,3 +275,12 @@ INT_PTR CALLBACK FormDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
     return DispatchFormMessage(form, message, wParam, lParam, true);
 }
+
+INT_PTR RunModalForm(Form* form, int32_t dialog, HWND owner) {
+    form->hwnd = nullptr;  // set by the binding at WM_INITDIALOG
+    const INT_PTR result = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(dialog), owner, FormBindingProc,
+                                           reinterpret_cast<LPARAM>(form));
+    if (form->hwnd == nullptr)
+        form->Release();
+    return result;
+}

@@ -173,3 +173,10 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK FormBindingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // The procedure a bound dialog runs on.
 INT_PTR CALLBACK FormDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs form as the modal dialog of resource `dialog` over owner and returns what
+// DialogBoxParamW returned. The creator's reference passes to the window once the dialog
+// binds the form, and the window drops it when it is destroyed; when no window ever bound
+// it (the dialog could not be made) it is released here. The result alone cannot tell the
+// two apart: a WM_QUIT in the modal loop ends a bound dialog with 0 as well.
+INT_PTR RunModalForm(Form* form, int32_t dialog, HWND owner);

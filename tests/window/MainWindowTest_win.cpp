@@ -300,6 +300,35 @@ class CountingForm : public Form {
     int defaults = 0;
 };
 
+// Ends the modal loop of gModal with gResult.
+Form* gModal = nullptr;
+INT_PTR gResult = 0;
+void CALLBACK EndModal(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (gModal->hwnd == nullptr)
+        return;
+    KillTimer(nullptr, timer);
+    EndDialog(gModal->hwnd, gResult);
+}
+
+// The creator's reference goes exactly once, whatever ends a modal form: the window's
+// destruction for a bound one (also when it ends with 0, as a dialog ended without a
+// result does), RunModalForm for one that never got a window.
+TEST(WindowFramework, AModalFormReleasesItsCreatorsReferenceOnce) {
+    programInstance = GetModuleHandleW(nullptr);
+    for (const auto& [dialog, result] : {std::pair(105, 2), std::pair(105, 0), std::pair(9999, -1)}) {
+        auto* form = new CountingForm();
+        form->AddRef();  // the test's own
+        gModal = form;
+        gResult = result;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 10, EndModal);
+        EXPECT_EQ(RunModalForm(form, dialog, nullptr), result);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(form->RefCount(), 1u) << dialog << " ended with " << result;
+        form->Release();
+    }
+    EXPECT_TRUE(AllInstanceCountersZero());
+}
+
 TEST(WindowFramework, BoundsClosingAndUserMessages) {
     programInstance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
