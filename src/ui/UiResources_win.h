@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "ui/UiMetrics.h"
+
 extern HINSTANCE programInstance;  // the module the entry point received
 
 struct UiResources {
@@ -22,11 +24,12 @@ struct UiResources {
     static void Destroy();
 };
 
+// Logical lengths scaled by the screen's horizontal and vertical DPI.
 inline int32_t ScaleX(int32_t length) {
-    return length * UiResources::dpiX / 96;
+    return ScaleLogical(length, UiResources::dpiX);
 }
 inline int32_t ScaleY(int32_t length) {
-    return length * UiResources::dpiY / 96;
+    return ScaleLogical(length, UiResources::dpiY);
 }
 
 // The font lookup, as a table so that a test can offer "Segoe UI", which Wine lacks.

@@ -199,6 +199,32 @@ TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutAndRefusedDuringARun) {
     DestroyWindow(dialog_);
 }
 
+// The controls on the board's black area are drawn white on black by the window's colour
+// handler; the port field, the start button and the right column keep the system's colours.
+TEST_F(MainWindowTest, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
+    Open();
+    ASSERT_NE(dialog_, nullptr);
+    HDC dc = GetDC(dialog_);
+    const auto black = reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+    const struct {
+        int id;
+        UINT message;
+        bool board;
+    } cases[] = {{1016, WM_CTLCOLOREDIT, true},    {1018, WM_CTLCOLORSTATIC, true},
+                 {1012, WM_CTLCOLORBTN, true},     {1028, WM_CTLCOLOREDIT, true},
+                 {1032, WM_CTLCOLOREDIT, false},   {1, WM_CTLCOLORBTN, false},
+                 {1037, WM_CTLCOLORSTATIC, false}, {1039, WM_CTLCOLORSTATIC, false}};
+    for (const auto& c : cases) {
+        SetTextColor(dc, RGB(1, 2, 3));
+        const LRESULT brush = SendMessageW(dialog_, c.message, reinterpret_cast<WPARAM>(dc),
+                                           reinterpret_cast<LPARAM>(GetDlgItem(dialog_, c.id)));
+        EXPECT_EQ(brush == black, c.board) << c.id;
+        EXPECT_EQ(GetTextColor(dc) == RGB(255, 255, 255), c.board) << c.id;
+    }
+    ReleaseDC(dialog_, dc);
+    DestroyWindow(dialog_);
+}
+
 TEST_F(MainWindowTest, AssociateBindsTheChosenInputWhenTwoShareTheirUsages) {
     MainForm* form = Open();
     ASSERT_NE(dialog_, nullptr);

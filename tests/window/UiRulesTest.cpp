@@ -29,13 +29,6 @@ TEST(UiRules, ScalingFontAndPicturesPerDpi) {
     EXPECT_EQ(PictureFactor(2.0f), 1.0f);
 }
 
-TEST(UiRules, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
-    EXPECT_TRUE(UsesBoardColours(1000));
-    EXPECT_TRUE(UsesBoardColours(1031));
-    EXPECT_FALSE(UsesBoardColours(1032));
-    EXPECT_FALSE(UsesBoardColours(1));
-}
-
 TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
     EXPECT_EQ(FailureFromError(0), static_cast<HResult>(0x80004005u));
     EXPECT_EQ(FailureFromError(2), static_cast<HResult>(0x80070002u));
