@@ -10,6 +10,7 @@
 
 #include "core/RefObject.h"
 #include "joystick/JoystickReader.h"
+#include "session/SessionWorkers_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/TextTable_win.h"
 #include "ui/UiResources_win.h"
@@ -31,9 +32,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RegisterClassExW(&windowClass);
 
     JoystickStartup();
-    MainForm* form = new (std::nothrow) MainForm();
+    MainForm* form = new (std::nothrow) MainForm(kPlatformWorkers);
     if (form != nullptr)
-        RunModalForm(form, kDialogMain, nullptr);
+        RunModalForm(form, IDD_MAIN, nullptr);
 
     JoystickShutdown();
     UnregisterClassW(L"WndClass", programInstance);
@@ -41,13 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TextTable::Free();
 
     // A main window kept alive for a worker that outlived its wait is no leak.
-    if (!MainFormLeftWorkersRunning()) {
-        for (const auto& counter : InstanceCounters) {
-            if (counter.load(std::memory_order_relaxed) != 0) {
-                MessageBoxW(nullptr, L"Debug Cleanup Verify Error!", L"Oops...", MB_ICONERROR);
-                break;
-            }
-        }
-    }
+    if (!MainFormLeftWorkersRunning() && !AllInstanceCountersZero())
+        MessageBoxW(nullptr, L"Debug Cleanup Verify Error!", L"Oops...", MB_ICONERROR);
     return 0;
 }

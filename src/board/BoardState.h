@@ -31,10 +31,6 @@ extern const int32_t kManualToWire[kManualRowCount];
 extern const int32_t kWireToManual[kChannelCount];
 // Channel-name index (B0..B6: Entrada A..D, light, sound, slider) to wire channel.
 extern const int32_t kNameToWire[kManualRowCount];
-// Wire channel of a manual edit, spin or slider control id (1000..1030), or the check box 1012.
-constexpr int32_t WireChannelOfControl(int32_t controlId) {
-    return (controlId - 1000) / 4;
-}
 
 constexpr uint8_t kPollByte = 0x01;
 constexpr int kReplyLength = 18;

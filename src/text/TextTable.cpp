@@ -132,7 +132,8 @@ const char16_t* TargetName(int32_t index) {
 const char16_t* Text(int32_t index, const char16_t* builtIn) {
     if (gLoaded == 0 || index < 0 || index >= kTextCount)
         return builtIn;
-    return gOwned[kFirstText + index];
+    const char16_t* loaded = gOwned[kFirstText + index];
+    return index >= kFirstTextsCount && loaded[0] == 0 ? builtIn : loaded;
 }
 
 }  // namespace TextTable

@@ -14,8 +14,8 @@
 namespace {
 // The editor's controls below the joystick selector that a chosen joystick shows; the
 // target selectors and their label follow the chosen input.
-constexpr int32_t kEditorControls[] = {kIdInputCombo, kIdAssociationList, kIdExistingLabel,
-                                       kIdSeparator,  kIdAssociate,       kIdRemove};
+constexpr int32_t kEditorControls[] = {IDC_INPUT,     IDC_ASSOCIATIONS, IDC_ASSOCIATIONS_LABEL,
+                                       IDC_SEPARATOR, IDC_ASSOCIATE,    IDC_DELETE};
 }  // namespace
 
 bool MainForm::IsShown(int32_t id) const {
@@ -23,87 +23,99 @@ bool MainForm::IsShown(int32_t id) const {
     return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void MainForm::SelectJoystick() {
-    // The run disables the selector; a thread that outlived its stop still reads the lists.
-    if (board.running.load(std::memory_order_relaxed) != 0 || AssociationsInUse())
-        return;
-    StopReadingSelected();
-    associations.SetSelectedJoystick(nullptr);
-    // The associations travel to the new joystick as a record, matched by usages there.
-    Buffer* snapshot = CaptureAssociations(associations);
-    associations.ClearInputRefs();
-    associations.ClearAssociations();
-    SendMessageW(Item(kIdInputCombo), CB_RESETCONTENT, 0, 0);
+bool MainForm::AssociationsEditable() {
+    return !session_.IsRunning() && !session_.WorkersParked();
+}
 
-    const auto chosen = static_cast<int32_t>(SendMessageW(Item(kIdJoystickCombo), CB_GETCURSEL, 0, 0));
+void MainForm::SelectJoystick() {
+    const ObjectList* joysticks = session_.Joysticks();
+    // The run disables the selector; a thread that outlived its stop still reads the lists.
+    // The selector goes back to what is really selected.
+    if (!AssociationsEditable()) {
+        const JoystickDevice* selected = associations_.SelectedJoystick();
+        const int32_t index =
+            selected != nullptr && joysticks != nullptr ? joysticks->IndexOf(selected) + 1 : 0;
+        SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return;
+    }
+    if (associations_.SelectedJoystick() != nullptr)
+        StopReading(*associations_.SelectedJoystick());
+    associations_.SetSelectedJoystick(nullptr);
+    // The associations travel to the new joystick as a record, matched by usages there.
+    Buffer* snapshot = CaptureAssociations(associations_);
+    associations_.ClearInputRefs();
+    associations_.ClearAssociations();
+    SendMessageW(Item(IDC_INPUT), CB_RESETCONTENT, 0, 0);
+
+    const auto chosen = static_cast<int32_t>(SendMessageW(Item(IDC_JOYSTICK), CB_GETCURSEL, 0, 0));
     if (chosen < 1 || joysticks == nullptr || chosen > joysticks->Count()) {
         for (int32_t id : kEditorControls)
             ShowWindow(Item(id), SW_HIDE);
-        for (int32_t id : {kIdAssociateTo, kIdChannelTargets, kIdKeyTargets})
+        for (int32_t id : {IDC_TARGET_LABEL, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
             ShowWindow(Item(id), SW_HIDE);
         SafeRelease(snapshot);
         return;
     }
 
     auto* device = static_cast<JoystickDevice*>(joysticks->At(chosen - 1));
-    associations.SetSelectedJoystick(device);
-    BuildInputRefs(associations, *device);
-    const ObjectList& refs = associations.InputRefs();
+    associations_.SetSelectedJoystick(device);
+    BuildInputRefs(associations_, *device);
+    const ObjectList& refs = associations_.InputRefs();
     for (int32_t i = 0; i < refs.Count(); ++i) {
-        SendMessageW(Item(kIdInputCombo), CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(DisplayName(*associations.InputRefAt(i)->input)));
+        SendMessageW(Item(IDC_INPUT), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(DisplayName(*associations_.InputRefAt(i)->input)));
     }
-    for (int32_t id : {kIdInputCombo, kIdChannelTargets, kIdKeyTargets})
+    for (int32_t id : {IDC_INPUT, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
         SendMessageW(Item(id), CB_SETCURSEL, 0, 0);
     UpdateTargetChoice();
     for (int32_t id : kEditorControls)
         ShowWindow(Item(id), SW_SHOWNA);
-    RestoreAssociations(associations, snapshot);
+    RestoreAssociations(associations_, snapshot);
     SafeRelease(snapshot);
 }
 
 void MainForm::UpdateTargetChoice() {
     const InputRef* chosen =
-        associations.InputRefAt(static_cast<int32_t>(SendMessageW(Item(kIdInputCombo), CB_GETCURSEL, 0, 0)));
+        associations_.InputRefAt(static_cast<int32_t>(SendMessageW(Item(IDC_INPUT), CB_GETCURSEL, 0, 0)));
     if (chosen == nullptr) {
-        for (int32_t id : {kIdAssociateTo, kIdChannelTargets, kIdKeyTargets})
+        for (int32_t id : {IDC_TARGET_LABEL, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
             ShowWindow(Item(id), SW_HIDE);
         return;
     }
     // Axes and plain hats drive channels; buttons and hat directions press keys.
     const bool analog = chosen->input->Kind < 0;
-    ShowWindow(Item(kIdAssociateTo), SW_SHOWNA);
-    ShowWindow(Item(kIdChannelTargets), analog ? SW_SHOWNA : SW_HIDE);
-    ShowWindow(Item(kIdKeyTargets), analog ? SW_HIDE : SW_SHOWNA);
+    ShowWindow(Item(IDC_TARGET_LABEL), SW_SHOWNA);
+    ShowWindow(Item(IDC_CHANNEL_TARGET), analog ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(Item(IDC_KEY_TARGET), analog ? SW_HIDE : SW_SHOWNA);
 }
 
 void MainForm::AssociateInput() {
-    if (AssociationsInUse())
+    if (!AssociationsEditable())
         return;
-    const auto input = static_cast<int32_t>(SendMessageW(Item(kIdInputCombo), CB_GETCURSEL, 0, 0));
+    const auto input = static_cast<int32_t>(SendMessageW(Item(IDC_INPUT), CB_GETCURSEL, 0, 0));
     if (input < 0)
         return;
-    const bool isChannel = IsShown(kIdChannelTargets);
-    if (!isChannel && !IsShown(kIdKeyTargets))
+    const bool isChannel = IsShown(IDC_CHANNEL_TARGET);
+    if (!isChannel && !IsShown(IDC_KEY_TARGET))
         return;
     const auto target = static_cast<int32_t>(
-        SendMessageW(Item(isChannel ? kIdChannelTargets : kIdKeyTargets), CB_GETCURSEL, 0, 0));
+        SendMessageW(Item(isChannel ? IDC_CHANNEL_TARGET : IDC_KEY_TARGET), CB_GETCURSEL, 0, 0));
     if (target < 0)
         return;
     // The chosen entry itself, not the first input with its usages: two inputs of one
     // device may share them.
-    associations.AddAssociationForInput(input, isChannel, target);
+    associations_.AddAssociationForInput(input, isChannel, target);
 }
 
 void MainForm::RemoveSelectedAssociation() {
-    if (AssociationsInUse())
+    if (!AssociationsEditable())
         return;
-    const auto index = static_cast<int32_t>(SendMessageW(Item(kIdAssociationList), LB_GETCURSEL, 0, 0));
-    if (index < 0 || index >= associations.AllAssociations().Count())
+    const auto index = static_cast<int32_t>(SendMessageW(Item(IDC_ASSOCIATIONS), LB_GETCURSEL, 0, 0));
+    if (index < 0 || index >= associations_.AllAssociations().Count())
         return;
-    associations.RemoveAssociation(index);
+    associations_.RemoveAssociation(index);
     // The line that moved up takes the selection, else the new last line (none when empty).
-    const auto count = static_cast<int32_t>(SendMessageW(Item(kIdAssociationList), LB_GETCOUNT, 0, 0));
-    SendMessageW(Item(kIdAssociationList), LB_SETCURSEL,
-                 static_cast<WPARAM>(index < count ? index : index - 1), 0);
+    const auto count = static_cast<int32_t>(SendMessageW(Item(IDC_ASSOCIATIONS), LB_GETCOUNT, 0, 0));
+    SendMessageW(Item(IDC_ASSOCIATIONS), LB_SETCURSEL, static_cast<WPARAM>(index < count ? index : index - 1),
+                 0);
 }

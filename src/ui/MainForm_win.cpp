@@ -1,3 +1,6 @@
+// The main window as a whole: construction and initialisation, the layout of its controls,
+// the command dispatch and the pop-up menu, painting and colours, the list box the
+// association model reports to, and teardown. See MainForm_win.h for the other files.
 #include "ui/MainForm_win.h"
 
 #include <commctrl.h>
@@ -7,7 +10,6 @@
 
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickEnumeration.h"
-#include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore_win.h"
 #include "text/BuiltInTexts.h"
 #include "ui/UiMetrics.h"
@@ -36,6 +38,11 @@ template <typename Kind>
 Kind* Wrap(HWND dialog, int32_t id, bool withFont = true) {
     return WrapDialogItem<Kind>(dialog, id, UiResources::uiFont, withFont);
 }
+
+template <typename... Kinds>
+void ReleaseEach(Kinds*&... wrappers) {
+    (SafeRelease(wrappers), ...);
+}
 }  // namespace
 
 void SetMessageFunctions(const MessageFunctions* functions) {
@@ -50,11 +57,15 @@ bool MainFormLeftWorkersRunning() {
     return gLeftWorkersRunning;
 }
 
-MainForm::MainForm() {
+MainForm::MainForm(const SessionWorkers& workers)
+    : session_(*this, workers),
+      associations_(session_.Associations()),
+      responderOwner_{&session_.Board(), nullptr, kPortLostMessage} {
+    session_.SetWorkerContext(&responderOwner_);
     const float factor = PictureFactor(UiResources::scaleY);
-    boardPicture_ = LoadScaledPicture(kBitmapBoard, factor);
-    secondPicture_ = LoadScaledPicture(kBitmapSecond, factor);
-    menu_ = LoadMenuW(programInstance, MAKEINTRESOURCEW(kMenuMain));
+    boardPicture_ = LoadScaledPicture(IDB_BOARD, factor);
+    secondPicture_ = LoadScaledPicture(IDB_EMBLEM, factor);
+    menu_ = LoadMenuW(programInstance, MAKEINTRESOURCEW(IDR_MAIN_MENU));
     if (TextTable::IsLoaded() && menu_ != nullptr) {
         const BuiltInText items[] = {Texts::kMenuOpenProfile, Texts::kMenuSaveProfile,
                                      Texts::kMenuDeleteProfile, Texts::kMenuAbout};
@@ -64,7 +75,7 @@ MainForm::MainForm() {
             item.fMask = MIIM_STRING | MIIM_FTYPE;
             item.fType = MFT_STRING;
             item.dwTypeData = const_cast<wchar_t*>(Wide(Text(items[i])));
-            SetMenuItemInfoW(menu_, kIdMenuOpenProfile + i, FALSE, &item);
+            SetMenuItemInfoW(menu_, IDM_OPEN_PROFILE + i, FALSE, &item);
         }
     }
 }
@@ -72,8 +83,7 @@ MainForm::MainForm() {
 uint32_t MainForm::Release() {
     // The last reference: the workers must end before anything they read goes. One that
     // outlives its wait still holds plain pointers into this object, so the object stays.
-    if (RefCount() == 1 && !EndWorkers()) {
-        StopReadingSelected();
+    if (RefCount() == 1 && !session_.Shutdown()) {
         StoreSettings();
         gLeftWorkersRunning = true;
         return 0;
@@ -82,63 +92,36 @@ uint32_t MainForm::Release() {
 }
 
 MainForm::~MainForm() {
-    EndWorkers();
-    associations.SetListView(nullptr);
-    associations.ClearAssociations();
-    associations.ClearInputRefs();
-    SafeRelease(joysticks);
-    // StopReading takes the device's lock itself; it does nothing for a device not read.
-    StopReadingSelected();
-    associations.SetSelectedJoystick(nullptr);
     StoreSettings();
     SafeRelease(boardPicture_);
     SafeRelease(secondPicture_);
-    for (int32_t m = 0; m < kManualRowCount; ++m) {
-        SafeRelease(edits_[m]);
-        SafeRelease(spins_[m]);
-        SafeRelease(sliders_[m]);
-    }
-    Window** wrappers[] = {
-        reinterpret_cast<Window**>(&portEdit_),        reinterpret_cast<Window**>(&portSpin_),
-        reinterpret_cast<Window**>(&pressed_),         reinterpret_cast<Window**>(&joystickOnlyBox_),
-        reinterpret_cast<Window**>(&startButton_),     reinterpret_cast<Window**>(&menuButton_),
-        reinterpret_cast<Window**>(&associateButton_), reinterpret_cast<Window**>(&removeButton_),
-        reinterpret_cast<Window**>(&portLabel_),       reinterpret_cast<Window**>(&joystickLabel_),
-        reinterpret_cast<Window**>(&separator_),       reinterpret_cast<Window**>(&associateToLabel_),
-        reinterpret_cast<Window**>(&existingLabel_),   reinterpret_cast<Window**>(&joystickCombo_),
-        reinterpret_cast<Window**>(&inputCombo_),      reinterpret_cast<Window**>(&channelTargets_),
-        reinterpret_cast<Window**>(&keyTargets_),      reinterpret_cast<Window**>(&associationList_),
-    };
-    for (Window** wrapper : wrappers)
-        SafeRelease(*wrapper);
+    for (int32_t m = 0; m < kManualRowCount; ++m)
+        ReleaseEach(edits_[m], spins_[m], sliders_[m]);
+    ReleaseEach(portEdit_, portSpin_, pressed_, joystickOnlyBox_, startButton_, menuButton_, associateButton_,
+                removeButton_, portLabel_, joystickLabel_, separator_, associateToLabel_, existingLabel_,
+                joystickCombo_, inputCombo_, channelTargets_, keyTargets_, associationList_);
     if (menu_ != nullptr)
         DestroyMenu(menu_);
-    if (lingeringAssociationThread_ != nullptr)
-        CloseHandle(lingeringAssociationThread_);
-}
-
-void MainForm::StopReadingSelected() {
-    if (associations.SelectedJoystick() != nullptr)
-        StopReading(*associations.SelectedJoystick());
 }
 
 void MainForm::StoreSettings() {
     // A window that never got as far as its initialisation holds nothing the user chose.
     if (!initialised_)
         return;
-    SettingsStore::StoreSavedValues(CaptureSavedValues(board, comPort, joystickOnly));
+    SettingsStore::StoreSavedValues(session_.CaptureSettings());
     initialised_ = false;  // once per exit
 }
 
 LRESULT MainForm::OnInit(void*) {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
+                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
+    responderOwner_.window = hwnd;
 
     // The client area is 638 by 460 logical units, the window centred on the screen.
     CentreWithClientArea(638, 460);
 
     for (int32_t i = 0; i <= kManualRowCount; ++i) {
-        const int32_t id = i < kManualRowCount ? RowEditId(i) : kIdPortEdit;
+        const int32_t id = i < kManualRowCount ? RowEditId(i) : IDC_PORT_EDIT;
         TextBox* edit = Wrap<TextBox>(hwnd, id, false);
         SendMessageW(Item(id), EM_LIMITTEXT, 3, 0);
         Control* spin = Wrap<Control>(hwnd, id + 1, false);
@@ -155,67 +138,58 @@ LRESULT MainForm::OnInit(void*) {
         SendMessageW(Item(id + 2), TBM_SETRANGEMAX, TRUE, 100);
     }
 
-    FindJoysticks();
+    ObjectList* found = nullptr;
+    if (Failed(EnumerateJoysticks(&found)))
+        found = nullptr;  // the window carries on without joysticks
+    session_.PrepareJoysticks(found);
     WrapControls();
     Layout();
-    RestoreSettings();
+    PrepareRows();
+    session_.RestoreSettings(SettingsStore::LoadSavedValues());
     TranslateTexts();
-    associations.SetListView(this);
+    associations_.SetListView(this);
     initialised_ = true;
     return 1;
 }
 
-void MainForm::FindJoysticks() {
-    if (Failed(EnumerateJoysticks(&joysticks)) || joysticks == nullptr)
-        joysticks = new (std::nothrow) ObjectList();
-    if (joysticks == nullptr)
-        return;
-    for (int32_t j = joysticks->Count() - 1; j >= 0; --j) {
-        auto* device = static_cast<JoystickDevice*>(joysticks->At(j));
-        for (int32_t a = device->AxisCount - 1; a >= 0; --a)
-            NormalizeAxis(device->Axes[a]);
-        for (int32_t h = device->HatCount - 1; h >= 0; --h)
-            CreateDirectionInputs(device->Hats[h]);
-    }
-}
-
 void MainForm::WrapControls() {
-    joystickCombo_ = Wrap<ComboBox>(hwnd, kIdJoystickCombo);
-    SendMessageW(Item(kIdJoystickCombo), CB_ADDSTRING, 0,
+    joystickCombo_ = Wrap<ComboBox>(hwnd, IDC_JOYSTICK);
+    SendMessageW(Item(IDC_JOYSTICK), CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(Wide(Text(Texts::kNoJoystick))));
+    const ObjectList* joysticks = session_.Joysticks();
     for (int32_t j = 0; joysticks != nullptr && j < joysticks->Count(); ++j) {
         auto* device = static_cast<JoystickDevice*>(joysticks->At(j));
-        SendMessageW(Item(kIdJoystickCombo), CB_ADDSTRING, 0,
+        SendMessageW(Item(IDC_JOYSTICK), CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(device->Name != nullptr ? Wide(device->Name->Chars()) : L""));
     }
 
-    inputCombo_ = Wrap<ComboBox>(hwnd, kIdInputCombo);
-    channelTargets_ = Wrap<ComboBox>(hwnd, kIdChannelTargets);
-    keyTargets_ = Wrap<ComboBox>(hwnd, kIdKeyTargets);
-    for (int32_t id : {kIdInputCombo, kIdChannelTargets, kIdKeyTargets})
+    inputCombo_ = Wrap<ComboBox>(hwnd, IDC_INPUT);
+    channelTargets_ = Wrap<ComboBox>(hwnd, IDC_CHANNEL_TARGET);
+    keyTargets_ = Wrap<ComboBox>(hwnd, IDC_KEY_TARGET);
+    for (int32_t id : {IDC_INPUT, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
         ShowWindow(Item(id), SW_HIDE);
     for (int32_t i = 0; i < TextTable::kChannelNameCount; ++i)
-        SendMessageW(Item(kIdChannelTargets), CB_ADDSTRING, 0,
+        SendMessageW(Item(IDC_CHANNEL_TARGET), CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(Wide(TextTable::ChannelName(i))));
     for (int32_t i = 0; i < TextTable::kTargetNameCount; ++i)
-        SendMessageW(Item(kIdKeyTargets), CB_ADDSTRING, 0,
+        SendMessageW(Item(IDC_KEY_TARGET), CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(Wide(TextTable::TargetName(i))));
-    SendMessageW(Item(kIdJoystickCombo), CB_SETCURSEL, 0, 0);
+    SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, 0, 0);
 
-    pressed_ = Wrap<Button>(hwnd, kIdPressed);
-    startButton_ = Wrap<Button>(hwnd, kIdStart);
-    associateButton_ = Wrap<Button>(hwnd, kIdAssociate);
-    removeButton_ = Wrap<Button>(hwnd, kIdRemove);
-    joystickOnlyBox_ = Wrap<Button>(hwnd, kIdJoystickOnly);
-    menuButton_ = Wrap<Button>(hwnd, kIdMenuButton);
-    associationList_ = Wrap<ListBox>(hwnd, kIdAssociationList);
-    portLabel_ = Wrap<Label>(hwnd, kIdPortLabel);
-    joystickLabel_ = Wrap<Label>(hwnd, kIdJoystickLabel);
-    associateToLabel_ = Wrap<Label>(hwnd, kIdAssociateTo);
-    existingLabel_ = Wrap<Label>(hwnd, kIdExistingLabel);
-    separator_ = Wrap<Label>(hwnd, kIdSeparator, false);
-    for (int32_t id :
-         {kIdAssociate, kIdRemove, kIdAssociationList, kIdAssociateTo, kIdExistingLabel, kIdSeparator})
+    pressed_ = Wrap<Button>(hwnd, IDC_PRESSED);
+    startButton_ = Wrap<Button>(hwnd, IDC_START);
+    associateButton_ = Wrap<Button>(hwnd, IDC_ASSOCIATE);
+    removeButton_ = Wrap<Button>(hwnd, IDC_DELETE);
+    joystickOnlyBox_ = Wrap<Button>(hwnd, IDC_JOYSTICK_ONLY);
+    menuButton_ = Wrap<Button>(hwnd, IDC_MENU_BUTTON);
+    associationList_ = Wrap<ListBox>(hwnd, IDC_ASSOCIATIONS);
+    portLabel_ = Wrap<Label>(hwnd, IDC_PORT_LABEL);
+    joystickLabel_ = Wrap<Label>(hwnd, IDC_JOYSTICK_LABEL);
+    associateToLabel_ = Wrap<Label>(hwnd, IDC_TARGET_LABEL);
+    existingLabel_ = Wrap<Label>(hwnd, IDC_ASSOCIATIONS_LABEL);
+    separator_ = Wrap<Label>(hwnd, IDC_SEPARATOR, false);
+    for (int32_t id : {IDC_ASSOCIATE, IDC_DELETE, IDC_ASSOCIATIONS, IDC_TARGET_LABEL, IDC_ASSOCIATIONS_LABEL,
+                       IDC_SEPARATOR})
         ShowWindow(Item(id), SW_HIDE);
 }
 
@@ -271,8 +245,7 @@ void MainForm::Layout() {
                              client.bottom - ScaleY(5) - associationList_->bounds.top);
 }
 
-void MainForm::RestoreSettings() {
-    const SavedValues saved = SettingsStore::LoadSavedValues();
+void MainForm::PrepareRows() {
     const UDACCEL acceleration[3] = {{0, 1}, {1, 2}, {2, 5}};
     for (int32_t m = 0; m < kManualRowCount; ++m) {
         const int32_t id = RowEditId(m);
@@ -285,17 +258,8 @@ void MainForm::RestoreSettings() {
             spins_[m]->UpdateBounds();
             spins_[m]->ReadClient();
         }
-        board.SetPercent(kManualToWire[m], saved.positions[m]);
-        UpdateRow(m, saved.positions[m]);
     }
-    CheckDlgButton(hwnd, kIdPressed, saved.buttonPressed != 0 ? BST_CHECKED : BST_UNCHECKED);
-    board.SetPercent(kChannelButton, saved.buttonPressed);
-    comPort = saved.ComPort();
-    SendMessageW(Item(kIdPortSpin), UDM_SETRANGE32, 1, 256);
-    SetDlgItemInt(hwnd, kIdPortEdit, comPort, FALSE);
-    joystickOnly = saved.joystickOnly;
-    CheckDlgButton(hwnd, kIdJoystickOnly, joystickOnly != 0 ? BST_CHECKED : BST_UNCHECKED);
-    OnJoystickOnlyClicked();
+    SendMessageW(Item(IDC_PORT_SPIN), UDM_SETRANGE32, 1, 256);
 }
 
 void MainForm::TranslateTexts() {
@@ -305,15 +269,15 @@ void MainForm::TranslateTexts() {
         int32_t id;
         BuiltInText text;
     } texts[] = {
-        {kIdStart, Texts::kStart},
-        {kIdPressed, Texts::kPressed},
-        {kIdJoystickOnly, Texts::kJoystickOnly},
-        {kIdPortLabel, Texts::kPortLabel},
-        {kIdJoystickLabel, Texts::kJoystickLabel},
-        {kIdAssociate, Texts::kAssociate},
-        {kIdAssociateTo, Texts::kAssociateTo},
-        {kIdRemove, Texts::kRemoveAssociation},
-        {kIdExistingLabel, Texts::kExistingAssociations},
+        {IDC_START, Texts::kStart},
+        {IDC_PRESSED, Texts::kPressed},
+        {IDC_JOYSTICK_ONLY, Texts::kJoystickOnly},
+        {IDC_PORT_LABEL, Texts::kPortLabel},
+        {IDC_JOYSTICK_LABEL, Texts::kJoystickLabel},
+        {IDC_ASSOCIATE, Texts::kAssociate},
+        {IDC_TARGET_LABEL, Texts::kAssociateTo},
+        {IDC_DELETE, Texts::kRemoveAssociation},
+        {IDC_ASSOCIATIONS_LABEL, Texts::kExistingAssociations},
     };
     for (const auto& entry : texts)
         SetDlgItemTextW(hwnd, entry.id, Wide(Text(entry.text)));
@@ -322,69 +286,73 @@ void MainForm::TranslateTexts() {
 LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
     const uint32_t kClicked = BN_CLICKED, kSelectionChanged = CBN_SELCHANGE, kChanged = EN_CHANGE;
     switch (id) {
-        case kIdStart:
-            if (board.running.load(std::memory_order_relaxed) != 0)
-                StopEmulation();
-            else
-                StartEmulation();
+        case IDC_START:
+            OnStartClicked();
             return 1;
-        case kIdCancel:
+        case IDCANCEL:
             EndDialog(hwnd, 2);
             return 1;
-        case kIdPressed:
+        case IDC_PRESSED:
             if (code == kClicked)
                 OnPressedClicked();
             return 0;
-        case kIdJoystickOnly:
+        case IDC_JOYSTICK_ONLY:
             if (code == kClicked)
                 OnJoystickOnlyClicked();
             return 0;
-        case kIdJoystickCombo:
+        case IDC_JOYSTICK:
             if (code == kSelectionChanged)
                 SelectJoystick();
             return 0;
-        case kIdAssociate:
+        case IDC_ASSOCIATE:
             if (code == kClicked)
                 AssociateInput();
             return 0;
-        case kIdInputCombo:
+        case IDC_INPUT:
             if (code == kSelectionChanged)
                 UpdateTargetChoice();
             return 0;
-        case kIdRemove:
+        case IDC_DELETE:
             if (code == kClicked)
                 RemoveSelectedAssociation();
             return 0;
-        case kIdMenuButton:
+        case IDC_MENU_BUTTON:
             if (code == kClicked)
                 ShowMenu();
             return 0;
-        case kIdMenuOpenProfile:
+        case IDM_OPEN_PROFILE:
             OpenProfile();
             return 0;
-        case kIdMenuSaveProfile:
+        case IDM_SAVE_PROFILE:
             SaveProfile();
             return 0;
-        case kIdMenuDeleteProfile:
+        case IDM_DELETE_PROFILE:
             DeleteProfile();
             return 0;
-        case kIdMenuAbout:
+        case IDM_ABOUT:
             ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
             return 0;
         default:
-            if (code == kChanged && static_cast<int32_t>(id) >= kIdFirstEdit &&
-                static_cast<int32_t>(id) <= kIdLastEdit)
+            if (code == kChanged && static_cast<int32_t>(id) >= IDC_CHANNEL_FIRST &&
+                static_cast<int32_t>(id) <= IDC_CH7_EDIT)
                 OnEditChanged(static_cast<int32_t>(id));
             return 0;
     }
 }
 
+LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kPortLostMessage)
+        return 0;
+    session_.OnPortLost(static_cast<uint32_t>(wParam), static_cast<HResult>(lParam));
+    return 1;
+}
+
 void MainForm::ShowMenu() {
     POINT corner = {0, 0};
-    ClientToScreen(Item(kIdMenuButton), &corner);
+    ClientToScreen(Item(IDC_MENU_BUTTON), &corner);
     // Opening a profile would change the lists a run reads: greyed out while one is active.
-    const bool running = board.running.load(std::memory_order_relaxed) != 0;
-    EnableMenuItem(menu_, kIdMenuOpenProfile, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
+    const bool running = !AssociationsEditable();
+    EnableMenuItem(menu_, IDM_OPEN_PROFILE, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
     const int chosen = TrackPopupMenu(GetSubMenu(menu_, 0), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                       corner.x, corner.y, 0, hwnd, nullptr);
     // The chosen item goes through the window's command dispatch, like any other command.
@@ -393,15 +361,15 @@ void MainForm::ShowMenu() {
 }
 
 void MainForm::AppendItem(const char16_t* text) {
-    SendMessageW(Item(kIdAssociationList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
+    SendMessageW(Item(IDC_ASSOCIATIONS), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
 }
 
 void MainForm::DeleteItem(int32_t index) {
-    SendMessageW(Item(kIdAssociationList), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(Item(IDC_ASSOCIATIONS), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
 }
 
 void MainForm::ClearItems() {
-    SendMessageW(Item(kIdAssociationList), LB_RESETCONTENT, 0, 0);
+    SendMessageW(Item(IDC_ASSOCIATIONS), LB_RESETCONTENT, 0, 0);
 }
 
 void MainForm::OnPaint() {

@@ -16,10 +16,27 @@ void MainForm::UpdateRow(int32_t manualIndex, int32_t percent) {
     SendMessageW(Item(id + 2), TBM_SETPOS, TRUE, 100 - percent);
 }
 
-void MainForm::ShowRow(int32_t manualIndex, bool show) {
+void MainForm::ShowRow(int32_t manualIndex, bool shown) {
     const int32_t id = RowEditId(manualIndex);
     for (int32_t control = id; control <= id + 2; ++control)
-        ShowWindow(Item(control), show ? SW_SHOWNA : SW_HIDE);
+        ShowWindow(Item(control), shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainForm::ShowPressed(bool shown) {
+    ShowWindow(Item(IDC_PRESSED), shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainForm::CheckPressed(bool checked) {
+    CheckDlgButton(hwnd, IDC_PRESSED, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void MainForm::ShowPort(uint32_t port) {
+    SetDlgItemInt(hwnd, IDC_PORT_EDIT, port, FALSE);
+}
+
+void MainForm::CheckJoystickOnly(bool checked) {
+    CheckDlgButton(hwnd, IDC_JOYSTICK_ONLY, checked ? BST_CHECKED : BST_UNCHECKED);
+    OnJoystickOnlyClicked();
 }
 
 void MainForm::OnEditChanged(int32_t id) {
@@ -33,7 +50,7 @@ void MainForm::OnEditChanged(int32_t id) {
     const int32_t percent =
         static_cast<int32_t>(number) < 0 ? 0 : static_cast<int32_t>(std::min<UINT>(number, 100));
     SendMessageW(Item(id + 2), TBM_SETPOS, TRUE, 100 - percent);
-    board.SetPercent(WireChannelOfControl(id), percent);
+    session_.Board().SetPercent(WireChannelOfControl(id), percent);
 }
 
 bool MainForm::OnSliderScrolled(HWND control, uint32_t code) {
@@ -45,7 +62,7 @@ bool MainForm::OnSliderScrolled(HWND control, uint32_t code) {
             return true;
         const auto percent = 100 - static_cast<int32_t>(SendMessageW(slider, TBM_GETPOS, 0, 0));
         SetDlgItemInt(hwnd, RowEditId(m), static_cast<UINT>(percent), FALSE);
-        board.SetPercent(kManualToWire[m], percent);
+        session_.Board().SetPercent(kManualToWire[m], percent);
         return true;
     }
     return false;
@@ -65,7 +82,7 @@ bool MainForm::OnSpinScrolled(HWND control, uint32_t code) {
             SendMessageW(control, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&outOfRange)));
         const int32_t percent = std::clamp(position, 0, 100);
         SendMessageW(Item(RowEditId(m) + 2), TBM_SETPOS, TRUE, 100 - percent);
-        board.SetPercent(kManualToWire[m], percent);
+        session_.Board().SetPercent(kManualToWire[m], percent);
         return true;
     }
     return false;
@@ -77,11 +94,11 @@ void MainForm::OnVScroll(HWND control, uint32_t code) {
 }
 
 void MainForm::OnPressedClicked() {
-    board.SetPercent(kChannelButton, IsDlgButtonChecked(hwnd, kIdPressed) == BST_CHECKED ? 1 : 0);
+    session_.Board().SetPercent(kChannelButton, IsDlgButtonChecked(hwnd, IDC_PRESSED) == BST_CHECKED ? 1 : 0);
 }
 
 void MainForm::OnJoystickOnlyClicked() {
-    const BOOL portUsed = IsDlgButtonChecked(hwnd, kIdJoystickOnly) != BST_CHECKED;
-    EnableWindow(Item(kIdPortEdit), portUsed);
-    EnableWindow(Item(kIdPortSpin), portUsed);
+    const BOOL portUsed = IsDlgButtonChecked(hwnd, IDC_JOYSTICK_ONLY) != BST_CHECKED;
+    EnableWindow(Item(IDC_PORT_EDIT), portUsed);
+    EnableWindow(Item(IDC_PORT_SPIN), portUsed);
 }

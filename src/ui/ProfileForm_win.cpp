@@ -36,14 +36,14 @@ String* ProfileForm::TakeResult() {
 
 LRESULT ProfileForm::OnInit(void*) {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(kIconMain))));
+                 reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
     SetWindowTextW(hwnd, reinterpret_cast<const wchar_t*>(title_));
 
     CentreWithClientArea(345, 75);
 
-    label_ = WrapItem<Label>(hwnd, kIdProfileLabel);
-    name_ = WrapItem<ComboBox>(hwnd, kIdProfileName);
-    SendDlgItemMessageW(hwnd, kIdProfileName, CB_LIMITTEXT, kProfileNameMaxLength, 0);
+    label_ = WrapItem<Label>(hwnd, IDC_PROFILE_LABEL);
+    name_ = WrapItem<ComboBox>(hwnd, IDC_PROFILE_NAME);
+    SendDlgItemMessageW(hwnd, IDC_PROFILE_NAME, CB_LIMITTEXT, kProfileNameMaxLength, 0);
     ok_ = WrapItem<Button>(hwnd, IDOK);
     cancel_ = WrapItem<Button>(hwnd, IDCANCEL);
     PlaceControl(label_, 5, 10, 250, 22);
@@ -56,11 +56,12 @@ LRESULT ProfileForm::OnInit(void*) {
     savedNames_ = SettingsStore::ReadProfileNames();
     for (int32_t i = 0; savedNames_ != nullptr && i < savedNames_->Count(); ++i) {
         const auto* saved = static_cast<const String*>(savedNames_->At(i));
-        SendDlgItemMessageW(hwnd, kIdProfileName, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(saved->Chars()));
+        SendDlgItemMessageW(hwnd, IDC_PROFILE_NAME, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(saved->Chars()));
     }
 
     if (TextTable::IsLoaded()) {
-        SetDlgItemTextW(hwnd, kIdProfileLabel,
+        SetDlgItemTextW(hwnd, IDC_PROFILE_LABEL,
                         reinterpret_cast<const wchar_t*>(Text(Texts::kProfileNameLabel)));
         SetDlgItemTextW(hwnd, IDOK, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileOk)));
         SetDlgItemTextW(hwnd, IDCANCEL, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileCancel)));
@@ -105,7 +106,7 @@ String* AskProfileName(HWND owner, const char16_t* title, uint32_t* nameExists, 
     // The window releases its reference at WM_NCDESTROY, before DialogBoxParamW returns;
     // this one keeps the form, and so its result, until the result has been taken.
     form->AddRef();
-    const INT_PTR ended = RunModalForm(form, kDialogProfileName, owner);
+    const INT_PTR ended = RunModalForm(form, IDD_PROFILE_NAME, owner);
     String* result = ended == IDOK ? form->TakeResult() : nullptr;
     form->Release();
     return result;

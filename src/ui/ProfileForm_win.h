@@ -10,11 +10,8 @@
 
 #include "core/ObjectList.h"
 #include "core/String.h"
+#include "resource.h"
 #include "ui/Window_win.h"
-
-constexpr int32_t kDialogProfileName = 105;
-constexpr int32_t kIdProfileLabel = 1051;
-constexpr int32_t kIdProfileName = 1052;
 
 class ProfileForm : public Form {
   public:

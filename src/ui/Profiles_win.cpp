@@ -41,7 +41,7 @@ bool Confirm(HWND owner, const BuiltInText& opening, const String& name) {
 }  // namespace
 
 bool MainForm::JoystickChosen() {
-    if (SendMessageW(Item(kIdJoystickCombo), CB_GETCURSEL, 0, 0) >= 1)
+    if (SendMessageW(Item(IDC_JOYSTICK), CB_GETCURSEL, 0, 0) >= 1)
         return true;
     ShowMessage(hwnd, Text(Texts::kSelectJoystickFirst), Text(Texts::kProfileMessageCaption),
                 MB_ICONINFORMATION | MB_OK);
@@ -49,7 +49,7 @@ bool MainForm::JoystickChosen() {
 }
 
 void MainForm::OpenProfile() {
-    if (board.running.load(std::memory_order_relaxed) != 0 || AssociationsInUse())
+    if (!AssociationsEditable())
         return;
     if (!JoystickChosen())
         return;
@@ -62,7 +62,7 @@ void MainForm::OpenProfile() {
     name->Release();
     if (record == nullptr)
         return;  // the key was refused: nothing to open
-    if (!RestoreAssociations(associations, record)) {
+    if (!RestoreAssociations(associations_, record)) {
         ShowMessage(hwnd, Text(Texts::kInvalidProfile), Text(Texts::kProfileMessageCaption),
                     MB_ICONERROR | MB_OK);
     }
@@ -80,14 +80,14 @@ void MainForm::SaveProfile() {
         name->Release();
         return;
     }
-    Buffer* record = CaptureAssociations(associations);
+    Buffer* record = CaptureAssociations(associations_);
     const HResult code = record != nullptr
                              ? SettingsStore::WriteProfileValue(Wide(name->Chars()), record->Data(),
                                                                 static_cast<uint32_t>(record->Length()))
                              : kOutOfMemory;
     // The user must not believe a profile saved that is not.
     if (Failed(code))
-        ShowError(u"", code, Text(Texts::kProfileMessageCaption));
+        ShowFailure(u"", code, Text(Texts::kProfileMessageCaption));
     SafeRelease(record);
     name->Release();
 }
@@ -100,7 +100,7 @@ void MainForm::DeleteProfile() {
     if (Confirm(hwnd, Texts::kDeleteProfileQuestion, *name)) {
         const HResult code = SettingsStore::DeleteProfileValue(Wide(name->Chars()));
         if (Failed(code))
-            ShowError(u"", code, Text(Texts::kProfileMessageCaption));
+            ShowFailure(u"", code, Text(Texts::kProfileMessageCaption));
     }
     name->Release();
 }

@@ -9,7 +9,7 @@ namespace TextTable {
 namespace {
 String* ReadUiKey(const char16_t* key, void* path) {
     return TextSources::ReadFileString(static_cast<const wchar_t*>(path), L"UI",
-                                         reinterpret_cast<const wchar_t*>(key));
+                                       reinterpret_cast<const wchar_t*>(key));
 }
 }  // namespace
 

@@ -1,10 +1,14 @@
 // The user interface's arithmetic, free of platform calls: lengths in logical units of 96
 // dots per inch scaled to the screen, the font size, the sizes of the scaled board
-// pictures and which main-window controls are drawn white on black. Used by the drawing
-// resources, the window framework and the main window; tested natively.
+// pictures, the channel rows' control ids and which main-window controls are drawn white
+// on black. Used by the drawing resources, the window framework and the main window;
+// tested natively.
 #pragma once
 
 #include <cstdint>
+
+#include "board/BoardState.h"
+#include "resource.h"
 
 // A logical length scaled by a DPI, the fraction dropped toward zero.
 constexpr int32_t ScaleLogical(int32_t length, int32_t dpi) {
@@ -32,8 +36,19 @@ inline PictureSize ScaledPictureSize(int32_t width, int32_t height, float factor
             static_cast<int32_t>(static_cast<float>(height) * factor)};
 }
 
-// Controls 1000..1031 (except the start button, id 1) stand on the board's black area and
-// are drawn white on black; the port field and the association editor keep the system's.
+// The edit of manual row m; its spin control and slider follow at +1 and +2, and the ids
+// step by IDC_CHANNEL_STEP per wire channel.
+inline int32_t RowEditId(int32_t manualIndex) {
+    return IDC_CHANNEL_FIRST + IDC_CHANNEL_STEP * kManualToWire[manualIndex];
+}
+// The wire channel of a row's edit, spin or slider, or of the "Pressionado" box (3).
+constexpr int32_t WireChannelOfControl(int32_t controlId) {
+    return (controlId - IDC_CHANNEL_FIRST) / IDC_CHANNEL_STEP;
+}
+
+// The channel rows and "Pressionado" stand on the board's black area and are drawn white
+// on black; the start button, the port field and the association editor (ids from the
+// port field on) keep the system's colours.
 constexpr bool UsesBoardColours(int32_t controlId) {
-    return controlId != 1 && controlId < 1032;
+    return controlId != IDC_START && controlId < IDC_PORT_EDIT;
 }

@@ -41,7 +41,7 @@ struct RealDescriptor {
     std::vector<uint8_t> Preparsed(uint16_t* usagePage = nullptr, uint16_t* usage = nullptr) const;
 };
 
-// flight_stick, gamepad12, signed_pad or wireless_pad; read once.
+// flight_stick, gamepad12, signed_pad, two_sliders or wireless_pad; read once.
 const RealDescriptor& Descriptor(const std::string& name);
 
 struct DeviceReleaser {

@@ -1,8 +1,9 @@
 // The text table's load rule, fed by a reader that stands in for the translation file:
 // which keys are read, in which order, and what an empty or unreadable key gives. Real
-// files, the 83 heap copies and Free are checked under Wine in TextTableTest_win.cpp.
+// files, the heap copies and Free are checked under Wine in TextTableTest_win.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,9 @@
 namespace {
 
 // Stands in for section "UI" of a translation file in which every key reads "text <key>",
-// except one that is empty (as a missing key reads) and one that gives no string at all.
+// except some that are empty (as a missing key reads) and one that gives no string at all.
 struct FakeFile {
-    std::u16string empty;
+    std::vector<std::u16string> empty;
     std::u16string unreadable;
     std::vector<std::u16string> reads;
 
@@ -23,7 +24,8 @@ struct FakeFile {
         file->reads.push_back(key);
         if (file->unreadable == key)
             return nullptr;
-        return new String(file->empty == key ? u"" : (u"text " + std::u16string(key)).c_str());
+        const bool empty = std::find(file->empty.begin(), file->empty.end(), key) != file->empty.end();
+        return new String(empty ? u"" : (u"text " + std::u16string(key)).c_str());
     }
 };
 
@@ -52,8 +54,10 @@ class TextTableTest : public ::testing::Test {
     }
 };
 
+// An empty key shows an empty text, except a text newer than the first files (T32 on),
+// which older files lack: it keeps its built-in wording.
 TEST_F(TextTableTest, FileReplacesEveryTextReadInFileOrderAndEmptyUnreadableOrOutOfRangeEntriesAreEmpty) {
-    FakeFile file{u"B6", u"K5", {}};
+    FakeFile file{{u"B6", u"T31", u"T32"}, u"K5", {}};
     TextTable::LoadWith(FakeFile::Read, &file);
     ASSERT_TRUE(TextTable::IsLoaded());
     std::vector<std::u16string> keys = AllKeys();
@@ -69,16 +73,18 @@ TEST_F(TextTableTest, FileReplacesEveryTextReadInFileOrderAndEmptyUnreadableOrOu
         texts.push_back(TextTable::Text(i, u"built-in"));
     for (size_t i = 0; i < texts.size(); ++i) {
         const std::u16string& key = keys[i + 1];
-        EXPECT_EQ(key == u"B6" || key == u"K5" ? u"" : u"text " + key, texts[i]);
+        EXPECT_EQ(key == u"T32" ? u"built-in"
+                                : (key == u"B6" || key == u"K5" || key == u"T31" ? u"" : u"text " + key),
+                  texts[i]);
     }
     EXPECT_EQ(std::u16string(), TextTable::ChannelName(7)) << "out of range";
     EXPECT_EQ(std::u16string(), TextTable::ChannelName(-1));
     EXPECT_EQ(std::u16string(), TextTable::TargetName(44));
-    EXPECT_EQ(std::u16string(u"x"), TextTable::Text(32, u"x"));
+    EXPECT_EQ(std::u16string(u"x"), TextTable::Text(TextTable::kTextCount, u"x"));
 }
 
 TEST_F(TextTableTest, FileWithEmptyOrUnreadableB0IsIgnoredCompletely) {
-    FakeFile files[2] = {{u"B0", u"", {}}, {u"", u"B0", {}}};
+    FakeFile files[2] = {{{u"B0"}, u"", {}}, {{}, u"B0", {}}};
     for (FakeFile& file : files) {
         TextTable::LoadWith(FakeFile::Read, &file);
         EXPECT_EQ(std::vector<std::u16string>{u"B0"}, file.reads) << "nothing but the probe is read";

@@ -10,6 +10,7 @@
 #include "board/SerialPort_win.h"
 #include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore_win.h"
+#include "session/SessionWorkers_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
 
@@ -50,37 +51,26 @@ class MainWindowTest : public ::testing::Test {
         RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
         EXPECT_TRUE(AllInstanceCountersZero());
     }
-    MainForm* Open() {
-        auto* form = new MainForm();
-        dialog_ = CreateDialogParamW(programInstance, MAKEINTRESOURCEW(kDialogMain), nullptr, FormBindingProc,
+    MainForm* Open(const SessionWorkers& workers = kPlatformWorkers) {
+        auto* form = new MainForm(workers);
+        dialog_ = CreateDialogParamW(programInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, FormBindingProc,
                                      reinterpret_cast<LPARAM>(form));
+        EXPECT_NE(dialog_, nullptr);
         ShowWindow(dialog_, SW_SHOWNA);
         return form;
     }
-    void Click(int id) {
-        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+    void Notify(int id, WORD code) {
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, code),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));
     }
+    void Click(int id) { Notify(id, BN_CLICKED); }
     HWND dialog_ = nullptr;
 };
 
-// A busy port, and a failure that left no error code, give the system's text, and no run:
-// the rows keep what the user set even with a joystick whose positions differ. In
-// joystick-only mode the greyed-out port field's text does not stop the start.
-TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndKeepsTheRows) {
-    ASSERT_EQ(JoystickStartup(), kOk);
-    DevicePtr pad = MakeRealDevice("gamepad12");
-    ASSERT_TRUE(pad);
-    MainForm* form = Open();
-    AssociationModel& model = form->associations;
-    model.SetSelectedJoystick(pad.get());
-    JoystickInput* x = FindInput(*pad, 1, 0x30);
-    ASSERT_EQ(model.AddInputRef(x, nullptr), kOk);
-    ASSERT_EQ(model.AddInputRef(FindInput(*pad, 9, 1), nullptr), kOk);
-    ASSERT_EQ(model.AddAssociation(1, 0x30, true, 0), kOk);  // X drives "Entrada A"
-    ASSERT_EQ(model.AddAssociation(9, 1, false, 8), kOk);    // button 1 presses A
-    ASSERT_NE(PercentOfValue(x->Value), 100);                // what a hand-back would show
-
+// A busy port, and a failure that left no error code, give the system's text in the box,
+// and no run.
+TEST_F(MainWindowTest, AFailedStartShowsTheSystemsText) {
+    Open();
     wchar_t generic[256] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0x80004005, 0,
                    generic, 256, nullptr);
@@ -92,29 +82,13 @@ TEST_F(MainWindowTest, FailedStartShowsTheSystemTextAndKeepsTheRows) {
     for (const auto& [error, text] : cases) {
         gOpenError = error;
         gShown.clear();
-        Click(kIdStart);
+        Click(IDC_START);
         EXPECT_EQ(gShown, L"Oops...|Erro ao iniciar o emulador: " + text) << error;
-        EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
-        EXPECT_EQ(form->board.running.load(), 0u);
-        EXPECT_EQ(ItemText(dialog_, 1016), L"100");
-        EXPECT_EQ(form->board.Percent(kChannelInputA), 100);
-        EXPECT_EQ(pad->Reading, 0u);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, kIdPortEdit)));
+        EXPECT_EQ(ItemText(dialog_, IDC_START), L"Iniciar");
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, IDC_PORT_EDIT)));
     }
     SetSerialFunctions(nullptr);
-
-    gShown.clear();
-    SetDlgItemTextW(dialog_, kIdPortEdit, L"");
-    CheckDlgButton(dialog_, kIdJoystickOnly, BST_CHECKED);
-    Click(kIdStart);
-    EXPECT_EQ(gShown, L"");
-    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Parar");
-    EXPECT_EQ(form->serialThread, nullptr);
-    Click(kIdStart);
-    EXPECT_EQ(ItemText(dialog_, kIdStart), L"Iniciar");
     DestroyWindow(dialog_);
-    pad.reset();
-    JoystickShutdown();
 }
 
 // Answers the profile name dialog of this thread with a name, as a user typing and
@@ -149,8 +123,8 @@ TEST_F(MainWindowTest, ARefusedProfileStoreOrDeleteShowsTheSystemText) {
     ASSERT_EQ(SettingsStore::WriteProfileValue(L"Kept", "\0\0\0\0", 4), kOk);
     Open();
     ASSERT_NE(dialog_, nullptr);
-    SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Pad"));
-    SendDlgItemMessageW(dialog_, kIdJoystickCombo, CB_SETCURSEL, 1, 0);
+    SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Pad"));
+    SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 1, 0);
     SettingsStore::RegistryFunctions refusing = SettingsStore::kPlatformRegistry;
     refusing.RegSetValueExW = RefuseStore;
     refusing.RegDeleteValueW = RefuseDelete;
@@ -159,7 +133,7 @@ TEST_F(MainWindowTest, ARefusedProfileStoreOrDeleteShowsTheSystemText) {
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, denied, 256, nullptr);
     // The delete asks first (answered OK here), then shows the refusal.
     for (const auto& [item, name] :
-         {std::pair(kIdMenuSaveProfile, L"New"), std::pair(kIdMenuDeleteProfile, L"Kept")}) {
+         {std::pair(IDM_SAVE_PROFILE, L"New"), std::pair(IDM_DELETE_PROFILE, L"Kept")}) {
         gShown.clear();
         gAnswer = name;
         SetTimer(nullptr, 0, 10, AnswerProfileDialog);
@@ -178,42 +152,97 @@ void CALLBACK ReadOpenItem(HWND, UINT, UINT_PTR timer, DWORD) {
         return;
     KillTimer(nullptr, timer);
     const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-    gOpenItemState = GetMenuState(menu, kIdMenuOpenProfile, MF_BYCOMMAND);
+    gOpenItemState = GetMenuState(menu, IDM_OPEN_PROFILE, MF_BYCOMMAND);
     EndMenu();
 }
 
-TEST_F(MainWindowTest, OpeningAProfileIsGreyedOutAndRefusedDuringARun) {
-    MainForm* form = Open();
-    ASSERT_NE(dialog_, nullptr);
-    for (uint32_t running : {1u, 0u}) {
-        form->board.running.store(running);
+// The run's workers, played here: the responder only pretends, the association thread
+// keeps what it was handed, and Wait says whether they have ended.
+const AssociationRun* gRun = nullptr;
+bool gWorkersEnd = true;
+int gWorker = 0;
+const SessionWorkers kFakeWorkers = {
+    StartReading,
+    StopReading,
+    [](void*, uint32_t, Worker* worker) {
+        *worker = &gWorker;
+        return kOk;
+    },
+    [](void*, const AssociationRun* run, Worker* worker) {
+        gRun = run;
+        *worker = &gWorker;
+        return kOk;
+    },
+    [](Worker, uint32_t) { return gWorkersEnd; },
+    [](Worker) {},
+};
+
+// With a pad whose two sliders share their usage: "Associar entrada" binds the slider
+// chosen, a run greys out and refuses "Abrir perfil", and a worker that outlives its stop
+// keeps the selector on the pad and the window alive at its close until it has ended.
+TEST_F(MainWindowTest, TheEditorBindsTheChosenInputAndAParkedWorkerKeepsWhatItReads) {
+    FakeRawInput& raw = FakeRawInput::Instance();
+    raw.Install();
+    uint16_t page = 0, usage = 0;
+    const RealDescriptor& pad = Descriptor("two_sliders");
+    raw.AddHid(pad.vendorId, pad.productId, 1, 5, pad.Preparsed(&page, &usage));
+    ASSERT_EQ(JoystickStartup(), kOk);
+    MainForm* form = Open(kFakeWorkers);
+    SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 1, 0);
+    Notify(IDC_JOYSTICK, CBN_SELCHANGE);
+    SendDlgItemMessageW(dialog_, IDC_INPUT, CB_SETCURSEL, 3, 0);  // Botão 1, 2, then the sliders
+    Notify(IDC_INPUT, CBN_SELCHANGE);
+    Click(IDC_ASSOCIATE);
+    gWorkersEnd = true;
+    Click(IDC_START);
+    ASSERT_NE(gRun, nullptr);
+    ASSERT_EQ(gRun->Model->AllAssociations().Count(), 1);
+    EXPECT_EQ(&AssociationModel::At(gRun->Model->AllAssociations(), 0)->Input(), &gRun->Joystick->Axes[1]);
+
+    for (bool parked : {false, true}) {
         gOpenItemState = ~0u;
         SetTimer(nullptr, 0, 10, ReadOpenItem);
-        Click(kIdMenuButton);
-        EXPECT_EQ((gOpenItemState & MF_GRAYED) != 0, running != 0) << gOpenItemState;
-        // The command itself is refused too: without a joystick it would say so.
+        Click(IDC_MENU_BUTTON);
+        EXPECT_NE(gOpenItemState & MF_GRAYED, 0u) << parked;
         gShown.clear();
-        SendMessageW(dialog_, WM_COMMAND, kIdMenuOpenProfile, 0);
-        EXPECT_EQ(gShown.empty(), running != 0);
+        SendMessageW(dialog_, WM_COMMAND, IDM_OPEN_PROFILE, 0);
+        EXPECT_EQ(gShown, L"") << "refused without a word, even the joystick check";
+        if (!parked) {
+            gWorkersEnd = false;
+            Click(IDC_START);  // the stop: its workers outlive the wait
+            EXPECT_EQ(ItemText(dialog_, IDC_START), L"Iniciar");
+        }
     }
+    SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 0, 0);
+    Notify(IDC_JOYSTICK, CBN_SELCHANGE);
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_GETCURSEL, 0, 0), 1) << "what is really selected";
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, IDC_ASSOCIATIONS, LB_GETCOUNT, 0, 0), 1);
+
     DestroyWindow(dialog_);
+    EXPECT_TRUE(MainFormLeftWorkersRunning());
+    EXPECT_EQ(gRun->Model->AllAssociations().Count(), 1) << "freed under the worker";
+    gWorkersEnd = true;
+    form->Release();  // the window's last reference again, now that the worker has ended
+    gRun = nullptr;
+    JoystickShutdown();
+    raw.Uninstall();
 }
 
 // The controls on the board's black area are drawn white on black by the window's colour
 // handler; the port field, the start button and the right column keep the system's colours.
 TEST_F(MainWindowTest, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
     Open();
-    ASSERT_NE(dialog_, nullptr);
     HDC dc = GetDC(dialog_);
     const auto black = reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
     const struct {
         int id;
         UINT message;
         bool board;
-    } cases[] = {{1016, WM_CTLCOLOREDIT, true},    {1018, WM_CTLCOLORSTATIC, true},
-                 {1012, WM_CTLCOLORBTN, true},     {1028, WM_CTLCOLOREDIT, true},
-                 {1032, WM_CTLCOLOREDIT, false},   {1, WM_CTLCOLORBTN, false},
-                 {1037, WM_CTLCOLORSTATIC, false}, {1039, WM_CTLCOLORSTATIC, false}};
+    } cases[] = {
+        {IDC_CH4_EDIT, WM_CTLCOLOREDIT, true},         {IDC_CH4_SLIDER, WM_CTLCOLORSTATIC, true},
+        {IDC_PRESSED, WM_CTLCOLORBTN, true},           {IDC_CH7_EDIT, WM_CTLCOLOREDIT, true},
+        {IDC_PORT_EDIT, WM_CTLCOLOREDIT, false},       {IDC_START, WM_CTLCOLORBTN, false},
+        {IDC_JOYSTICK_ONLY, WM_CTLCOLORSTATIC, false}, {IDC_JOYSTICK_LABEL, WM_CTLCOLORSTATIC, false}};
     for (const auto& c : cases) {
         SetTextColor(dc, RGB(1, 2, 3));
         const LRESULT brush = SendMessageW(dialog_, c.message, reinterpret_cast<WPARAM>(dc),
@@ -225,41 +254,20 @@ TEST_F(MainWindowTest, OnlyTheBoardAreaControlsAreWhiteOnBlack) {
     DestroyWindow(dialog_);
 }
 
-TEST_F(MainWindowTest, AssociateBindsTheChosenInputWhenTwoShareTheirUsages) {
-    MainForm* form = Open();
-    ASSERT_NE(dialog_, nullptr);
-    JoystickInput first, twin;
-    for (JoystickInput* input : {&first, &twin}) {
-        input->UsagePage = 9;
-        input->Usage = 1;
-        input->Name = u"Botão 1";
-        ASSERT_EQ(form->associations.AddInputRef(input, nullptr), kOk);
-        SendDlgItemMessageW(dialog_, kIdInputCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Botão 1"));
-    }
-    SendDlgItemMessageW(dialog_, kIdInputCombo, CB_SETCURSEL, 1, 0);
-    SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdInputCombo, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, kIdInputCombo)));
-    SendDlgItemMessageW(dialog_, kIdKeyTargets, CB_SETCURSEL, 8, 0);
-    Click(kIdAssociate);
-    ASSERT_EQ(form->associations.AllAssociations().Count(), 1);
-    EXPECT_EQ(AssociationModel::At(form->associations.AllAssociations(), 0)->inputRef->input, &twin);
-    DestroyWindow(dialog_);
-}
-
 TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
     const uint8_t chosen[kSavedValuesLength] = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
     ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen, sizeof(chosen)));
-    (new MainForm())->Release();  // never shown
+    (new MainForm(kPlatformWorkers))->Release();  // never shown
     Buffer* stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored->Data()), stored->Length()),
               std::string(reinterpret_cast<const char*>(chosen), sizeof(chosen)));
     SafeRelease(stored);
 
-    MainForm* form = Open();
-    ASSERT_NE(dialog_, nullptr);
-    EXPECT_EQ(ItemText(dialog_, kIdPortEdit), L"10");
-    form->board.SetPercent(kChannelInputA, 77);
+    Open();
+    EXPECT_EQ(ItemText(dialog_, IDC_PORT_EDIT), L"10");
+    SetFocus(GetDlgItem(dialog_, IDC_CH4_EDIT));  // typed by the user: the edit has the focus
+    SetDlgItemTextW(dialog_, IDC_CH4_EDIT, L"77");
     DestroyWindow(dialog_);
     stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
     ASSERT_NE(stored, nullptr);

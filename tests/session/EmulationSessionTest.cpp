@@ -1,0 +1,275 @@
+// The rules of a run, as the window shows them: a recording view in the window's place,
+// the workers played by a table that records what was started and can refuse or outlive
+// its wait, and a pad of the substitute HID parser whose reports the test hands over.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "session/EmulationSession.h"
+#include "support/JoystickFixture.h"
+#include "text/BuiltInTexts.h"
+
+namespace {
+
+std::string Utf8(const char16_t* text) {
+    std::string out;
+    for (; *text != 0; ++text)
+        out += *text < 0x80 ? static_cast<char>(*text) : '?';
+    return out;
+}
+
+// What the window was told, one line per call.
+class RecordingView : public SessionView {
+  public:
+    void ShowRow(int32_t m, bool shown) override {
+        Say("row " + std::to_string(m) + (shown ? " shown" : " hidden"));
+    }
+    void UpdateRow(int32_t m, int32_t p) override {
+        Say("row " + std::to_string(m) + " = " + std::to_string(p));
+    }
+    void ShowPressed(bool shown) override { Say(shown ? "pressed shown" : "pressed hidden"); }
+    void CheckPressed(bool checked) override { Say(checked ? "pressed checked" : "pressed unchecked"); }
+    void ShowPort(uint32_t port) override { Say("port " + std::to_string(port)); }
+    void CheckJoystickOnly(bool checked) override { Say(checked ? "joystick-only" : "port mode"); }
+    void ShowRunning(bool running) override { Say(running ? "running" : "idle"); }
+    void ShowError(const char16_t* text) override { Say("error " + Utf8(text)); }
+    void ShowFailure(const char16_t* prefix, HResult code) override {
+        Say("failure " + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
+    }
+    std::vector<std::string> Take() { return std::move(said); }
+
+  private:
+    void Say(const std::string& line) { said.push_back(line); }
+    std::vector<std::string> said;
+};
+
+// The workers: a responder and an association thread that exist only as records here.
+struct FakeWorkers {
+    static inline HResult readingFails, responderFails, associationsFail;
+    static inline bool workersEnd;  // Wait's answer
+    static inline std::vector<std::string> log;
+    static inline int32_t lightWhenThreadStarts;
+    static inline int worker;  // the address handed out as a Worker
+
+    static HResult StartReading(JoystickDevice& device) {
+        log.push_back("read");
+        return Failed(readingFails) ? readingFails : ::StartReading(device);
+    }
+    static void StopReading(JoystickDevice& device) {
+        log.push_back("stop reading");
+        ::StopReading(device);
+    }
+    static HResult StartResponder(void*, uint32_t port, Worker* out) {
+        log.push_back("responder " + std::to_string(port));
+        *out = Failed(responderFails) ? nullptr : &worker;
+        return responderFails;
+    }
+    static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
+        log.push_back("associations");
+        lightWhenThreadStarts = run->Board->Value(kChannelLight);
+        *out = Failed(associationsFail) ? nullptr : &worker;
+        return associationsFail;
+    }
+    static bool Wait(Worker, uint32_t) { return workersEnd; }
+    static void Close(Worker) { log.push_back("close"); }
+    static constexpr SessionWorkers kTable = {StartReading,      StopReading, StartResponder,
+                                              StartAssociations, Wait,        Close};
+};
+
+constexpr HResult kPortBusy = static_cast<HResult>(0x80070005u);
+
+class EmulationSessionTest : public JoystickFixture {
+  protected:
+    void SetUp() override {
+        JoystickFixture::SetUp();
+        FakeWorkers::readingFails = FakeWorkers::responderFails = FakeWorkers::associationsFail = kOk;
+        FakeWorkers::workersEnd = true;
+        FakeWorkers::log.clear();
+        auto* found = new ObjectList();
+        JoystickDevice* pad = MakeStrictDevice(layout, Handle(1), false);
+        ASSERT_NE(pad, nullptr);
+        found->Append(pad);
+        pad->Release();
+        session.PrepareJoysticks(found);
+        SavedValues saved = DefaultSavedValues();
+        saved.positions[3] = 40;  // Entrada A
+        saved.positions[4] = 60;  // light
+        session.RestoreSettings(saved);
+        view.Take();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(session.Shutdown());
+        sessionHolder.reset();
+        JoystickFixture::TearDown();
+    }
+    JoystickDevice& Pad() { return *static_cast<JoystickDevice*>(session.Joysticks()->At(0)); }
+    // Selects the pad and links button 1 to "Tecla A", button 2 to the board's button and
+    // the X axis to the light sensor, as the editor would.
+    void Link() {
+        AssociationModel& model = session.Associations();
+        model.SetSelectedJoystick(&Pad());
+        for (JoystickInput* input : {&Pad().Buttons[0], &Pad().Buttons[1], &Pad().Axes[0]})
+            model.AddInputRef(input, nullptr);
+        model.AddAssociationForInput(0, false, 8);
+        model.AddAssociationForInput(1, false, 0);
+        model.AddAssociationForInput(2, true, 4);
+    }
+    // What the association thread would have taken from the reports meanwhile.
+    void Report(uint32_t x, std::initializer_list<uint16_t> buttons) {
+        ReportBuilder report(layout);
+        for (uint16_t button : buttons)
+            report.Press(button);
+        Deliver(Handle(1), report.Set(0x30, x).Bytes());
+        Poll(Pad());
+    }
+
+    StrictLayout layout = GamePadLayout();
+    RecordingView view;
+    std::optional<EmulationSession> sessionHolder{std::in_place, view, FakeWorkers::kTable};
+    EmulationSession& session = *sessionHolder;
+};
+
+TEST_F(EmulationSessionTest, SettingsComeBackIntoTheRowsAndTheJoysticksArePrepared) {
+    SavedValues saved = DefaultSavedValues();
+    saved.positions[6] = 77;
+    saved.buttonPressed = 1;
+    saved.SetComPort(249);
+    saved.joystickOnly = 1;
+    session.RestoreSettings(saved);
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"row 0 = 100", "row 1 = 100", "row 2 = 100",
+                                                     "row 3 = 100", "row 4 = 0", "row 5 = 0", "row 6 = 77",
+                                                     "pressed checked", "port 249", "joystick-only"}));
+    EXPECT_EQ(session.Board().Value(kChannelSlider), 797);
+    EXPECT_EQ(session.Board().Value(kChannelButton), 0);
+    uint8_t restored[kSavedValuesLength], captured[kSavedValuesLength];
+    SerializeSavedValues(saved, restored);
+    SerializeSavedValues(session.CaptureSettings(), captured);
+    EXPECT_EQ(std::vector<uint8_t>(captured, captured + 10), std::vector<uint8_t>(restored, restored + 10));
+    // Prepared as the editor needs: the 8-bit axis scaled to 0..1023, the hat's directions made.
+    EXPECT_NE(Pad().Axes[0].Scale, 0.0f);
+    EXPECT_NE(Pad().Hats[0].Directions, nullptr);
+}
+
+// Which rows and boxes a run hides, what the board takes at its start (before any worker
+// exists) and what its stop hands back, in port mode and in joystick-only mode.
+TEST_F(EmulationSessionTest, ARunHidesWhatTheJoystickDrivesAndItsStopHandsTheLastPositionsBack) {
+    Link();
+    session.Start({false, true, 31});
+    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"read", "responder 31", "associations"}));
+    EXPECT_EQ(FakeWorkers::lightWhenThreadStarts, 354) << "the axis at rest, on the board before the thread";
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "pressed hidden", "row 4 hidden"}));
+    Report(255, {2});
+    session.Stop();
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"idle", "pressed checked", "pressed shown",
+                                                     "row 4 shown", "row 4 = 100"}));
+    EXPECT_EQ(session.Board().Value(kChannelLight), 0);
+    EXPECT_EQ(session.Board().Value(kChannelButton), 0);
+    EXPECT_EQ(session.CaptureSettings().positions[4], 100);
+
+    FakeWorkers::log.clear();
+    session.Start({true, false, 0});
+    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"read", "associations"}));
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "row 0 hidden", "row 1 hidden",
+                                                     "row 2 hidden", "row 3 hidden", "row 4 hidden",
+                                                     "row 5 hidden", "row 6 hidden", "pressed hidden"}));
+    Report(0, {});
+    session.Stop();
+    EXPECT_EQ(view.Take(),
+              (std::vector<std::string>{"idle", "row 0 shown", "row 1 shown", "row 2 shown", "row 3 shown",
+                                        "row 4 shown", "row 5 shown", "row 6 shown", "pressed shown",
+                                        "pressed unchecked", "pressed shown"}));
+    EXPECT_EQ(session.Board().Value(kChannelLight), 0) << "joystick-only hands no channel back";
+}
+
+// A start that fails tells why and leaves the board and the rows as the user set them.
+TEST_F(EmulationSessionTest, AFailedStartTellsWhyAndLeavesTheBoardAsTheUserSetIt) {
+    Link();
+    const std::u16string started = Text(Texts::kEmulatorStartFailed);
+    const struct {
+        const char* what;
+        StartRequest request;
+        HResult* fails;
+        std::vector<std::string> said, log;
+    } cases[] = {
+        {"joystick-only without a key association",
+         {true, true, 31},
+         nullptr,
+         {"error " + Utf8(Text(Texts::kJoystickOnlyNeedsKeys))},
+         {}},
+        {"no number in the port field", {false, false, 0}, nullptr, {}, {}},
+        {"the reader",
+         {false, true, 31},
+         &FakeWorkers::readingFails,
+         {"failure " + Utf8(Text(Texts::kJoystickStartFailed)) + "5"},
+         {"read"}},
+        {"the port",
+         {false, true, 31},
+         &FakeWorkers::responderFails,
+         {"idle", "failure " + Utf8(started.c_str()) + "5"},
+         {"read", "responder 31", "stop reading"}},
+        {"the association thread",
+         {false, true, 31},
+         &FakeWorkers::associationsFail,
+         {"idle", "failure " + Utf8(started.c_str()) + "5"},
+         {"read", "responder 31", "associations", "close", "stop reading"}},
+    };
+    for (const auto& c : cases) {
+        if (c.what == cases[0].what)
+            session.Associations().RemoveAssociation(0);  // the key association
+        else if (c.what == cases[2].what)
+            session.Associations().AddAssociationForInput(0, false, 8);
+        FakeWorkers::log.clear();
+        if (c.fails != nullptr)
+            *c.fails = kPortBusy;
+        session.Start(c.request);
+        if (c.fails != nullptr)
+            *c.fails = kOk;
+        EXPECT_EQ(view.Take(), c.said) << c.what;
+        EXPECT_EQ(FakeWorkers::log, c.log) << c.what;
+        EXPECT_FALSE(session.IsRunning()) << c.what;
+        EXPECT_EQ(session.Board().Percent(kChannelLight), 60) << c.what;
+        EXPECT_EQ(session.Board().Value(kChannelLight), 224) << c.what;
+    }
+}
+
+// A worker that outlives its wait is parked: a new start is refused while it runs, a close
+// must keep what it reads, and both work again once it has ended.
+TEST_F(EmulationSessionTest, AWorkerThatOutlivesItsWaitBlocksStartsAndCloseUntilItEnds) {
+    Link();
+    session.SetWorkerWait(1);
+    session.Start({false, true, 31});
+    FakeWorkers::workersEnd = false;
+    session.Stop();
+    EXPECT_TRUE(session.WorkersParked());
+    FakeWorkers::log.clear();
+    session.Start({false, true, 31});
+    EXPECT_TRUE(FakeWorkers::log.empty()) << "a second run beside the parked worker";
+    EXPECT_FALSE(session.IsRunning());
+    EXPECT_FALSE(session.Shutdown()) << "a close would free what the worker reads";
+    FakeWorkers::workersEnd = true;
+    EXPECT_FALSE(session.WorkersParked());
+    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"close", "close"}));
+    session.Start({false, true, 31});
+    EXPECT_TRUE(session.IsRunning());
+}
+
+// The port of a run stops working: the run ends as "Parar" would and the user is told; the
+// news from a run that has ended since changes nothing.
+TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
+    Link();
+    session.Start({false, true, 31});
+    const uint32_t first = session.Board().generation.load();
+    session.Stop();
+    session.Start({false, true, 31});
+    view.Take();
+    session.OnPortLost(first, kPortBusy);
+    EXPECT_TRUE(session.IsRunning());
+    EXPECT_TRUE(view.Take().empty());
+    session.OnPortLost(session.Board().generation.load(), kPortBusy);
+    EXPECT_FALSE(session.IsRunning());
+    EXPECT_EQ(view.Take(),
+              (std::vector<std::string>{"idle", "pressed unchecked", "pressed shown", "row 4 shown",
+                                        "row 4 = 50", "failure " + Utf8(Text(Texts::kPortStopped)) + "5"}));
+}
+
+}  // namespace
