@@ -1,6 +1,8 @@
-// The baseline of the start-up benchmark: the smallest dialog program, a modal dialog from
+// The baseline of the window benchmarks: the smallest dialog program, a modal dialog from
 // an in-memory template with the main window's caption and nothing else, so that the
 // benchmark measures what the program adds to Wine's own start of a process and a dialog.
+// The main window's "Salvar perfil" command (40001) shows a message box owned by the dialog,
+// with the program's text, as the baseline of the message-box benchmark.
 #include <windows.h>
 
 #include <cstdint>
@@ -10,6 +12,9 @@ namespace {
 INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
         EndDialog(dialog, 2);
+    if (message == WM_COMMAND && LOWORD(wParam) == 40001)
+        MessageBoxW(dialog, L"Por favor, selecione um joystick antes de prosseguir!", L"Oops...",
+                    MB_ICONINFORMATION | MB_OK);
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 }  // namespace

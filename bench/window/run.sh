@@ -3,7 +3,10 @@
 #   - time from process start to the main window shown, as a ratio to a minimal dialog
 #     program measured in the same run (median of ROUNDS starts each);
 #   - CPU of the whole program process over 10 s of a run whose host never polls (/proc);
-#   - time from a click on "Parar" to the button reading "Iniciar" again (median of ROUNDS).
+#   - time from a click on "Parar" to the button reading "Iniciar" again (median of ROUNDS);
+#   - three message boxes in a row, each from the posted "Salvar perfil" command (no joystick
+#     chosen, so a box answers) to the box being visible, the box closed at once, as ratios to
+#     the minimal dialog's box on the same command (median of ROUNDS per box).
 #   bench/window/run.sh [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -59,13 +62,15 @@ restart_driver() {
 }
 close_window() { xdotool key Escape; wait "$program" 2>/dev/null || true; }
 
-: >"$dir/program" && : >"$dir/baseline"
+: >"$dir/program" && : >"$dir/baseline" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
 for _ in $(seq "$rounds"); do
   for which in baseline program; do
     exe=$bin/minimal_dialog.exe
     [ $which = program ] && exe=$bin/OmbrixEmulator.exe
     start_ms "$exe" >>"$dir/$which"
     sleep 0.5
+    # Each box closes as soon as it shows, so the next command waits for that close too.
+    echo $(for _ in 1 2 3; do ask box-after 40001 10000; done) >>"$dir/$which-boxes"
     close_window
     restart_driver
   done
@@ -73,6 +78,15 @@ done
 program_ms=$(median <"$dir/program")
 baseline_ms=$(median <"$dir/baseline")
 echo "startup_ms=$program_ms baseline_dialog_ms=$baseline_ms ratio=$(awk "BEGIN {printf \"%.2f\", $program_ms / $baseline_ms}")"
+if grep -q timeout "$dir/program-boxes" "$dir/baseline-boxes"; then
+  echo "a message box did not show within 10 s"
+  exit 1
+fi
+for box in 1 2 3; do
+  program_ms=$(awk -v n=$box '{print $n}' "$dir/program-boxes" | median)
+  baseline_ms=$(awk -v n=$box '{print $n}' "$dir/baseline-boxes" | median)
+  echo "box${box}_ms=$program_ms baseline_box${box}_ms=$baseline_ms ratio=$(awk "BEGIN {printf \"%.2f\", $program_ms / $baseline_ms}")"
+done
 
 # A run with a silent host: the responder waits on 250 ms read time-outs.
 start_ms "$bin/OmbrixEmulator.exe" >/dev/null

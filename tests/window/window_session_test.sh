@@ -150,14 +150,14 @@ check "controls enabled after the stop" "visible enabled -" "$(ask state 1032)"
 
 type_into 1032 249
 click 1
-check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 5000)"
+check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 1000)"
 check "the button still reads Iniciar" Iniciar "$(ask text 1)"
 check "the rows keep what the user set" 50 "$(ask text 1016)"
 check "the port field stays enabled after a failed start" "visible enabled -" "$(ask state 1032)"
 click 1037
 check "joystick-only greys out the port field at once" "visible disabled -" "$(ask state 1032)"
 click 1
-t19=$(ask message 5000)
+t19=$(ask message 1000)
 check "joystick-only without key associations is refused" "Oops...|Para emular apenas" "${t19:0:26}"
 close_program "session 1"
 values_saved=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
@@ -175,7 +175,7 @@ check "the port field greyed out" "visible disabled -" "$(ask state 1032)"
 check "the button restored" "visible enabled -" "$(ask state 1012)"
 click 1050
 xdotool key Up Return
-about=$(ask message 5000)
+about=$(ask message 1000)
 sleep 1
 check "About box in Portuguese without a translation" "Sobre...|Ombrix Emulator 1.0 Emula" "${about:0:34}"
 close_program "session 2"
@@ -203,7 +203,7 @@ shot running-144dpi
 click 1
 click 1050
 xdotool key Up Return
-about=$(ask message 5000)
+about=$(ask message 1000)
 sleep 1
 check "About box in English with a translation" "Ombrix Emulator 1.0 Emulates" "$(echo "${about#*|}" | cut -c1-28)"
 close_program "session 3"
