@@ -30,9 +30,18 @@ HResult RunResponder(const BoardState& board, SerialIo& io) {
                     outcome = Failed(cleared) ? cleared : read;
                     break;
                 }
+            } else if (count == 0) {
+                // A port that has gone may still answer reads with nothing (a virtual
+                // cable whose other end went does, under Wine); its status tells.
+                failedReads = 0;
+                const HResult status = io.ClearError();
+                if (Failed(status)) {
+                    outcome = status;
+                    break;
+                }
             } else {
                 failedReads = 0;
-                if (count == 1 && received == kPollByte) {
+                if (received == kPollByte) {
                     FillReplyChannels(board, reply);
                     if (Failed(io.Write(reply, kReplyLength)))
                         io.ClearError();

@@ -18,7 +18,8 @@ class SerialIo {
     // kOk, or the failure's code. A short write is not retried.
     virtual HResult Write(const uint8_t* data, uint32_t length) = 0;
     // Clears a line error so that further reads and writes can succeed: kOk, or the code of
-    // a port that no longer works at all.
+    // a port that no longer works at all. Also asked after a read that timed out, as the
+    // one sign of a port that has gone but still answers reads with nothing.
     virtual HResult ClearError() = 0;
 };
 
@@ -32,6 +33,6 @@ constexpr int kPortGoneReadFailures = 32;
 // read. Returns at once, without reading, when running is already 0. Allocates its reply
 // buffer once and nothing inside the loop. Returns kOk when a stop ended it,
 // kOutOfMemory when the reply buffer could not be had, and otherwise the code of the port
-// that stopped working: ClearError's failure, or the last read's after
-// kPortGoneReadFailures failures in a row.
+// that stopped working: ClearError's failure (after a failed read or one that timed out),
+// or the last read's after kPortGoneReadFailures failures in a row.
 HResult RunResponder(const BoardState& board, SerialIo& io);

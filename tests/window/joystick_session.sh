@@ -148,7 +148,7 @@ focus_target
 send "at 0 device 0 buttons=1"
 send "at 200 device 0 buttons=0"
 sleep 1.2
-check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r' <"$work/keys" | tr '\n' ' ' | sed 's/ $//')"
+check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r\0' <"$work/keys" | tr '\n' ' ' | sed 's/ $//')"
 click 1
 check "the stop shows the rows and frees the selector" "visible visible enabled" "$(rows_and_selector)"
 kill "$target_pid" 2>/dev/null
@@ -157,5 +157,14 @@ menu e >/dev/null
 answer "Meu Perfil"
 check "deleting asks first" 'Oops...|Excluir o perfil "Meu Perfil"?' "$(ask message 1000)"
 check "the profile is gone" "" "$(profile_bytes 'Meu Perfil')"
-close_program "session 4"
+
+# Closed during a run, with Botão 1 held: the workers end, the reading stops, the settings
+# are stored and nothing is left alive.
+click 1
+send "at 0 device 0 buttons=1"
+sleep 0.5
+check "a run to close" Parar "$(ask text 1)"
+close_program "session 4, closed during a run"
+values=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
+check "closing during a run stores the port and the mode in force" F801 "${values: -4}"
 }

@@ -35,10 +35,14 @@ fi
 unset WINEPREFIX
 source "$root/scripts/wine-env.sh"
 
-socat pty,raw,echo=0,link="$work/board" pty,raw,echo=0,link="$work/host" &
-socat_pid=$!
-for _ in $(seq 50); do [ -e "$work/host" ] && break; sleep 0.1; done
-ln -sf "$(readlink -f "$work/board")" "$WINEPREFIX/dosdevices/com31"
+cable() {  # a new virtual cable whose board end is COM31
+    rm -f "$work/board" "$work/host"
+    socat pty,raw,echo=0,link="$work/board" pty,raw,echo=0,link="$work/host" &
+    socat_pid=$!
+    for _ in $(seq 50); do [ -e "$work/host" ] && break; sleep 0.1; done
+    ln -sf "$(readlink -f "$work/board")" "$WINEPREFIX/dosdevices/com31"
+}
+cable
 host="$work/host"
 
 cleanup() {
@@ -147,6 +151,25 @@ elapsed=${elapsed%$'\r'}
 [ "$elapsed" != timeout ] && [ "$elapsed" -lt 300 ] && stop=fast || stop="$elapsed ms"
 check "Parar with a silent host returns within 300 ms" fast "$stop"
 check "controls enabled after the stop" "visible enabled -" "$(ask state 1032)"
+
+# The cable goes during a run: the run ends as "Parar" would, with a box, and the program
+# does not spin on a port that fails every read.
+click 1
+kill "$socat_pid"
+wait "$socat_pid" 2>/dev/null
+lost=$(ask message 3000)
+check "a port that goes away ends the run with a box, with the system's text" yes \
+    "$(case "$lost" in "Oops...|A porta serial parou de funcionar e a emulação foi interrompida: "?*) echo yes ;; *) echo "$lost" ;; esac)"
+check "the run has ended and the rows keep their values" "Iniciar 50" "$(ask text 1) $(ask text 1016)"
+# Clock ticks used so far by the processes matching a pattern, as a share of a core over 3 s.
+ticks() { for pid in $(pgrep -f "$1"); do awk '{print $14 + $15}' "/proc/$pid/stat"; done | awk '{t += $1} END {print t + 0}'; }
+program=$(ticks OmbrixEmulator.exe) server=$(ticks wineserver)
+sleep 3
+share() { awk -v a="$1" -v b="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.2f", (b - a) * 100 / hz / 3}'; }
+cpu=$(share "$program" "$(ticks OmbrixEmulator.exe)")
+echo "   CPU over 3 s once the port went: program $cpu %, Wine server $(share "$server" "$(ticks wineserver)") % of a core"
+check "no spinning after the port went (under 1 % of a core)" yes "$(awk -v c="$cpu" 'BEGIN {print (c < 1) ? "yes" : "no"}')"
+cable
 
 type_into 1032 249
 click 1
