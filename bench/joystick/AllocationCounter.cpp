@@ -1,3 +1,5 @@
+// The benchmarks' allocation counter: a replaced global operator new and a counting heap
+// table; see AllocationCounter.h.
 #include "AllocationCounter.h"
 
 #include <cstdlib>

@@ -19,7 +19,9 @@ HResult EvaluationScratch::Allocate(int32_t keyCount) {
     keyCount_ = 0;
     if (keyCount < 0)
         return kInvalidArg;
-    // Two records per key association, as the design sizes it, though a pass uses one.
+    // Room for two records per key association, a release and a press, though a pass sends
+    // at most one for each: the spare half costs a few bytes a key and leaves the array
+    // large enough should a pass ever send both.
     const size_t recordCount = keyCount > 0 ? 2 * static_cast<size_t>(keyCount) : 1;
     const size_t recordBytes = recordCount * sizeof(KeyboardInputRecord);
     const size_t bytes = recordBytes + static_cast<size_t>(keyCount);

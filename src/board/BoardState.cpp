@@ -74,6 +74,9 @@ void BoardState::SetPercent(int32_t channel, int32_t percent) {
             value = SoundValue(f, percent >= 25);
             break;
         default: {
+            // The rule below shifts every percentage up by one step (1 % gives 20), so 99 %
+            // would meet 100 % at 1023; the real board gives 1016, which keeps the two apart
+            // and still reads back as 99 %.
             if (percent == 99) {
                 value = 1016;
                 break;

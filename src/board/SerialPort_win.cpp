@@ -1,7 +1,10 @@
+// Opening the board's COM port with its line settings, and the port as the responder's
+// SerialIo, all through the SerialFunctions table; see SerialPort_win.h.
 #include "board/SerialPort_win.h"
 
 #include <atomic>
 
+#include "core/Handle_win.h"
 #include "core/LastError_win.h"
 
 const SerialFunctions kPlatformSerial = {
@@ -11,10 +14,6 @@ const SerialFunctions kPlatformSerial = {
 
 namespace {
 std::atomic<const SerialFunctions*> gSerial{&kPlatformSerial};
-
-bool IsOpen(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
 
 HANDLE OpenByName(const wchar_t* name) {
     return Serial().CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -69,11 +68,11 @@ HANDLE OpenAndConfigurePort(unsigned portNumber) {
     wchar_t name[16];
     wsprintfW(name, L"\\\\.\\COM%u", portNumber);
     HANDLE port = OpenByName(name);
-    if (!IsOpen(port) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (!IsValidHandle(port) && GetLastError() == ERROR_FILE_NOT_FOUND) {
         wsprintfW(name, L"COM%u", portNumber);
         port = OpenByName(name);
     }
-    if (!IsOpen(port))
+    if (!IsValidHandle(port))
         return INVALID_HANDLE_VALUE;
 
     DCB dcb = BoardLineSettings();

@@ -4,6 +4,7 @@
 #include "board/SerialResponder_win.h"
 
 #include "board/SerialPort_win.h"
+#include "core/Handle_win.h"
 #include "core/Heap.h"
 
 namespace {
@@ -42,7 +43,7 @@ bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread) {
     block->owner = owner;
     block->port = port;
     HANDLE created = CreateThread(nullptr, 0, SerialResponder, block, 0, nullptr);
-    if (created == nullptr || created == INVALID_HANDLE_VALUE) {
+    if (!IsValidHandle(created)) {
         const DWORD error = GetLastError();
         HeapRelease(block);
         SetLastError(error);

@@ -1,3 +1,4 @@
+// The growable byte buffer; see Buffer.h.
 #include "core/Buffer.h"
 
 #include <climits>

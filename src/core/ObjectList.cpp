@@ -1,3 +1,5 @@
+// The list of references, its growth and shrinking, and its stable merge sort; see
+// ObjectList.h.
 #include "core/ObjectList.h"
 
 #include <climits>

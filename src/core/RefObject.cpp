@@ -1,3 +1,5 @@
+// Reference counting, the down-cast by type id and the live-instance counters that the
+// leak check at exit reads; see RefObject.h.
 #include "core/RefObject.h"
 
 std::atomic<int32_t> InstanceCounters[kInstanceCounterCount];

@@ -1,3 +1,4 @@
+// The UTF-16 string over a Buffer, and its trimming; see String.h.
 #include "core/String.h"
 
 #include <climits>

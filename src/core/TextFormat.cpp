@@ -1,3 +1,4 @@
+// The fixed-buffer UTF-16 formatting helpers; see TextFormat.h.
 #include "core/TextFormat.h"
 
 int32_t AppendText(char16_t* out, int32_t at, const char16_t* text) {

@@ -33,7 +33,7 @@ void Unload() {
     gComplete = false;
 }
 
-// Takes one hold; the caller holds DeviceListLock.
+// Drops one hold, unloading the library with the last; the caller holds DeviceListLock.
 void LetGoLocked() {
     if (HidReferenceCount > 0)
         --HidReferenceCount;

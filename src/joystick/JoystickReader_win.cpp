@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "core/Handle_win.h"
 #include "core/Heap.h"
 #include "core/LastError_win.h"
 #include "joystick/InputCatalogue.h"
@@ -169,32 +170,26 @@ DWORD WINAPI ReaderThreadMain(void* parameter) {
 }
 
 HResult StartThread() {
-    StartRecord record = {CreateEventW(nullptr, TRUE, FALSE, nullptr), kOk};
-    if (record.Event == nullptr)
+    const ScopedHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!started)
         return LastErrorCode();
+    StartRecord record = {started.Get(), kOk};
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, ReaderThreadMain, &record, 0, &id);
-    HResult code = kOk;
-    if (thread == nullptr) {
-        code = LastErrorCode();
-    } else {
-        // Waiting on the thread too: a thread that ended without signalling would
-        // otherwise leave the caller waiting for ever.
-        HANDLE waits[2] = {record.Event, thread};
-        const DWORD which = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        code = which == WAIT_OBJECT_0 ? record.Result : kUnspecifiedFailure;
+    ScopedHandle thread(CreateThread(nullptr, 0, ReaderThreadMain, &record, 0, &id));
+    if (!thread)
+        return LastErrorCode();
+    // Waiting on the thread too: a thread that ended without signalling would otherwise
+    // leave the caller waiting for ever.
+    HANDLE waits[2] = {started.Get(), thread.Get()};
+    const DWORD which = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    const HResult code = which == WAIT_OBJECT_0 ? record.Result : kUnspecifiedFailure;
+    if (Failed(code)) {
+        // The thread ends right after reporting; nothing of it may linger.
+        WaitForSingleObject(thread.Get(), kEndTimeoutMs);
+        return code;
     }
-    CloseHandle(record.Event);
-    if (thread != nullptr) {
-        if (Failed(code)) {
-            // The thread ends right after reporting; nothing of it may linger.
-            WaitForSingleObject(thread, kEndTimeoutMs);
-            CloseHandle(thread);
-        } else {
-            gThreadHandle = thread;
-            gThreadId = id;
-        }
-    }
+    gThreadHandle = thread.Release();
+    gThreadId = id;
     return code;
 }
 

@@ -1,3 +1,5 @@
+// The "Values" record: its defaults, its length rules and its moves to and from the board;
+// see SavedValues.h.
 #include "persistence/SavedValues.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// The text table: the built-in channel and target names, the loading rule of the
+// translation file and the lookups every window and rule uses; see TextTable.h.
 #include "text/TextTable.h"
 
 #include <cstring>

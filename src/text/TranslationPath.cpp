@@ -1,3 +1,4 @@
+// The rule that names the translation file after the program; see TranslationPath.h.
 #include "text/TranslationPath.h"
 
 #include "core/String.h"

@@ -1,3 +1,4 @@
+// Registry value bytes to text, never past the data; see ValueText.h.
 #include "text/ValueText.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// Off-screen pictures and the board pictures scaled to the screen; see Bitmap_win.h.
 #include "ui/Bitmap_win.h"
 
 #include <new>

@@ -1,3 +1,5 @@
+// The process-wide drawing resources and the choice of the interface font; see
+// UiResources_win.h.
 #include "ui/UiResources_win.h"
 
 #include "ui/UiMetrics.h"

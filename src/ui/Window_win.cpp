@@ -1,3 +1,5 @@
+// The window framework: wrappers, bounds tracking, the message dispatch, the binding of a
+// form to its window or dialog, and running a form as a modal dialog; see Window_win.h.
 #include "ui/Window_win.h"
 
 #include <new>

@@ -1,3 +1,5 @@
+// The channel conversions and the reply's bytes, against tables written out from the
+// board's curves rather than from the code.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// The responder's loop over scripted ports: which bytes get replies, line errors, a port
+// that has gone, and the ends of a run.
 #include <gtest/gtest.h>
 
 #include <atomic>

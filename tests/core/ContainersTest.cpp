@@ -1,3 +1,4 @@
+// Buffer, String and ObjectList, also with a heap that refuses, moves and scribbles.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Reference counts, the down-cast by type id and the live-instance counters.
 #include <gtest/gtest.h>
 
 #include "core/Buffer.h"

@@ -1,3 +1,4 @@
+// The OEM-name key of a device and the rule that names it.
 #include <gtest/gtest.h>
 
 #include <string>

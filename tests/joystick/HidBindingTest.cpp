@@ -1,3 +1,4 @@
+// Loading and binding the HID library and the holds that keep it loaded.
 #include "support/JoystickFixture.h"
 
 #include "joystick/HidFunctions.h"

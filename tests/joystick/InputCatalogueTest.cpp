@@ -1,3 +1,4 @@
+// Capabilities to inputs, the preparation of axes and hats, and the input names.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,3 +1,4 @@
+// The reader's list, its thread's life cycle and Poll, over the thread's stand-in.
 #include "support/JoystickFixture.h"
 
 #include "joystick/ReportDecoder.h"

@@ -1,3 +1,4 @@
+// Decoding reports into inputs over the substitute HID parser.
 #include "support/JoystickFixture.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The ticket lock: exclusion and the order in which waiters are served.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -22,40 +22,47 @@ WS_BORDER, WS_VSCROLL = 0x00800000, 0x00200000
 SPIN = 0x10 | 0x02 | 0x20 | 0x100  # auto buddy, sets the buddy's number, arrow keys, hot tracking
 SLIDER = 0x02 | 0x10 | 0x1000  # vertical, no ticks, transparent background
 
+# The ids, by their names in resource.h, which the resource script and the C++ share.
+ID = {}
+for line in open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "resource.h")):
+    fields = line.split()
+    if len(fields) >= 3 and fields[0] == "#define" and fields[1].startswith("ID") and fields[2].isdigit():
+        ID[fields[1]] = int(fields[2])
+
 # id: (class, styles that must be set, styles that must be clear, low-bits type or None, text)
 # Button types: 0 push, 1 default push, 3 auto check box; combo box 2 drop-down, 3 list.
-MAIN = {1: (BUTTON, 0, 0, 1, "Iniciar")}
-for edit in (1000, 1004, 1008, 1016, 1020, 1024, 1028):
-    MAIN[edit] = (EDIT, 0x2000 | 0x2, WS_BORDER, None, "")
-    MAIN[edit + 1] = (UPDOWN, SPIN, 0, None, "")
-    MAIN[edit + 2] = (TRACKBAR, SLIDER, 0, None, "")
-MAIN.update({
-    1012: (BUTTON, 0x1000, 0, 3, "Pressionado"),
-    1037: (BUTTON, 0, 0, 3, "Emular apenas o joystick/teclado"),
-    1038: (STATIC, 0, 0, None, "Porta COM:"),
-    1032: (EDIT, 0x2000 | 0x2 | WS_BORDER, 0, None, ""),
-    1033: (UPDOWN, SPIN, 0, None, ""),
-    1039: (STATIC, 0x200, 0, None, "Utilizar joystick:"),
-    1050: (BUTTON, 0, 0, 0, "..."),
-    1040: (COMBOBOX, 0, 0, 3, ""),
-    1049: (STATIC, 0x1000, 0, None, ""),
-    1041: (BUTTON, 0, 0, 0, "Associar entrada"),
-    1042: (COMBOBOX, 0, 0, 3, ""),
-    1043: (STATIC, 0, 0, 1, "à"),
-    1044: (COMBOBOX, 0, 0, 3, ""),
-    1045: (COMBOBOX, 0, 0, 3, ""),
-    1047: (STATIC, 0x200, 0, None, "Associações existentes:"),
-    1048: (BUTTON, 0, 0, 0, "Excluir"),
-    1046: (LISTBOX, 0x1 | 0x100 | WS_BORDER, 0, None, ""),
-})
+MAIN = {ID["IDC_START"]: (BUTTON, 0, 0, 1, "Iniciar")}
+for channel in (0, 1, 2, 4, 5, 6, 7):
+    MAIN[ID[f"IDC_CH{channel}_EDIT"]] = (EDIT, 0x2000 | 0x2, WS_BORDER, None, "")
+    MAIN[ID[f"IDC_CH{channel}_SPIN"]] = (UPDOWN, SPIN, 0, None, "")
+    MAIN[ID[f"IDC_CH{channel}_SLIDER"]] = (TRACKBAR, SLIDER, 0, None, "")
+MAIN.update({ID[name]: row for name, row in {
+    "IDC_PRESSED": (BUTTON, 0x1000, 0, 3, "Pressionado"),
+    "IDC_JOYSTICK_ONLY": (BUTTON, 0, 0, 3, "Emular apenas o joystick/teclado"),
+    "IDC_PORT_LABEL": (STATIC, 0, 0, None, "Porta COM:"),
+    "IDC_PORT_EDIT": (EDIT, 0x2000 | 0x2 | WS_BORDER, 0, None, ""),
+    "IDC_PORT_SPIN": (UPDOWN, SPIN, 0, None, ""),
+    "IDC_JOYSTICK_LABEL": (STATIC, 0x200, 0, None, "Utilizar joystick:"),
+    "IDC_MENU_BUTTON": (BUTTON, 0, 0, 0, "..."),
+    "IDC_JOYSTICK": (COMBOBOX, 0, 0, 3, ""),
+    "IDC_SEPARATOR": (STATIC, 0x1000, 0, None, ""),
+    "IDC_ASSOCIATE": (BUTTON, 0, 0, 0, "Associar entrada"),
+    "IDC_INPUT": (COMBOBOX, 0, 0, 3, ""),
+    "IDC_TARGET_LABEL": (STATIC, 0, 0, 1, "à"),
+    "IDC_CHANNEL_TARGET": (COMBOBOX, 0, 0, 3, ""),
+    "IDC_KEY_TARGET": (COMBOBOX, 0, 0, 3, ""),
+    "IDC_ASSOCIATIONS_LABEL": (STATIC, 0x200, 0, None, "Associações existentes:"),
+    "IDC_DELETE": (BUTTON, 0, 0, 0, "Excluir"),
+    "IDC_ASSOCIATIONS": (LISTBOX, 0x1 | 0x100 | WS_BORDER, 0, None, ""),
+}.items()})
 PROFILE = {
-    1051: (STATIC, 0, 0, None, "Nome do perfil:"),
-    1052: (COMBOBOX, 0x100 | 0x40 | WS_VSCROLL, 0, 2, ""),
-    1: (BUTTON, 0, 0, 1, "OK"),
-    2: (BUTTON, 0, 0, 0, "Cancelar"),
+    ID["IDC_PROFILE_LABEL"]: (STATIC, 0, 0, None, "Nome do perfil:"),
+    ID["IDC_PROFILE_NAME"]: (COMBOBOX, 0x100 | 0x40 | WS_VSCROLL, 0, 2, ""),
+    1: (BUTTON, 0, 0, 1, "OK"),  # IDOK
+    2: (BUTTON, 0, 0, 0, "Cancelar"),  # IDCANCEL
 }
-MENU = [(40000, "&Abrir perfil..."), (40001, "&Salvar perfil..."), (0, ""), (40002, "&Excluir perfil..."),
-        (0, ""), (40003, "S&obre...")]
+MENU = [(ID["IDM_OPEN_PROFILE"], "&Abrir perfil..."), (ID["IDM_SAVE_PROFILE"], "&Salvar perfil..."), (0, ""),
+        (ID["IDM_DELETE_PROFILE"], "&Excluir perfil..."), (0, ""), (ID["IDM_ABOUT"], "S&obre...")]
 
 
 def resources(path):
@@ -169,18 +176,18 @@ def check_exe(path):
     errors = []
     res = resources(path)
 
-    style, exstyle, caption = check_dialog("dialog 101", res[(RT_DIALOG, 101)], MAIN, errors)
+    style, exstyle, caption = check_dialog("dialog 101", res[(RT_DIALOG, ID["IDD_MAIN"])], MAIN, errors)
     if caption != "Ombrix Emulator":
         errors.append(f"dialog 101 caption {caption!r}")
     if style & 0x00CA0000 != 0x00CA0000 or style & 0x00050000:  # caption, system menu, minimise
         errors.append(f"dialog 101 style {style:#x}: wants caption, system menu and minimise box only")
     if not exstyle & 0x00040000:
         errors.append("dialog 101 is not shown in the task bar (WS_EX_APPWINDOW)")
-    style, _, _ = check_dialog("dialog 105", res[(RT_DIALOG, 105)], PROFILE, errors)
+    style, _, _ = check_dialog("dialog 105", res[(RT_DIALOG, ID["IDD_PROFILE_NAME"])], PROFILE, errors)
     if style & 0x00C80000 != 0x00C80000:
         errors.append(f"dialog 105 style {style:#x}: wants caption and system menu")
 
-    r = Reader(res[(RT_MENU, 104)], 4)
+    r = Reader(res[(RT_MENU, ID["IDR_MAIN_MENU"])], 4)
     flags = r.take("H")
     title = r.text()
     items = []
@@ -192,11 +199,11 @@ def check_exe(path):
     if not flags & 0x10 or items != MENU:
         errors.append(f"menu 104: {title!r} {items}")
 
-    for rid, size in ((103, (518, 576, 8)), (102, (145, 200, 4))):
+    for rid, size in ((ID["IDB_BOARD"], (518, 576, 8)), (ID["IDB_EMBLEM"], (145, 200, 4))):
         w, h, _planes, bpp = struct.unpack_from("<iiHH", res[(RT_BITMAP, rid)], 4)
         if (w, h, bpp) != size:
             errors.append(f"bitmap {rid}: {w} x {h}, {bpp} bpp; expected {size}")
-    if (RT_GROUP_ICON, 100) not in res:
+    if (RT_GROUP_ICON, ID["IDI_PROGRAM"]) not in res:
         errors.append("icon 100 missing")
     manifest = res.get((RT_MANIFEST, 1), b"").decode("utf-8", "replace")
     if "<dpiAware" not in manifest or ">true<" not in manifest:

@@ -6,15 +6,15 @@
 send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
 menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, e); the
     # profile dialog's caption follows. Arrow keys would depend on what the pop-up highlights.
-    click 1050
+    click $IDC_MENU_BUTTON
     # Keys sent before the pop-up is up would reach the main window instead.
     ask menu 1000 >/dev/null
     xdotool key "$1"
     ask dialog 1000
 }
 answer() {  # answer TEXT: replaces the text of the profile dialog's name field, presses Enter
-    read -r l t _ _ <<<"$(ask rect 1052)"
-    xdotool mousemove $((l + 30)) $((t + 8)) click 1
+    read -r l t _ _ <<<"$(ask rect $IDC_PROFILE_NAME)"
+    xdotool mousemove $((l + 30)) $((t + 8)) click $IDC_START
     sleep 0.2
     xdotool key End shift+Home BackSpace
     [ -n "$1" ] && xdotool type --delay 20 "$1"
@@ -22,9 +22,9 @@ answer() {  # answer TEXT: replaces the text of the profile dialog's name field,
     sleep 0.5
 }
 associate() {  # associate INPUT TARGET: picks the input and its target, presses the button
-    ask select 1042 "$1" >/dev/null
-    if [ "$(ask state 1044)" = "visible enabled -" ]; then ask select 1044 "$2" >/dev/null; else ask select 1045 "$2" >/dev/null; fi
-    click 1041
+    ask select $IDC_INPUT "$1" >/dev/null
+    if [ "$(ask state $IDC_CHANNEL_TARGET)" = "visible enabled -" ]; then ask select $IDC_CHANNEL_TARGET "$2" >/dev/null; else ask select $IDC_KEY_TARGET "$2" >/dev/null; fi
+    click $IDC_ASSOCIATE
 }
 profile_bytes() {
     wine reg query 'HKCU\Software\OmbrixEmulator\Profiles' /v "$1" 2>/dev/null | tr -d '\r' |
@@ -40,37 +40,37 @@ wine reg add "$oem\\VID_045E&PID_028E" /v OEMName /t REG_SZ /d "Hat pad" /f >/de
 wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
 OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "joysticks"
 
-check "the selector lists the virtual joysticks" "[Nenhum joystick]|Game pad 12|Hat pad" "$(ask items 1040)"
-check "no editor without a joystick" "hidden enabled -" "$(ask state 1042)"
+check "the selector lists the virtual joysticks" "[Nenhum joystick]|Game pad 12|Hat pad" "$(ask items $IDC_JOYSTICK)"
+check "no editor without a joystick" "hidden enabled -" "$(ask state $IDC_INPUT)"
 menu a >/dev/null
 check "opening needs a joystick" "Oops...|Por favor, selecione um joystick antes de prosseguir!" "$(ask message 1000)"
 
-ask select 1040 2 >/dev/null
+ask select $IDC_JOYSTICK 2 >/dev/null
 check "buttons by number, then directions and axes by name" \
     "Botão 1|Botão 2|Botão 3|Botão 4|Botão 5|Botão 6|Botão 7|Botão 8|Botão 9|Botão 10|Direcional acima|Direcional para baixo|Direcional para direita|Direcional para esquerda|Eixo de Rotação X|Eixo de Rotação Y|Eixo de Rotação Z|Eixo X|Eixo Y|Eixo Z" \
-    "$(ask items 1042)"
-ask select 1040 1 >/dev/null
+    "$(ask items $IDC_INPUT)"
+ask select $IDC_JOYSTICK 1 >/dev/null
 check "twelve buttons in numeric order" \
     "Botão 1|Botão 2|Botão 3|Botão 4|Botão 5|Botão 6|Botão 7|Botão 8|Botão 9|Botão 10|Botão 11|Botão 12|Eixo de Rotação X|Eixo de Rotação Y|Eixo de Rotação Z|Eixo de Visão|Eixo X|Eixo Y|Eixo Z" \
-    "$(ask items 1042)"
-ask select 1042 16 >/dev/null
-check "an axis offers the channels" "visible enabled - hidden" "$(ask state 1044) $(ask state 1045 | cut -d' ' -f1)"
-ask select 1042 0 >/dev/null
-check "a button offers the keys" "hidden visible enabled -" "$(ask state 1044 | cut -d' ' -f1) $(ask state 1045)"
+    "$(ask items $IDC_INPUT)"
+ask select $IDC_INPUT 16 >/dev/null
+check "an axis offers the channels" "visible enabled - hidden" "$(ask state $IDC_CHANNEL_TARGET) $(ask state $IDC_KEY_TARGET | cut -d' ' -f1)"
+ask select $IDC_INPUT 0 >/dev/null
+check "a button offers the keys" "hidden visible enabled -" "$(ask state $IDC_CHANNEL_TARGET | cut -d' ' -f1) $(ask state $IDC_KEY_TARGET)"
 
 # Botão 1 -> A, Botão 3 -> Enter, Y -> Entrada B, X -> light, Botão 12 -> Z; then Botão 1
 # -> Z replaces both the old Botão 1 line (same input) and the Botão 12 line (same target).
 associate 0 8; associate 2 6; associate 17 1; associate 16 4; associate 11 33
 associate 0 33
 check "a new target for an input and a taken target replace their lines" \
-    "Botão 3 -> Tecla Enter|Eixo Y -> Entrada B|Eixo X -> Sensor de luz|Botão 1 -> Tecla Z" "$(ask items 1046)"
-ask select 1046 1 >/dev/null
-click 1048
+    "Botão 3 -> Tecla Enter|Eixo Y -> Entrada B|Eixo X -> Sensor de luz|Botão 1 -> Tecla Z" "$(ask items $IDC_ASSOCIATIONS)"
+ask select $IDC_ASSOCIATIONS 1 >/dev/null
+click $IDC_DELETE
 check "deleting a middle line selects the line that moved up" \
-    "1 Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz|Botão 1 -> Tecla Z" "$(ask selected 1046) $(ask items 1046)"
-ask select 1046 2 >/dev/null
-click 1048
-check "deleting the last line selects the new last line" "1 2" "$(ask selected 1046) $(ask items 1046 | tr '|' '\n' | wc -l)"
+    "1 Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz|Botão 1 -> Tecla Z" "$(ask selected $IDC_ASSOCIATIONS) $(ask items $IDC_ASSOCIATIONS)"
+ask select $IDC_ASSOCIATIONS 2 >/dev/null
+click $IDC_DELETE
+check "deleting the last line selects the new last line" "1 2" "$(ask selected $IDC_ASSOCIATIONS) $(ask items $IDC_ASSOCIATIONS | tr '|' '\n' | wc -l)"
 
 check "the save dialog" "Salvar perfil" "$(menu s)"
 answer "   "
@@ -82,7 +82,7 @@ check "the saved record is the 20 bytes of Botão 3 -> Enter and X -> light" $re
 
 associate 10 9  # Botão 11 -> Tecla B, which the hat pad lacks
 menu s >/dev/null
-check "the name list" "Meu Perfil" "$(ask items 1052)"
+check "the name list" "Meu Perfil" "$(ask items $IDC_PROFILE_NAME)"
 answer "meu perfil"
 check "a saved name in other letters asks before replacing" 'Oops...|Substituir o perfil "meu perfil"?' "$(ask message-cancel 1000)"
 check "Cancel leaves the old profile" 0000020009000000030000060100000030000104 "$(profile_bytes 'Meu Perfil')"
@@ -92,10 +92,10 @@ ask message 1000 >/dev/null
 rec28=0000030009000000030000060100000030000104090000000B000009
 check "OK replaces it" $rec28 "$(profile_bytes 'Meu Perfil')"
 
-ask select 1040 0 >/dev/null
-check "[Nenhum joystick] hides the editor" "hidden hidden" "$(ask state 1042 | cut -d' ' -f1) $(ask state 1046 | cut -d' ' -f1)"
-ask select 1040 2 >/dev/null
-check "and drops the associations" "" "$(ask items 1046)"
+ask select $IDC_JOYSTICK 0 >/dev/null
+check "[Nenhum joystick] hides the editor" "hidden hidden" "$(ask state $IDC_INPUT | cut -d' ' -f1) $(ask state $IDC_ASSOCIATIONS | cut -d' ' -f1)"
+ask select $IDC_JOYSTICK 2 >/dev/null
+check "and drops the associations" "" "$(ask items $IDC_ASSOCIATIONS)"
 
 menu a >/dev/null
 answer ""
@@ -104,27 +104,27 @@ answer "Outro"
 check "opening refuses an unknown name" "Oops...|Por favor, selecione um perfil válido da lista!" "$(ask message 1000)"
 answer "meu PERFIL"
 check "opened with the hat pad, only the inputs it has come back" \
-    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(ask items 1046)"
+    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(ask items $IDC_ASSOCIATIONS)"
 menu a >/dev/null
 xdotool key Escape
 sleep 0.4
 check "Escape cancels the dialog" "none" "$(ask dialog 500)"
 
-ask select 1040 1 >/dev/null
+ask select $IDC_JOYSTICK 1 >/dev/null
 check "back on the game pad the associations carry over" \
-    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(ask items 1046)"
+    "Botão 3 -> Tecla Enter|Eixo X -> Sensor de luz" "$(ask items $IDC_ASSOCIATIONS)"
 associate 0 8  # Botão 1 -> Tecla A
 
 # A full run on COM31: a button presses A in the target window, the X axis moves the light.
-click 1
-check "a run with the joystick" Parar "$(ask text 1)"
+click $IDC_START
+check "a run with the joystick" Parar "$(ask text $IDC_START)"
 menu a >/dev/null
 check "opening a profile is greyed out during a run" none "$(ask dialog 500)"
-click 1039  # closes the menu if it is still open
+click $IDC_JOYSTICK_LABEL  # closes the menu if it is still open
 wine "$key_target" >"$work/keys" 2>/dev/null &
 target_pid=$!
 for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
-focus_target() { xdotool mousemove 100 60 click 1; sleep 0.3; }
+focus_target() { xdotool mousemove 100 60 click $IDC_START; sleep 0.3; }
 focus_target
 light_at_rest=$(values | cut -d, -f6)
 send "at 0 device 0 buttons=1"
@@ -133,15 +133,15 @@ sleep 1.5
 check "a virtual button linked to Tecla A presses and releases A" "down 1E up 1E" "$(grep -v ready "$work/keys" | tr -d '\r' | tr '\n' ' ' | sed 's/ $//')"
 v=$(values)
 check "a virtual axis on Sensor de luz reaches the host, at rest then full" "354 0" "$light_at_rest $(echo "$v" | cut -d, -f6)"
-click 1
-check "Parar hands the last joystick position back to the row" "Iniciar 100 100" "$(ask text 1) $(ask text 1020) $(ask pos 1022 | awk '{print 100 - $1}')"
+click $IDC_START
+check "Parar hands the last joystick position back to the row" "Iniciar 100 100" "$(ask text $IDC_START) $(ask text $IDC_CH5_EDIT) $(ask pos $IDC_CH5_SLIDER | awk '{print 100 - $1}')"
 
 # Joystick-only: the port field names no port, and the run needs none.
-type_into 1032 249
-click 1037
-click 1
-check "joystick-only with a key association runs without a port" "Parar none" "$(ask text 1) $(ask no-message 1000)"
-rows_and_selector() { echo "$(ask state 1016 | cut -d' ' -f1) $(ask state 1012 | cut -d' ' -f1) $(ask state 1040 | cut -d' ' -f2)"; }
+type_into $IDC_PORT_EDIT 249
+click $IDC_JOYSTICK_ONLY
+click $IDC_START
+check "joystick-only with a key association runs without a port" "Parar none" "$(ask text $IDC_START) $(ask no-message 1000)"
+rows_and_selector() { echo "$(ask state $IDC_CH4_EDIT | cut -d' ' -f1) $(ask state $IDC_PRESSED | cut -d' ' -f1) $(ask state $IDC_JOYSTICK | cut -d' ' -f2)"; }
 check "joystick-only hides the rows and locks the selector" "hidden hidden disabled" "$(rows_and_selector)"
 : >"$work/keys"
 focus_target
@@ -149,7 +149,7 @@ send "at 0 device 0 buttons=1"
 send "at 200 device 0 buttons=0"
 sleep 1.2
 check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r\0' <"$work/keys" | tr '\n' ' ' | sed 's/ $//')"
-click 1
+click $IDC_START
 check "the stop shows the rows and frees the selector" "visible visible enabled" "$(rows_and_selector)"
 kill "$target_pid" 2>/dev/null
 
@@ -160,10 +160,10 @@ check "the profile is gone" "" "$(profile_bytes 'Meu Perfil')"
 
 # Closed during a run, with Botão 1 held: the workers end, the reading stops, the settings
 # are stored and nothing is left alive.
-click 1
+click $IDC_START
 send "at 0 device 0 buttons=1"
 sleep 0.5
-check "a run to close" Parar "$(ask text 1)"
+check "a run to close" Parar "$(ask text $IDC_START)"
 close_program "session 4, closed during a run"
 values=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
 check "closing during a run stores the port and the mode in force" F801 "${values: -4}"

@@ -10,7 +10,10 @@
 set -u
 program=$1 driver=$2 monitor=$3 translation=$4 shots=$5 report=$6 test_program=$7 key_target=$8
 sessions=${OMBRIX_WINDOW_SESSIONS:-1 2 3 4}
-root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+# The control ids, by their names in resource.h: IDC_START and so on.
+eval "$(awk '$1 == "#define" && $2 ~ /^ID[A-Z]_/ {print $2 "=" $3}' "$root/resources/resource.h")"
 work=$(mktemp -d /tmp/ombrix-window.XXXXXX)
 mkdir -p "$shots"
 results="$work/results"
@@ -51,7 +54,7 @@ cleanup() {
     kill "$socat_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     case "$WINEPREFIX" in /tmp/ombrix-wine.*) rm -rf "$WINEPREFIX" ;; esac
-    rm -rf "$work"
+    [ -n "${OMBRIX_KEEP_WORK:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -65,7 +68,7 @@ centre() {  # centre ID [dy]: the screen point of a control's centre, or dy from
     read -r l t r b <<<"$(ask rect "$1")"
     if [ -n "${2:-}" ]; then echo "$(((l + r) / 2)) $((t + $2))"; else echo "$(((l + r) / 2)) $(((t + b) / 2))"; fi
 }
-click() { xdotool mousemove $(centre "$@") click 1; sleep 0.3; }
+click() { xdotool mousemove $(centre "$@") click $IDC_START; sleep 0.3; }
 type_into() {  # type_into ID TEXT: replaces the edit's text
     click "$1"
     xdotool key End shift+Home
@@ -73,21 +76,8 @@ type_into() {  # type_into ID TEXT: replaces the edit's text
     sleep 0.4
 }
 values() { "$monitor" --device "$host" --rate 0 --count 3 --quiet 2>&1 | sed -n 's/^values=//p'; }
-raw_reply() {
-    python3 - "$host" <<'PY'
-import os, sys, termios, time
-fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
-attrs = termios.tcgetattr(fd); attrs[3] = 0; attrs[6][termios.VMIN] = 0; attrs[6][termios.VTIME] = 5
-termios.tcsetattr(fd, termios.TCSANOW, attrs)
-termios.tcflush(fd, termios.TCIOFLUSH)
-os.write(fd, b"\x01")
-data = b""
-end = time.time() + 2
-while len(data) < 18 and time.time() < end:
-    data += os.read(fd, 18 - len(data))
-print(" ".join("%02X" % b for b in data))
-PY
-}
+raw_reply() { python3 "$here/raw_reply.py" "$host"; }
+
 start_program() {  # start_program EXE: the program and a fresh driver
     wine "$1" >"$work/program.log" 2>&1 &
     program_pid=$!
@@ -107,79 +97,79 @@ close_program() {  # Escape closes the window; no leak message may follow
     wait "$program_pid" 2>/dev/null
 }
 shot() { import -window root -crop "$(ask window)" +repage "$shots/$1.png"; }
-right_edges_meet() { read -r _ _ a _ <<<"$(ask rect 1050)"; read -r _ _ b _ <<<"$(ask rect 1040)"; [ "$a" = "$b" ] && echo yes || echo "$a vs $b"; }
+right_edges_meet() { read -r _ _ a _ <<<"$(ask rect $IDC_MENU_BUTTON)"; read -r _ _ b _ <<<"$(ask rect $IDC_JOYSTICK)"; [ "$a" = "$b" ] && echo yes || echo "$a vs $b"; }
 
 session1() {
 # --- Session 1: a fresh registry, 96 DPI ------------------------------------------------
 start_program "$program" "96 dpi"
 check "client area at 96 dpi" "638 460" "$(ask client)"
 check "the ... button ends at the selector's right edge" yes "$(right_edges_meet)"
-for id in 1000 1004 1008 1016; do check "edit $id default" 100 "$(ask text $id)"; done
-for id in 1020 1024 1028; do check "edit $id default" 0 "$(ask text $id)"; done
-check "port default" 31 "$(ask text 1032)"
-check "start button" Iniciar "$(ask text 1)"
+for id in $IDC_CH0_EDIT $IDC_CH1_EDIT $IDC_CH2_EDIT $IDC_CH4_EDIT; do check "edit $id default" 100 "$(ask text $id)"; done
+for id in $IDC_CH5_EDIT $IDC_CH6_EDIT $IDC_CH7_EDIT; do check "edit $id default" 0 "$(ask text $id)"; done
+check "port default" 31 "$(ask text $IDC_PORT_EDIT)"
+check "start button" Iniciar "$(ask text $IDC_START)"
 shot idle-96dpi
 
-click 1
-check "Iniciar starts a run" Parar "$(ask text 1)"
+click $IDC_START
+check "Iniciar starts a run" Parar "$(ask text $IDC_START)"
 check "defaults on the wire" "F8 04 87 7F 8F 7F 97 7F 9F 7F A7 7F AF 7F B0 12 B8 00" "$(raw_reply)"
-check "port field locked during a run" "visible disabled -" "$(ask state 1032)"
-type_into 1016 50
-check "typing 50 into Entrada A moves its slider" 50 "$(ask pos 1018)"
-type_into 1020 150
-check "150 stays in the light sensor's field" 150 "$(ask text 1020)"
-read -r l t r b <<<"$(ask rect 1030)"
+check "port field locked during a run" "visible disabled -" "$(ask state $IDC_PORT_EDIT)"
+type_into $IDC_CH4_EDIT 50
+check "typing 50 into Entrada A moves its slider" 50 "$(ask pos $IDC_CH4_SLIDER)"
+type_into $IDC_CH5_EDIT 150
+check "150 stays in the light sensor's field" 150 "$(ask text $IDC_CH5_EDIT)"
+read -r l t r b <<<"$(ask rect $IDC_CH7_SLIDER)"
 x=$(((l + r) / 2))
 xdotool mousemove $x $((b - 15)) mousedown 1
 for y in $((b - 30)) $((b - 60)) $((t + 5)) $((t - 20)); do sleep 0.1; xdotool mousemove $x $y; done
 xdotool mouseup 1
 sleep 0.4
-check "dragging the slider's thumb to the top shows 100" 100 "$(ask text 1028)"
-click 1025 4
-check "the spin's up arrow shows 1 in the sound field" 1 "$(ask text 1024)"
-click 1012
+check "dragging the slider's thumb to the top shows 100" 100 "$(ask text $IDC_CH7_EDIT)"
+click $IDC_CH6_SPIN 4
+check "the spin's up arrow shows 1 in the sound field" 1 "$(ask text $IDC_CH6_EDIT)"
+click $IDC_PRESSED
 check "typed, dragged, spun and pressed values reach the host" "1023,1023,1023,0,521,0,20,1023" "$(values)"
 shot running-96dpi
-click 1012
+click $IDC_PRESSED
 check "Pressionado released again" "1023,1023,1023,1023,521,0,20,1023" "$(values)"
 
-start_button=$(centre 1)
-echo "wait-text 1 Iniciar 3000" >&3
-xdotool mousemove $start_button click 1
+start_button=$(centre $IDC_START)
+echo "wait-text $IDC_START Iniciar 3000" >&3
+xdotool mousemove $start_button click $IDC_START
 IFS= read -r -t 10 elapsed <&4 || elapsed=timeout
 elapsed=${elapsed%$'\r'}
 [ "$elapsed" != timeout ] && [ "$elapsed" -lt 300 ] && stop=fast || stop="$elapsed ms"
 check "Parar with a silent host returns within 300 ms" fast "$stop"
-check "controls enabled after the stop" "visible enabled -" "$(ask state 1032)"
+check "controls enabled after the stop" "visible enabled -" "$(ask state $IDC_PORT_EDIT)"
 
 # The cable goes during a run: the run ends as "Parar" would, with a box, and the program
 # does not spin on a port that fails every read.
-click 1
+click $IDC_START
 kill "$socat_pid"
 wait "$socat_pid" 2>/dev/null
 lost=$(ask message 3000)
 check "a port that goes away ends the run with a box, with the system's text" yes \
     "$(case "$lost" in "Oops...|A porta serial parou de funcionar e a emulação foi interrompida: "?*) echo yes ;; *) echo "$lost" ;; esac)"
-check "the run has ended and the rows keep their values" "Iniciar 50" "$(ask text 1) $(ask text 1016)"
+check "the run has ended and the rows keep their values" "Iniciar 50" "$(ask text $IDC_START) $(ask text $IDC_CH4_EDIT)"
 # Clock ticks used so far by the processes matching a pattern, as a share of a core over 3 s.
 ticks() { for pid in $(pgrep -f "$1"); do awk '{print $14 + $15}' "/proc/$pid/stat"; done | awk '{t += $1} END {print t + 0}'; }
-program=$(ticks OmbrixEmulator.exe) server=$(ticks wineserver)
+program_ticks=$(ticks OmbrixEmulator.exe) server_ticks=$(ticks wineserver)
 sleep 3
 share() { awk -v a="$1" -v b="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.2f", (b - a) * 100 / hz / 3}'; }
-cpu=$(share "$program" "$(ticks OmbrixEmulator.exe)")
-echo "   CPU over 3 s once the port went: program $cpu %, Wine server $(share "$server" "$(ticks wineserver)") % of a core"
+cpu=$(share "$program_ticks" "$(ticks OmbrixEmulator.exe)")
+echo "   CPU over 3 s once the port went: program $cpu %, Wine server $(share "$server_ticks" "$(ticks wineserver)") % of a core"
 check "no spinning after the port went (under 1 % of a core)" yes "$(awk -v c="$cpu" 'BEGIN {print (c < 1) ? "yes" : "no"}')"
 cable
 
-type_into 1032 249
-click 1
+type_into $IDC_PORT_EDIT 249
+click $IDC_START
 check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 1000)"
-check "the button still reads Iniciar" Iniciar "$(ask text 1)"
-check "the rows keep what the user set" 50 "$(ask text 1016)"
-check "the port field stays enabled after a failed start" "visible enabled -" "$(ask state 1032)"
-click 1037
-check "joystick-only greys out the port field at once" "visible disabled -" "$(ask state 1032)"
-click 1
+check "the button still reads Iniciar" Iniciar "$(ask text $IDC_START)"
+check "the rows keep what the user set" 50 "$(ask text $IDC_CH4_EDIT)"
+check "the port field stays enabled after a failed start" "visible enabled -" "$(ask state $IDC_PORT_EDIT)"
+click $IDC_JOYSTICK_ONLY
+check "joystick-only greys out the port field at once" "visible disabled -" "$(ask state $IDC_PORT_EDIT)"
+click $IDC_START
 t19=$(ask message 1000)
 check "joystick-only without key associations is refused" "Oops...|Para emular apenas" "${t19:0:26}"
 close_program "session 1"
@@ -191,12 +181,12 @@ session2() {
 # --- Session 2: the stored settings come back; the About box ---------------------------
 start_program "$program" "restart"
 got=""
-for id in 1000 1004 1008 1016 1020 1024 1028 1032; do got="$got$(ask text $id) "; done
+for id in $IDC_CH0_EDIT $IDC_CH1_EDIT $IDC_CH2_EDIT $IDC_CH4_EDIT $IDC_CH5_EDIT $IDC_CH6_EDIT $IDC_CH7_EDIT $IDC_PORT_EDIT; do got="$got$(ask text $id) "; done
 check "every channel and the port restored" "100 100 100 50 100 1 100 249 " "$got"
-check "the mode restored" "visible enabled checked" "$(ask state 1037)"
-check "the port field greyed out" "visible disabled -" "$(ask state 1032)"
-check "the button restored" "visible enabled -" "$(ask state 1012)"
-click 1050
+check "the mode restored" "visible enabled checked" "$(ask state $IDC_JOYSTICK_ONLY)"
+check "the port field greyed out" "visible disabled -" "$(ask state $IDC_PORT_EDIT)"
+check "the button restored" "visible enabled -" "$(ask state $IDC_PRESSED)"
+click $IDC_MENU_BUTTON
 xdotool key Up Return
 about=$(ask message 1000)
 sleep 1
@@ -218,13 +208,13 @@ check "client area at 144 dpi" "957 690" "$(ask client)"
 check "the ... button ends at the selector's right edge at 144 dpi" yes "$(right_edges_meet)"
 translated() { iconv -f UTF-16 -t UTF-8 "$translation" | tr -d '\r' | sed -n "s/^$1=//p"; }
 start_text=$(translated T7)
-check "the translation replaces the start button's text" "$start_text" "$(ask text 1)"
+check "the translation replaces the start button's text" "$start_text" "$(ask text $IDC_START)"
 shot idle-144dpi
-click 1
-check "a run at 144 dpi" "$(translated T22)" "$(ask text 1)"
+click $IDC_START
+check "a run at 144 dpi" "$(translated T22)" "$(ask text $IDC_START)"
 shot running-144dpi
-click 1
-click 1050
+click $IDC_START
+click $IDC_MENU_BUTTON
 xdotool key Up Return
 about=$(ask message 1000)
 sleep 1
@@ -240,22 +230,7 @@ for s in $sessions; do "session$s"; done
 
 mkdir -p "$(dirname "$report")"
 # The results as a GoogleTest-style report, so that the test command counts each check.
-python3 - "$results" "$report" <<'PY'
-import sys
-from xml.sax.saxutils import quoteattr
-rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1]) if line.strip()]
-failed = sum(1 for r in rows if r[0] != "pass")
-with open(sys.argv[2], "w") as out:
-    out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
-    out.write('<testsuites tests="%d" failures="%d" disabled="0" errors="0" name="window_session_test">\n' % (len(rows), failed))
-    out.write('  <testsuite name="WindowSession" tests="%d" failures="%d" disabled="0" errors="0">\n' % (len(rows), failed))
-    for r in rows:
-        out.write('    <testcase name=%s status="run">' % quoteattr(r[1]))
-        if r[0] != "pass":
-            out.write('<failure message=%s/>' % quoteattr(r[2]))
-        out.write('</testcase>\n')
-    out.write('  </testsuite>\n</testsuites>\n')
-PY
+python3 "$here/session_report.py" "$results" "$report"
 failures=$(grep -c '^fail' "$results")
 echo "window session: $(grep -c '^pass' "$results") passed, $failures failed; screenshots in $shots"
 [ "$failures" -eq 0 ]
