@@ -63,4 +63,17 @@ JoystickDevice::~JoystickDevice() {
     ReleaseInputBlock(block_);
     delete[] PreparsedData;
     SafeRelease(Name);
+    SafeRelease(Path);
+}
+
+bool SameJoystick(const JoystickDevice& a, const JoystickDevice& b) {
+    if (a.VendorId != 0 || a.ProductId != 0 || b.VendorId != 0 || b.ProductId != 0)
+        return a.VendorId == b.VendorId && a.ProductId == b.ProductId;
+    if (a.Path == nullptr || b.Path == nullptr || a.Path->IsEmpty() || a.Path->Length() != b.Path->Length())
+        return false;
+    for (int32_t i = 0; i < a.Path->Length(); ++i) {
+        if (a.Path->Chars()[i] != b.Path->Chars()[i])
+            return false;
+    }
+    return true;
 }

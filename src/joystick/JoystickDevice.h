@@ -8,6 +8,11 @@
 //   so the Pending values stored before an increment are seen by the Poll that sees it.
 // - SeenSequence: the polling thread only.
 // - Reading: under Lock only (StartReading, StopReading).
+// - Connected: cleared when the system stops listing the device (by the reader thread for a
+//   device it reads, by the user-interface thread otherwise) and set again, with RawHandle,
+//   under DeviceListLock when it comes back (RebindDevice). Atomic: the reader reads it.
+// - RawHandle: written under DeviceListLock by the user-interface thread, read by the
+//   reader under that lock.
 // - Everything else: fixed from construction (the inputs: see JoystickInput.h).
 //
 // Each device holds the HID library loaded from construction to destruction.
@@ -33,6 +38,11 @@ struct InputBlock {
 
 // Releases the owned names and directions of every input, then the array; empties the block.
 void ReleaseInputBlock(InputBlock& block);
+
+class JoystickDevice;
+// Whether two devices are the same pad come back: the same vendor and product, which name
+// the device, or, for devices that report neither, the same device path.
+bool SameJoystick(const JoystickDevice& a, const JoystickDevice& b);
 
 // What enumeration learns about a device from the system.
 struct DeviceIdentity {
@@ -82,6 +92,8 @@ class JoystickDevice : public RefObject {
     uint32_t VendorId = 0;
     uint32_t ProductId = 0;
     uint32_t VersionNumber = 0;
+    std::atomic<uint32_t> Connected{1};  // 0 while the system does not list the device
+    String* Path = nullptr;              // owned device path, or null when it was not read
 
   protected:
     // Stops reading, lets go of the HID library, then frees the inputs, data and name.

@@ -27,6 +27,7 @@ constexpr uint32_t kInitialUsageCapacity = 128;
 ObjectList* ReaderList = nullptr;
 const ReaderThreadFunctions* gThread = nullptr;
 bool gThreadRecorded = false;
+bool gWatching = false;  // under ReaderThreadLock
 std::atomic<bool> gRunning{false};
 
 // Asks the recorded thread to end; the caller holds ReaderThreadLock and not
@@ -38,6 +39,27 @@ void EndThreadLocked() {
             gThread->End();
         gThreadRecorded = false;
     }
+}
+
+// Starts the reader thread unless a live one is recorded; the caller holds both locks.
+HResult EnsureThreadLocked() {
+    if (gThreadRecorded) {
+        if (gThread == nullptr || gThread->Alive == nullptr || gThread->Alive())
+            return kOk;
+        // The thread ended on its own: forget it (its wait returns at once) and start anew.
+        gThread->End();
+        gThreadRecorded = false;
+    }
+    gRunning.store(true, std::memory_order_relaxed);
+    // The thread signals its start before it ever takes DeviceListLock, so waiting here
+    // with both locks held cannot deadlock.
+    const HResult code = gThread != nullptr ? gThread->Start() : kNotImplemented;
+    if (Failed(code)) {
+        gRunning.store(false, std::memory_order_relaxed);
+        return code;
+    }
+    gThreadRecorded = true;
+    return code;
 }
 
 uint32_t TakePending(JoystickInput& input) {
@@ -53,6 +75,7 @@ HResult ReaderStartup(const ReaderThreadFunctions* thread) {
     ResetHid();
     gRunning.store(false, std::memory_order_relaxed);
     gThreadRecorded = false;
+    gWatching = false;
     gThread = thread;
     SafeRelease(ReaderList);
     ReaderList = new (std::nothrow) ObjectList;
@@ -91,26 +114,33 @@ HResult AddToReader(JoystickDevice& device) {
         return kOk;
     if (Failed(ReaderList->Append(&device)))
         return kOutOfMemory;
-    if (gThreadRecorded) {
-        if (gThread == nullptr || gThread->Alive == nullptr || gThread->Alive())
-            return kOk;
-        // The thread ended on its own: forget it (its wait returns at once) and start anew.
-        gThread->End();
-        gThreadRecorded = false;
-    }
-
-    gRunning.store(true, std::memory_order_relaxed);
-    // The thread signals its start before it ever takes DeviceListLock, so waiting here
-    // with both locks held cannot deadlock.
-    const HResult code = gThread != nullptr ? gThread->Start() : kNotImplemented;
-    if (Failed(code)) {
-        gRunning.store(false, std::memory_order_relaxed);
-        // The caller holds its own reference, so this one is never the last.
+    const HResult code = EnsureThreadLocked();
+    // The caller holds its own reference, so this one is never the last.
+    if (Failed(code))
         ReaderList->Remove(&device);
-        return code;
-    }
-    gThreadRecorded = true;
     return code;
+}
+
+HResult StartWatching() {
+    TicketGuard threadGuard(ReaderThreadLock);
+    TicketGuard listGuard(DeviceListLock);
+    if (ReaderList == nullptr)
+        return kNotImplemented;
+    const HResult code = EnsureThreadLocked();
+    gWatching = !Failed(code);
+    return code;
+}
+
+void StopWatching() {
+    TicketGuard threadGuard(ReaderThreadLock);
+    gWatching = false;
+    bool empty = true;
+    {
+        TicketGuard listGuard(DeviceListLock);
+        empty = ReaderList == nullptr || ReaderList->Count() == 0;
+    }
+    if (empty)
+        EndThreadLocked();
 }
 
 void RemoveFromReader(JoystickDevice& device) {
@@ -125,7 +155,7 @@ void RemoveFromReader(JoystickDevice& device) {
             empty = ReaderList->Count() == 0;
         }
     }
-    if (empty)
+    if (empty && !gWatching)
         EndThreadLocked();
 }
 
@@ -203,7 +233,10 @@ void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, Read
         if (ReaderList != nullptr) {
             for (int32_t i = ReaderList->Count() - 1; i >= 0; --i) {
                 auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
-                if (candidate->RawHandle == rawHandle) {
+                // A device gone keeps its handle until it is rebound; reports still queued
+                // for it must not undo its rest.
+                if (candidate->RawHandle == rawHandle &&
+                    candidate->Connected.load(std::memory_order_relaxed) != 0) {
                     candidate->AddRef();
                     device = candidate;
                     break;
@@ -224,6 +257,49 @@ void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, Read
     // Possibly the last reference, if the device was stopped and released meanwhile; no
     // lock is held here, so its destructor may take what it needs.
     device->Release();
+}
+
+bool DeviceRemoved(void* rawHandle) {
+    JoystickDevice* device = nullptr;
+    {
+        TicketGuard listGuard(DeviceListLock);
+        for (int32_t i = ReaderList != nullptr ? ReaderList->Count() - 1 : -1; i >= 0; --i) {
+            auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
+            if (candidate->RawHandle == rawHandle &&
+                candidate->Connected.load(std::memory_order_relaxed) != 0) {
+                candidate->AddRef();
+                device = candidate;
+                break;
+            }
+        }
+    }
+    if (device == nullptr)
+        return false;
+    device->Connected.store(0, std::memory_order_relaxed);
+    RestDevice(*device);
+    device->Release();  // outside every lock, as in DeliverReport
+    return true;
+}
+
+void RestDevice(JoystickDevice& device) {
+    for (int32_t i = 0; i < device.InputCount(); ++i) {
+        JoystickInput& input = device.Inputs()[i];
+        // Axes, and a second hat that delivers its raw value, drive channels: they stay.
+        if (input.Kind < 0 && input.Directions == nullptr)
+            continue;
+        input.StorePending(0);
+        if (input.Directions != nullptr) {
+            for (int d = 0; d < kDirectionCount; ++d)
+                input.Directions[d].StorePending(0);
+        }
+    }
+    device.Sequence.fetch_add(1, std::memory_order_release);
+}
+
+void RebindDevice(JoystickDevice& device, void* rawHandle) {
+    TicketGuard listGuard(DeviceListLock);
+    device.RawHandle = rawHandle;
+    device.Connected.store(1, std::memory_order_relaxed);
 }
 
 int32_t ReaderDeviceCount() {

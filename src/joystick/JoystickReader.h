@@ -71,8 +71,26 @@ uint32_t Poll(JoystickDevice& device);
 // Appends the device to the ReaderList (once) and starts the reader thread when none is
 // recorded; a failed start undoes the addition, so the next call tries a new thread.
 HResult AddToReader(JoystickDevice& device);
-// Removes the device; when the list empties, ends the reader thread.
+// Removes the device; when the list empties and nobody watches, ends the reader thread.
 void RemoveFromReader(JoystickDevice& device);
+
+// Keeps the reader thread running while no device is read, so that its window hears
+// joysticks come and go. kOk, or the code of a thread that could not start (nothing is
+// watched then). StopWatching ends the thread once no device is read either.
+HResult StartWatching();
+void StopWatching();
+
+// Reader thread: the system no longer lists the device with this raw handle. A device
+// being read is marked gone and rested (RestDevice), and reports still queued for it are
+// dropped until it is rebound. Returns whether such a device was read.
+bool DeviceRemoved(void* rawHandle);
+// A device gone: its buttons, eight-way hat and directions, and the d-pad values that act
+// as buttons, go to rest and the change is counted, so that a run releases at once the
+// keys and the board button they hold; its axes keep their positions, and with them the
+// channels they drive.
+void RestDevice(JoystickDevice& device);
+// The device is listed again under rawHandle: its reports count again.
+void RebindDevice(JoystickDevice& device, void* rawHandle);
 
 // Scratch space of the reader thread, allocated when it starts: the button usage list
 // (128 usages, grown once for a device with more buttons). Reader thread only.

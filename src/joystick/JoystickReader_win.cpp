@@ -33,6 +33,12 @@ constexpr DWORD kEndTimeoutMs = 20000;
 constexpr uint32_t kInitialReportCapacity = 128;
 
 std::atomic<HWND> gWindow{nullptr};
+// Whom the reader tells of joysticks that come and go, and with which message.
+std::atomic<HWND> gNotifyWindow{nullptr};
+std::atomic<UINT> gNotifyMessage{0};
+// Asks the reader thread to treat a device as gone: the main window's re-listing, where
+// the system sends no device notifications of its own.
+constexpr UINT kRemoveDeviceMessage = WM_APP + 1;
 std::atomic<decltype(&::GetMessageW)> gGetMessage{&::GetMessageW};
 HANDLE gThreadHandle = nullptr;
 DWORD gThreadId = 0;
@@ -44,9 +50,10 @@ struct StartRecord {
 };
 
 bool Register(HWND window) {
+    // Reports while another program has the focus, and the arrival and removal of devices.
     RAWINPUTDEVICE devices[2] = {
-        {1, 5, RIDEV_INPUTSINK, window},  // game pad
-        {1, 4, RIDEV_INPUTSINK, window},  // joystick
+        {1, 5, RIDEV_INPUTSINK | RIDEV_DEVNOTIFY, window},  // game pad
+        {1, 4, RIDEV_INPUTSINK | RIDEV_DEVNOTIFY, window},  // joystick
     };
     return RawInput().RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE)) != FALSE;
 }
@@ -107,6 +114,20 @@ void HandleInput(HRAWINPUT input, ReportBuffer& buffer, ReaderScratch& scratch) 
     DeliverReport(report.Device, report.Report, report.Length, scratch);
 }
 
+// A device came or went. A device being read is rested here, on the thread that decodes
+// its reports, so that no report decoded after the rest can press its keys again; then the
+// window hears of it and updates its list.
+void HandleDeviceChange(const MSG& message) {
+    const bool removed = message.message == kRemoveDeviceMessage || message.wParam == GIDC_REMOVAL;
+    auto* device = reinterpret_cast<void*>(message.lParam);
+    if (removed)
+        DeviceRemoved(device);
+    HWND window = gNotifyWindow.load(std::memory_order_acquire);
+    if (window != nullptr)
+        PostMessageW(window, gNotifyMessage.load(std::memory_order_relaxed),
+                     removed ? GIDC_REMOVAL : GIDC_ARRIVAL, message.lParam);
+}
+
 void MessageLoop(ReportBuffer& buffer, ReaderScratch& scratch) {
     MSG message;
     for (;;) {
@@ -124,6 +145,8 @@ void MessageLoop(ReportBuffer& buffer, ReaderScratch& scratch) {
         }
         if (message.message == WM_INPUT)
             HandleInput(reinterpret_cast<HRAWINPUT>(message.lParam), buffer, scratch);
+        else if (message.message == WM_INPUT_DEVICE_CHANGE || message.message == kRemoveDeviceMessage)
+            HandleDeviceChange(message);
         // Not dispatched: the window's procedure is the default one anyway. WM_INPUT needs
         // it for the system's clean-up.
         if (message.hwnd != nullptr)
@@ -217,6 +240,25 @@ const ReaderThreadFunctions kWin32ReaderThread = {StartThread, EndThread, Thread
 
 HWND ReaderWindow() {
     return gWindow.load(std::memory_order_acquire);
+}
+
+void SetJoystickNotify(HWND window, UINT message) {
+    gNotifyMessage.store(message, std::memory_order_relaxed);
+    gNotifyWindow.store(window, std::memory_order_release);
+}
+
+void PostDeviceRemoval(void* rawHandle) {
+    HWND reader = ReaderWindow();
+    if (reader == nullptr ||
+        !PostMessageW(reader, kRemoveDeviceMessage, 0, reinterpret_cast<LPARAM>(rawHandle))) {
+        // No reader thread decodes anything: the rest is safe here, and the window is told
+        // as the thread would tell it.
+        DeviceRemoved(rawHandle);
+        HWND window = gNotifyWindow.load(std::memory_order_acquire);
+        if (window != nullptr)
+            PostMessageW(window, gNotifyMessage.load(std::memory_order_relaxed), GIDC_REMOVAL,
+                         reinterpret_cast<LPARAM>(rawHandle));
+    }
 }
 
 void SetReaderGetMessage(decltype(&::GetMessageW) getMessage) {

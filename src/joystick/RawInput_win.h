@@ -23,3 +23,11 @@ void SetReaderGetMessage(decltype(&::GetMessageW) getMessage);
 
 // The reader thread's hidden message-only window, or null while there is none.
 HWND ReaderWindow();
+
+// The window that hears of joysticks coming and going: message with wParam GIDC_ARRIVAL or
+// GIDC_REMOVAL and lParam the device's raw handle, posted by the reader thread after it has
+// rested a device it reads that went. Null stops the news.
+void SetJoystickNotify(HWND window, UINT message);
+// Where the system sends no device notifications, the window's own re-listing reports a
+// device gone through this: the reader thread rests it and tells the window as above.
+void PostDeviceRemoval(void* rawHandle);

@@ -1,10 +1,12 @@
 // The start and stop of an emulation run and the settings around it; see EmulationSession.h.
 #include "session/EmulationSession.h"
 
+#include <cstring>
 #include <initializer_list>
 #include <new>
 
 #include "joystick/InputCatalogue.h"
+#include "joystick/JoystickReader.h"
 #include "text/BuiltInTexts.h"
 
 namespace {
@@ -49,6 +51,78 @@ void EmulationSession::PrepareJoysticks(ObjectList* found) {
     joysticks_ = found != nullptr ? found : new (std::nothrow) ObjectList();
     for (int32_t j = joysticks_ != nullptr ? joysticks_->Count() - 1 : -1; j >= 0; --j)
         PrepareInputs(*static_cast<JoystickDevice*>(joysticks_->At(j)));
+}
+
+JoystickDevice* EmulationSession::JoystickAt(int32_t index) const {
+    return static_cast<JoystickDevice*>(joysticks_->At(index));
+}
+
+JoystickDevice* EmulationSession::FindConnected(void* rawHandle) const {
+    for (int32_t j = 0; joysticks_ != nullptr && j < joysticks_->Count(); ++j) {
+        JoystickDevice* device = JoystickAt(j);
+        if (device->RawHandle == rawHandle && device->Connected.load(std::memory_order_relaxed) != 0)
+            return device;
+    }
+    return nullptr;
+}
+
+void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
+    if (device == nullptr || joysticks_ == nullptr || FindConnected(device->RawHandle) != nullptr) {
+        SafeRelease(device);  // nothing new: a device already listed, told twice
+        return;
+    }
+    // The pad that went, the selected one first: its inputs, associations and any run that
+    // reads it carry on under the new handle. A pad of another make, or one whose reports
+    // are laid out otherwise, is another pad.
+    const JoystickDevice* selected = associations_.SelectedJoystick();
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        for (int32_t j = 0; j < joysticks_->Count(); ++j) {
+            JoystickDevice* away = JoystickAt(j);
+            if ((pass == 0) != (away == selected) || away->Connected.load(std::memory_order_relaxed) != 0 ||
+                !SameJoystick(*away, *device) || away->PreparsedSize != device->PreparsedSize ||
+                std::memcmp(away->PreparsedData, device->PreparsedData, device->PreparsedSize) != 0)
+                continue;
+            RebindDevice(*away, device->RawHandle);
+            view_.ShowJoystickEntry(j, away->Name->Chars(), false);
+            device->Release();
+            return;
+        }
+    }
+    PrepareInputs(*device);
+    if (!Failed(joysticks_->Append(device)))
+        view_.AddJoystickEntry(device->Name->Chars());
+    device->Release();
+}
+
+void EmulationSession::OnJoystickRemoved(void* rawHandle) {
+    // The reader thread has already marked a device it reads as gone, so an away device
+    // with the handle counts too (after a connected one, should the system reuse handles).
+    JoystickDevice* device = FindConnected(rawHandle);
+    for (int32_t j = 0; device == nullptr && joysticks_ != nullptr && j < joysticks_->Count(); ++j)
+        device = JoystickAt(j)->RawHandle == rawHandle ? JoystickAt(j) : nullptr;
+    if (device == nullptr)
+        return;
+    const int32_t index = joysticks_->IndexOf(device);
+    device->Connected.store(0, std::memory_order_relaxed);
+    if (device == associations_.SelectedJoystick())
+        view_.ShowJoystickEntry(index, device->Name->Chars(), true);
+    else
+        RemoveJoystick(index);
+}
+
+void EmulationSession::DropAwayJoysticks() {
+    for (int32_t j = joysticks_ != nullptr ? joysticks_->Count() - 1 : -1; j >= 0; --j) {
+        const JoystickDevice* device = JoystickAt(j);
+        if (device->Connected.load(std::memory_order_relaxed) == 0 &&
+            device != associations_.SelectedJoystick())
+            RemoveJoystick(j);
+    }
+}
+
+void EmulationSession::RemoveJoystick(int32_t index) {
+    // The selector's entry goes first, while the device it names is still listed.
+    view_.RemoveJoystickEntry(index);
+    joysticks_->RemoveAt(index);
 }
 
 void EmulationSession::RestoreSettings(const SavedValues& saved) {

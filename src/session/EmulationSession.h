@@ -40,6 +40,12 @@ class SessionView {
     // system's text for code.
     virtual void ShowError(const char16_t* text) = 0;
     virtual void ShowFailure(const char16_t* prefix, HResult code) = 0;
+    // The joystick selector, whose entries follow Joysticks(): one appended, one removed,
+    // and one's text, its name marked while the pad is away. The selector shows the selected
+    // joystick after each change.
+    virtual void AddJoystickEntry(const char16_t* name) = 0;
+    virtual void RemoveJoystickEntry(int32_t index) = 0;
+    virtual void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) = 0;
 
   protected:
     ~SessionView() = default;
@@ -100,6 +106,19 @@ class EmulationSession {
     // What to store at exit: the channels' percentages and the port and mode in force.
     SavedValues CaptureSettings() const;
 
+    // A joystick the system lists anew, built as enumeration builds one (null: nothing to
+    // add); the reference passes here. The same pad come back is bound again under its new
+    // handle, and a run that reads it goes on with it; another pad joins the list, prepared.
+    void OnJoystickArrived(JoystickDevice* device);
+    // The system no longer lists the device with this handle (the reader has rested it if
+    // it was read). The selected pad stays, with its associations, marked away; another
+    // leaves the list.
+    void OnJoystickRemoved(void* rawHandle);
+    // After the selection changed: pads that went away and are no longer selected leave.
+    void DropAwayJoysticks();
+    // The listed, connected joystick with this raw handle, or null.
+    JoystickDevice* FindConnected(void* rawHandle) const;
+
     // "Iniciar": refused while a run is going or a worker of an earlier one is parked.
     void Start(const StartRequest& request);
     // "Parar": ends the workers and hands the joystick's last positions to the rows.
@@ -117,6 +136,8 @@ class EmulationSession {
     bool Shutdown();
 
   private:
+    JoystickDevice* JoystickAt(int32_t index) const;
+    void RemoveJoystick(int32_t index);
     HResult StartWorkers();
     // Ends both workers as a stop does, parking one that outlives its wait.
     void EndWorkers();

@@ -50,6 +50,8 @@ constexpr BuiltInText kDeleteProfileTitle{29, u"Excluir perfil"};
 constexpr BuiltInText kDeleteProfileQuestion{30, u"Excluir o perfil \""};
 constexpr BuiltInText kAboutCaption{31, u"Sobre..."};
 constexpr BuiltInText kPortStopped{32, u"A porta serial parou de funcionar e a emulação foi interrompida: "};
+// Follows a joystick's name in the selector while the pad is unplugged.
+constexpr BuiltInText kJoystickAway{33, u" (desconectado)"};
 
 // The caption of the start, stop and profile-name messages; never translated.
 constexpr const char16_t* kOops = u"Oops...";

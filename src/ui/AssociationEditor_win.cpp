@@ -3,10 +3,14 @@
 // "Associar entrada" and "Excluir". The model reports every change of its list to the list
 // box 1046 itself (AssociationListView), so the box stays index for index with
 // AllAssociations(). User-interface thread only; its controls are disabled during a run.
+#include <algorithm>
 #include <initializer_list>
+#include <new>
 
 #include "joystick/InputCatalogue.h"
+#include "joystick/JoystickEnumeration.h"
 #include "joystick/JoystickReader.h"
+#include "joystick/RawInput_win.h"
 #include "persistence/ProfileRecord.h"
 #include "ui/InputOrder.h"
 #include "ui/MainForm_win.h"
@@ -23,6 +27,50 @@ bool MainForm::IsShown(int32_t id) const {
     return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+void MainForm::ShowSelectedJoystick() {
+    const JoystickDevice* selected = associations_.SelectedJoystick();
+    const ObjectList* joysticks = session_.Joysticks();
+    const int32_t index = selected != nullptr && joysticks != nullptr ? joysticks->IndexOf(selected) + 1 : 0;
+    SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void MainForm::AddJoystickEntry(const char16_t* name) {
+    SendMessageW(Item(IDC_JOYSTICK), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
+void MainForm::RemoveJoystickEntry(int32_t index) {
+    SendMessageW(Item(IDC_JOYSTICK), CB_DELETESTRING, static_cast<WPARAM>(index + 1), 0);
+    ShowSelectedJoystick();
+}
+
+void MainForm::ShowJoystickEntry(int32_t index, const char16_t* name, bool away) {
+    String* text = new (std::nothrow) String(name);
+    if (text != nullptr && away)
+        text->Append(Text(Texts::kJoystickAway));
+    SendMessageW(Item(IDC_JOYSTICK), CB_DELETESTRING, static_cast<WPARAM>(index + 1), 0);
+    SendMessageW(Item(IDC_JOYSTICK), CB_INSERTSTRING, static_cast<WPARAM>(index + 1),
+                 reinterpret_cast<LPARAM>(text != nullptr ? text->Chars() : name));
+    SafeRelease(text);
+    ShowSelectedJoystick();
+}
+
+void MainForm::RelistJoysticks() {
+    void* listed[64];
+    const uint32_t count = ListJoysticks(listed, 64);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (session_.FindConnected(listed[i]) == nullptr)
+            session_.OnJoystickArrived(MakeJoystick(listed[i]));
+    }
+    // One that went is rested by the reader thread first, which then tells the window.
+    const ObjectList* joysticks = session_.Joysticks();
+    for (int32_t j = 0; joysticks != nullptr && j < joysticks->Count(); ++j) {
+        const auto* device = static_cast<const JoystickDevice*>(joysticks->At(j));
+        if (device->Connected.load(std::memory_order_relaxed) != 0 &&
+            std::find(listed, listed + count, device->RawHandle) == listed + count)
+            PostDeviceRemoval(device->RawHandle);
+    }
+}
+
 bool MainForm::AssociationsEditable() {
     return !session_.IsRunning() && !session_.WorkersParked();
 }
@@ -32,10 +80,7 @@ void MainForm::SelectJoystick() {
     // The run disables the selector; a thread that outlived its stop still reads the lists.
     // The selector goes back to what is really selected.
     if (!AssociationsEditable()) {
-        const JoystickDevice* selected = associations_.SelectedJoystick();
-        const int32_t index =
-            selected != nullptr && joysticks != nullptr ? joysticks->IndexOf(selected) + 1 : 0;
-        SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        ShowSelectedJoystick();
         return;
     }
     if (associations_.SelectedJoystick() != nullptr)
@@ -54,6 +99,7 @@ void MainForm::SelectJoystick() {
         for (int32_t id : {IDC_TARGET_LABEL, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
             ShowWindow(Item(id), SW_HIDE);
         SafeRelease(snapshot);
+        session_.DropAwayJoysticks();
         return;
     }
 
@@ -72,6 +118,8 @@ void MainForm::SelectJoystick() {
         ShowWindow(Item(id), SW_SHOWNA);
     RestoreAssociations(associations_, snapshot);
     SafeRelease(snapshot);
+    // A pad that went away stays only while it is selected.
+    session_.DropAwayJoysticks();
 }
 
 void MainForm::UpdateTargetChoice() {

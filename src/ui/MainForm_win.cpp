@@ -10,6 +10,8 @@
 
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickEnumeration.h"
+#include "joystick/JoystickReader.h"
+#include "joystick/RawInput_win.h"
 #include "persistence/SettingsStore_win.h"
 #include "text/BuiltInTexts.h"
 #include "ui/UiMetrics.h"
@@ -92,6 +94,8 @@ uint32_t MainForm::Release() {
 }
 
 MainForm::~MainForm() {
+    SetJoystickNotify(nullptr, 0);
+    StopWatching();
     StoreSettings();
     SafeRelease(boardPicture_);
     SafeRelease(secondPicture_);
@@ -143,6 +147,10 @@ LRESULT MainForm::OnInit(void*) {
         found = nullptr;  // the window carries on without joysticks
     session_.PrepareJoysticks(found);
     WrapControls();
+    // The reader thread runs from here on, so that joysticks plugged in later are offered
+    // and unplugged ones are noticed; without it the list stays as it was found.
+    SetJoystickNotify(hwnd, kJoystickChangeMessage);
+    StartWatching();
     Layout();
     PrepareRows();
     session_.RestoreSettings(SettingsStore::LoadSavedValues());
@@ -341,10 +349,19 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
 }
 
 LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != kPortLostMessage)
-        return 0;
-    session_.OnPortLost(static_cast<uint32_t>(wParam), static_cast<HResult>(lParam));
-    return 1;
+    if (message == kPortLostMessage) {
+        session_.OnPortLost(static_cast<uint32_t>(wParam), static_cast<HResult>(lParam));
+        return 1;
+    }
+    if (message == kJoystickChangeMessage) {
+        auto* device = reinterpret_cast<void*>(lParam);
+        if (wParam == GIDC_ARRIVAL)
+            session_.OnJoystickArrived(MakeJoystick(device));
+        else
+            session_.OnJoystickRemoved(device);
+        return 1;
+    }
+    return 0;
 }
 
 void MainForm::ShowMenu() {
@@ -397,6 +414,10 @@ void MainForm::OnPaint() {
 }
 
 LRESULT MainForm::DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DEVICECHANGE) {
+        RelistJoysticks();
+        return 0;
+    }
     if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORBTN && message != WM_CTLCOLORSTATIC)
         return 0;
     if (!UsesBoardColours(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))))

@@ -6,7 +6,8 @@
 //                             the session's view and teardown;
 //   ManualControls_win.cpp    the channel rows, "Pressionado" and the joystick-only box;
 //   EmulationRun_win.cpp      "Iniciar"/"Parar", the locks of a run, its error boxes;
-//   AssociationEditor_win.cpp the joystick selector and the association editor;
+//   AssociationEditor_win.cpp the joystick selector, joysticks that come and go, and the
+//                             association editor;
 //   Profiles_win.cpp          the profile commands of the "..." menu.
 //
 // Threads: every method runs on the user-interface thread. The run's workers read the
@@ -28,6 +29,8 @@
 
 // The responder thread's message when its port stops working (SerialResponder_win.h).
 constexpr UINT kPortLostMessage = WM_APP + 1;
+// The reader thread's message when a joystick comes or goes (RawInput_win.h).
+constexpr UINT kJoystickChangeMessage = WM_APP + 2;
 
 // The message boxes of the main window, as a table so that a test can read them instead
 // of a user.
@@ -73,6 +76,9 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void ShowRunning(bool running) override;
     void ShowError(const char16_t* text) override;
     void ShowFailure(const char16_t* prefix, HResult code) override;
+    void AddJoystickEntry(const char16_t* name) override;
+    void RemoveJoystickEntry(int32_t index) override;
+    void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override;
     // The same box under another caption (the profile commands' translated one).
     void ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption);
 
@@ -105,6 +111,11 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void AssociateInput();
     void RemoveSelectedAssociation();
     bool IsShown(int32_t id) const;
+    // The selector shows the selected joystick, or "[Nenhum joystick]".
+    void ShowSelectedJoystick();
+    // Where the system sends no device notifications: the joysticks it lists now against
+    // those the window knows.
+    void RelistJoysticks();
     // False while the association lists must not change: during a run, or while a worker
     // of an earlier run still reads them.
     bool AssociationsEditable();

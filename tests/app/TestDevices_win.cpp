@@ -5,6 +5,10 @@
 // is named by OMBRIX_TEST_SCRIPT; without it the test build uses the platform as shipped.
 //   device NAME                      a virtual device (descriptors/NAME.hid), in list order;
 //                                    read once at start-up
+//   attach NAME                      NAME plugged in while the program runs: the device of
+//                                    that name unplugged before comes back (its number
+//                                    stays), else a new one is numbered after the others
+//   detach N                         device N unplugged
 //   at MS device N FIELD=VALUE ...   MS after the previous report, the report of device N
 //                                    with the given fields and every other field at rest
 // Lines are taken as they are appended; a report sent while the device is not read is lost,
@@ -25,7 +29,7 @@ struct VirtualDevice {
     const RealDescriptor* descriptor;
     HANDLE handle;
 };
-std::vector<VirtualDevice> gDevices;  // fixed before the feeder starts
+std::vector<VirtualDevice> gDevices;  // made at start-up, then the feeder's alone
 
 // The fields given as NAME=VALUE; every other one at rest.
 std::vector<uint8_t> MakeReport(const RealDescriptor& descriptor, std::istringstream& fields) {
@@ -39,6 +43,23 @@ std::vector<uint8_t> MakeReport(const RealDescriptor& descriptor, std::istringst
     return descriptor.Report(values);
 }
 
+// A device plugged in: the one of that name that was unplugged comes back (under a new
+// handle, as the system gives one), else a new one joins the list.
+void Plug(const std::string& name) {
+    const RealDescriptor& descriptor = Descriptor(name);
+    uint16_t page = 0, usage = 0;
+    const std::vector<uint8_t> preparsed = descriptor.Preparsed(&page, &usage);
+    HANDLE handle =
+        FakeRawInput::Instance().Attach(descriptor.vendorId, descriptor.productId, page, usage, preparsed);
+    for (VirtualDevice& device : gDevices) {
+        if (device.descriptor == &descriptor && device.handle == nullptr) {
+            device.handle = handle;
+            return;
+        }
+    }
+    gDevices.push_back({&descriptor, handle});
+}
+
 void Feed(std::string path) {
     std::streamoff done = 0;
     std::string pending;
@@ -50,10 +71,20 @@ void Feed(std::string path) {
         while (std::getline(script, line) && !script.eof()) {
             done = script.tellg();
             std::istringstream in(line);
-            std::string at, deviceWord;
-            int ms = 0;
+            std::string word, name;
+            in >> word;
+            if (word == "attach" && in >> name) {
+                Plug(name);
+                continue;
+            }
             size_t index = 0;
-            if (!(in >> at >> ms >> deviceWord >> index) || at != "at" || index >= gDevices.size())
+            if (word == "detach" && in >> index && index < gDevices.size()) {
+                FakeRawInput::Instance().Detach(gDevices[index].handle);
+                gDevices[index].handle = nullptr;
+                continue;
+            }
+            int ms = 0;
+            if (word != "at" || !(in >> ms >> name >> index) || index >= gDevices.size())
                 continue;
             Sleep(static_cast<DWORD>(ms));
             const VirtualDevice& device = gDevices[index];

@@ -168,3 +168,54 @@ close_program "session 4, closed during a run"
 values=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
 check "closing during a run stores the port and the mode in force" F801 "${values: -4}"
 }
+
+session5() {
+# --- Session 5: joysticks that come and go, in the test build ----------------------------
+script="$work/hot-plug"
+: >"$script"
+oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
+wine reg add "$oem\\VID_0171&PID_0419" /v OEMName /t REG_SZ /d "Game pad 12" /f >/dev/null 2>&1
+wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
+OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "hot-plug"
+check "no pad at the start" "[Nenhum joystick]" "$(ask items $IDC_JOYSTICK)"
+within_a_second() {  # within_a_second EXPECTED COMMAND...: the output once it matches, or after 1 s
+    local got
+    for _ in $(seq 10); do
+        got=$("${@:2}")
+        [ "$got" = "$1" ] && break
+        sleep 0.1
+    done
+    echo "$got"
+}
+send "attach gamepad12"
+check "a pad plugged in is offered within a second" "[Nenhum joystick]|Game pad 12" \
+    "$(within_a_second "[Nenhum joystick]|Game pad 12" ask items $IDC_JOYSTICK)"
+ask select $IDC_JOYSTICK 1 >/dev/null
+associate 0 8  # Botão 1 -> Tecla A
+click $IDC_START
+wine "$key_target" >"$work/keys" 2>/dev/null &
+target_pid=$!
+for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
+xdotool mousemove 100 60 click 1
+sleep 0.3
+send "at 0 device 0 buttons=1"
+sleep 0.5
+replies=$(values)
+send "detach 0"
+sleep 0.5
+check "unplugged during a run with Botão 1 held: A goes up, the run goes on, marked away" \
+    "down 1E up 1E|Parar|[Nenhum joystick]|Game pad 12 (desconectado)" \
+    "$(grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//')|$(ask text $IDC_START)|$(ask items $IDC_JOYSTICK)"
+send "attach gamepad12"
+sleep 0.5
+send "at 0 device 0 buttons=1"
+send "at 200 device 0 buttons=0"
+sleep 0.8
+check "plugged back in: bound again, a press gives A again" \
+    "down 1E up 1E down 1E up 1E|[Nenhum joystick]|Game pad 12" \
+    "$(grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//')|$(ask items $IDC_JOYSTICK)"
+check "the host got replies throughout" yes "$([ -n "$replies" ] && [ -n "$(values)" ] && echo yes)"
+kill "$target_pid" 2>/dev/null
+click $IDC_START
+close_program "session 5"
+}

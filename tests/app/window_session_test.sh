@@ -5,11 +5,11 @@
 #   window_session_test.sh PROGRAM DRIVER MONITOR TRANSLATION SHOTS REPORT TEST_PROGRAM KEY_TARGET
 # Session 4 runs the test build (TEST_PROGRAM) with two virtual joysticks whose reports
 # come from a script written here, and KEY_TARGET as the window that receives the keys.
-# OMBRIX_WINDOW_SESSIONS (default "1 2 3 4") picks sessions when working on one of them.
+# OMBRIX_WINDOW_SESSIONS (default "1 2 3 4 5") picks sessions when working on one of them.
 # Runs in a prefix of its own, since it changes the screen's DPI and restarts the server.
 set -u
 program=$1 driver=$2 monitor=$3 translation=$4 shots=$5 report=$6 test_program=$7 key_target=$8
-sessions=${OMBRIX_WINDOW_SESSIONS:-1 2 3 4}
+sessions=${OMBRIX_WINDOW_SESSIONS:-1 2 3 4 5}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 # The control ids, by their names in resource.h: IDC_START and so on.

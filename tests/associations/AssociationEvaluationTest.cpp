@@ -60,6 +60,33 @@ TEST_F(AssociationEvaluationTest, EachPressAndReleaseSendsOneEventAndAPassOneCal
     EXPECT_EQ(0, RecordingKeyboard::keysDown);
 }
 
+// The pad goes while a button, the hat and the board's button are held: one call releases
+// their keys, the board's button is let go, the axis's channel keeps its value, a report
+// still queued for the pad presses nothing, and once the pad is back a press counts again.
+TEST_F(AssociationEvaluationTest, APadThatGoesReleasesWhatItHeldOnceAndCountsAgainWhenBack) {
+    model.AddAssociation(kPageButton, 1, false, kTargetA);
+    model.AddAssociation(0, kUsageDirectionUp, false, kTargetSpace);
+    model.AddAssociation(kPageButton, 2, false, kTargetBoardButton);
+    model.AddAssociation(kPageDesktop, kUsageX, true, 0);  // Entrada A, wire channel 4
+    StartRun();
+    Deliver(Handle(1), ReportBytes({1, 2}, 700, 1));
+    Pass();
+    EXPECT_EQ(RecordingKeyboard::Take(), (std::vector<SendCall>{{kDownSpace, kDownA}}));
+    EXPECT_TRUE(DeviceRemoved(Handle(1)));
+    EXPECT_FALSE(DeviceRemoved(Handle(1))) << "told twice";
+    Deliver(Handle(1), ReportBytes({1, 2}, 800, 1));
+    Pass();
+    Pass();
+    EXPECT_EQ(RecordingKeyboard::Take(), (std::vector<SendCall>{{kUpSpace, kUpA}}));
+    EXPECT_EQ(board.Value(kChannelButton), 1023);
+    EXPECT_EQ(board.Value(kChannelInputA), 700);
+    RebindDevice(*pad, Handle(2));
+    Deliver(Handle(2), ReportBytes({1}, 700));
+    Pass();
+    EXPECT_EQ(RecordingKeyboard::Take(), (std::vector<SendCall>{{kDownA}}));
+    EXPECT_EQ(0, RecordingKeyboard::repeats);
+}
+
 TEST_F(AssociationEvaluationTest, AnAxisDrivesTheWireChannelOfEachChannelTarget) {
     // By channel-name index (Entrada A..D, light, sound, slider): wire channel, value at X 0 and 1023.
     const int32_t rows[7][3] = {{4, 0, 1023}, {2, 0, 1023}, {1, 0, 1023}, {0, 0, 1023},

@@ -81,14 +81,16 @@ TEST_F(JoystickReaderWin, StartRegistersBothUsagesForTheHiddenWindowAndTheLastSt
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
     EXPECT_STREQ(className, L"JoystickWndClass");
-    // Usage 5 then 4 on page 1, to the hidden window as a sink; the last stop removes both.
+    // Usage 5 then 4 on page 1, to the hidden window as a sink that also hears devices come
+    // and go; the last stop removes both.
     StopReading(*pad_);
     const std::vector<RAWINPUTDEVICE> registered = fake_.Registrations();
     ASSERT_EQ(registered.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(registered[i].usUsagePage, 1);
         EXPECT_EQ(registered[i].usUsage, i % 2 == 0 ? 5 : 4);
-        EXPECT_EQ(registered[i].dwFlags, static_cast<DWORD>(i < 2 ? RIDEV_INPUTSINK : RIDEV_REMOVE));
+        EXPECT_EQ(registered[i].dwFlags,
+                  static_cast<DWORD>(i < 2 ? RIDEV_INPUTSINK | RIDEV_DEVNOTIFY : RIDEV_REMOVE));
         if (i < 2) {
             EXPECT_EQ(registered[i].hwndTarget, window);
         }

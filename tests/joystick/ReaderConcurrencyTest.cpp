@@ -92,6 +92,33 @@ TEST_F(ReaderConcurrencyTest, FreeRunningReportsAreNeverReportedTwiceNorLost) {
     EXPECT_EQ(0u, Poll(*pad));
 }
 
+// The pad goes and comes back over and over while its reports are decoded and polled: the
+// reader stays sound, and once it has gone for good its buttons rest and its axis keeps its
+// last position.
+TEST_F(ReaderConcurrencyTest, APadThatGoesAndComesBackWhileReportsFlowEndsAtRest) {
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (uint32_t serial = 1; !done.load(); ++serial)
+            FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, serial % 1000 + 1)));
+    });
+    std::thread consumer([&] {
+        while (!done.load())
+            Poll(*pad);
+    });
+    for (int round = 0; round < 2000; ++round) {
+        DeviceRemoved(Handle(1));
+        RebindDevice(*pad, Handle(1));
+    }
+    done = true;
+    producer.join();
+    consumer.join();
+    FakeReaderThread::Post(RawInputBytes(Handle(1), CounterReport(layout, 777)));
+    EXPECT_TRUE(DeviceRemoved(Handle(1)));
+    Poll(*pad);
+    EXPECT_EQ(0u, pad->Buttons[0].Value + pad->Buttons[1].Value);
+    EXPECT_EQ(777u, pad->Axes[0].Value);
+}
+
 // Another device is made, started, stopped and released by its owner over and over while
 // reports flow for both: the reader stays sound for the first, and a device released while
 // its reports are decoded is freed safely (possibly on the reader's thread, after its decode).

@@ -36,6 +36,11 @@ class RecordingView : public SessionView {
     void ShowFailure(const char16_t* prefix, HResult code) override {
         Say("failure " + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
     }
+    void AddJoystickEntry(const char16_t* name) override { Say("add " + Utf8(name)); }
+    void RemoveJoystickEntry(int32_t index) override { Say("remove " + std::to_string(index)); }
+    void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override {
+        Say("entry " + std::to_string(index) + " " + Utf8(name) + (away ? " away" : ""));
+    }
     std::vector<std::string> Take() { return std::move(said); }
 
   private:
@@ -86,7 +91,7 @@ class EmulationSessionTest : public JoystickFixture {
         FakeWorkers::workersEnd = true;
         FakeWorkers::log.clear();
         auto* found = new ObjectList();
-        JoystickDevice* pad = MakeStrictDevice(layout, Handle(1), false);
+        JoystickDevice* pad = MakePad(Handle(1), 0x45E);
         ASSERT_NE(pad, nullptr);
         found->Append(pad);
         pad->Release();
@@ -103,6 +108,15 @@ class EmulationSessionTest : public JoystickFixture {
         JoystickFixture::TearDown();
     }
     JoystickDevice& Pad() { return *static_cast<JoystickDevice*>(session.Joysticks()->At(0)); }
+    // A pad of the given make as enumeration builds one, unprepared, named "Controller".
+    JoystickDevice* MakePad(void* handle, uint32_t vendor) {
+        DeviceIdentity identity;
+        identity.RawHandle = handle;
+        identity.VendorId = vendor;
+        identity.UsagePage = 1;
+        identity.Usage = 5;
+        return MakeDevice(identity, &layout, sizeof layout, false);
+    }
     // Selects the pad and links button 1 to "Tecla A", button 2 to the board's button and
     // the X axis to the light sensor, as the editor would.
     void Link() {
@@ -270,6 +284,41 @@ TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
     EXPECT_EQ(view.Take(),
               (std::vector<std::string>{"idle", "pressed unchecked", "pressed shown", "row 4 shown",
                                         "row 4 = 50", "failure " + Utf8(Text(Texts::kPortStopped)) + "5"}));
+}
+
+// Pads plugged in and out: another make joins the list, the selected pad stays while it is
+// away and comes back under a new handle with its associations and a run that reads it,
+// and a pad away and no longer selected leaves.
+TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssociations) {
+    Link();
+    session.OnJoystickArrived(MakePad(Handle(2), 0x79));
+    session.OnJoystickArrived(MakePad(Handle(2), 0x79));  // told twice
+    session.OnJoystickRemoved(Handle(2));
+    session.OnJoystickRemoved(Handle(9));  // never listed
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"add Controller", "remove 1"}));
+    EXPECT_NE(Pad().Axes[0].Scale, 0.0f) << "an arrival is prepared";
+
+    session.Start({false, true, 31});
+    view.Take();
+    DeviceRemoved(Handle(1));  // the reader thread first, as it hears of it first
+    session.OnJoystickRemoved(Handle(1));
+    session.OnJoystickArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
+    session.OnJoystickArrived(MakePad(Handle(4), 0x45E));
+    EXPECT_EQ(view.Take(),
+              (std::vector<std::string>{"entry 0 Controller away", "add Controller", "entry 0 Controller"}));
+    EXPECT_EQ(Pad().RawHandle, Handle(4));
+    EXPECT_TRUE(session.IsRunning());
+    EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
+
+    session.Stop();
+    session.OnJoystickRemoved(Handle(4));
+    session.DropAwayJoysticks();
+    EXPECT_EQ(session.Joysticks()->Count(), 2) << "the selected pad stays while it is away";
+    session.Associations().SetSelectedJoystick(nullptr);
+    view.Take();
+    session.DropAwayJoysticks();
+    EXPECT_EQ(view.Take(), std::vector<std::string>{"remove 0"});
+    EXPECT_EQ(session.Joysticks()->Count(), 1);
 }
 
 }  // namespace

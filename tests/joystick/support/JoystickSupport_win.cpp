@@ -1,6 +1,7 @@
 // Support of the Windows joystick tests; see the header.
 #include "JoystickSupport_win.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
@@ -189,10 +190,10 @@ FakeRawInput& FakeRawInput::Instance() {
 }
 
 void FakeRawInput::Install() {
-    devices_.clear();
-    listError_ = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        devices_.clear();
+        listError_ = 0;
         registrationError_ = 0;
         registrations_.clear();
         messages_.clear();
@@ -207,20 +208,40 @@ void FakeRawInput::Uninstall() {
 
 HANDLE FakeRawInput::AddOther(DWORD type) {
     HANDLE handle = AddHid(0, 0, 0, 0, {});
+    std::lock_guard<std::mutex> guard(lock_);
     devices_.back().type = type;
     return handle;
 }
 
 HANDLE FakeRawInput::AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
                             const std::vector<uint8_t>& preparsed) {
-    // Handles that look like the system's: small, distinct, never null.
-    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x10001 + 0x10 * devices_.size()));
+    std::lock_guard<std::mutex> guard(lock_);
+    HANDLE handle = reinterpret_cast<HANDLE>(nextHandle_);
+    nextHandle_ += 0x10;
     RID_DEVICE_INFO_HID hid{vendorId, productId, 0x0100, usagePage, usage};
     devices_.push_back(Device{handle, RIM_TYPEHID, hid, preparsed, false});
     return handle;
 }
 
+HANDLE FakeRawInput::Attach(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
+                            const std::vector<uint8_t>& preparsed) {
+    HANDLE handle = AddHid(vendorId, productId, usagePage, usage, preparsed);
+    PostMessageW(ReaderWindow(), WM_INPUT_DEVICE_CHANGE, GIDC_ARRIVAL, reinterpret_cast<LPARAM>(handle));
+    return handle;
+}
+
+void FakeRawInput::Detach(HANDLE device) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
+                                      [&](const Device& d) { return d.handle == device; }),
+                       devices_.end());
+    }
+    PostMessageW(ReaderWindow(), WM_INPUT_DEVICE_CHANGE, GIDC_REMOVAL, reinterpret_cast<LPARAM>(device));
+}
+
 void FakeRawInput::FailPreparsedData(HANDLE device) {
+    std::lock_guard<std::mutex> guard(lock_);
     for (Device& d : devices_)
         d.preparsedFails = d.preparsedFails || d.handle == device;
 }
@@ -276,6 +297,7 @@ UINT CopyOut(const void* source, UINT needed, void* data, PUINT size) {
 
 UINT WINAPI FakeRawInput::GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT entrySize) {
     FakeRawInput& self = Instance();
+    std::lock_guard<std::mutex> guard(self.lock_);
     if (self.listError_ != 0 || count == nullptr || entrySize != sizeof(RAWINPUTDEVICELIST)) {
         SetLastError(self.listError_ != 0 ? self.listError_ : ERROR_INVALID_PARAMETER);
         return static_cast<UINT>(-1);
@@ -290,6 +312,7 @@ UINT WINAPI FakeRawInput::GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, U
 }
 
 UINT WINAPI FakeRawInput::GetDeviceInfo(HANDLE handle, UINT command, LPVOID data, PUINT size) {
+    std::lock_guard<std::mutex> guard(Instance().lock_);
     const Device* device = Instance().Find(handle);
     if (device == nullptr || size == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -309,6 +332,17 @@ UINT WINAPI FakeRawInput::GetDeviceInfo(HANDLE handle, UINT command, LPVOID data
     }
     if (command == RIDI_PREPARSEDDATA && device->type == RIM_TYPEHID && !device->preparsedFails)
         return CopyOut(device->preparsed.data(), static_cast<UINT>(device->preparsed.size()), data, size);
+    if (command == RIDI_DEVICENAME) {
+        // A path as the system forms one; its size counts characters, not bytes.
+        wchar_t path[64];
+        const int units = wsprintfW(path, L"\\\\?\\HID#VID_%04X&PID_%04X#%p", device->hid.dwVendorId,
+                                    device->hid.dwProductId, handle) +
+                          1;
+        UINT bytes = *size * sizeof(wchar_t);
+        const UINT copied = CopyOut(path, units * sizeof(wchar_t), data, &bytes);
+        *size = bytes / sizeof(wchar_t);
+        return copied == static_cast<UINT>(-1) ? copied : copied / sizeof(wchar_t);
+    }
     SetLastError(ERROR_INVALID_HANDLE);
     return static_cast<UINT>(-1);
 }

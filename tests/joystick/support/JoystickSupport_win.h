@@ -97,6 +97,11 @@ class FakeRawInput {
     HANDLE AddOther(DWORD type);
     HANDLE AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
                   const std::vector<uint8_t>& preparsed);
+    // A device plugged in or out while the reader runs: listed or no longer, and the
+    // reader's window told as the system tells it (any thread).
+    HANDLE Attach(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
+                  const std::vector<uint8_t>& preparsed);
+    void Detach(HANDLE device);
     void FailPreparsedData(HANDLE device);
     void FailDeviceList(DWORD error) { listError_ = error; }  // 0: succeeds
     void RefuseRegistration(DWORD error);                     // 0: succeeds
@@ -121,9 +126,10 @@ class FakeRawInput {
     static UINT WINAPI GetData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UINT headerSize);
     const Device* Find(HANDLE handle) const;
 
-    std::vector<Device> devices_;  // user-interface thread only
-    DWORD listError_ = 0;
     std::mutex lock_;  // guards the fields below
+    std::vector<Device> devices_;
+    uintptr_t nextHandle_ = 0x10001;  // handles that look like the system's: never reused
+    DWORD listError_ = 0;
     DWORD registrationError_ = 0;
     std::vector<RAWINPUTDEVICE> registrations_;
     std::vector<std::vector<uint8_t>> messages_;
