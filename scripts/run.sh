@@ -40,6 +40,13 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 source scripts/wine-env.sh
+# On a virtual screen no window manager answers Wine, which then stalls 2 s at each closing
+# box or dialog; there Wine manages the windows itself. On a desktop it hands them over.
+if [ -n "$headless" ]; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+else
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+fi
 
 cable=${XDG_RUNTIME_DIR:-/tmp}/ombrix-emulator
 mkdir -p "$cable"
