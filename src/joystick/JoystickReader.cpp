@@ -226,24 +226,27 @@ bool ReaderScratch::EnsureUsages(uint32_t n) {
     return true;
 }
 
-void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, ReaderScratch& scratch) {
-    JoystickDevice* device = nullptr;
-    {
-        TicketGuard listGuard(DeviceListLock);
-        if (ReaderList != nullptr) {
-            for (int32_t i = ReaderList->Count() - 1; i >= 0; --i) {
-                auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
-                // A device gone keeps its handle until it is rebound; reports still queued
-                // for it must not undo its rest.
-                if (candidate->RawHandle == rawHandle &&
-                    candidate->Connected.load(std::memory_order_relaxed) != 0) {
-                    candidate->AddRef();
-                    device = candidate;
-                    break;
-                }
-            }
+namespace {
+
+// The connected device of the ReaderList with this raw handle, with a reference the caller
+// drops outside every lock, or null. A device gone keeps its handle until it is rebound,
+// and reports still queued for it must not undo its rest.
+JoystickDevice* TakeReadDevice(void* rawHandle) {
+    TicketGuard listGuard(DeviceListLock);
+    for (int32_t i = ReaderList != nullptr ? ReaderList->Count() - 1 : -1; i >= 0; --i) {
+        auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
+        if (candidate->RawHandle == rawHandle && candidate->Connected.load(std::memory_order_relaxed) != 0) {
+            candidate->AddRef();
+            return candidate;
         }
     }
+    return nullptr;
+}
+
+}  // namespace
+
+void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, ReaderScratch& scratch) {
+    JoystickDevice* device = TakeReadDevice(rawHandle);
     if (device == nullptr)
         return;
     // Only a device with more than 128 buttons grows the list, once. When that fails the
@@ -260,19 +263,7 @@ void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, Read
 }
 
 bool DeviceRemoved(void* rawHandle) {
-    JoystickDevice* device = nullptr;
-    {
-        TicketGuard listGuard(DeviceListLock);
-        for (int32_t i = ReaderList != nullptr ? ReaderList->Count() - 1 : -1; i >= 0; --i) {
-            auto* candidate = static_cast<JoystickDevice*>(ReaderList->At(i));
-            if (candidate->RawHandle == rawHandle &&
-                candidate->Connected.load(std::memory_order_relaxed) != 0) {
-                candidate->AddRef();
-                device = candidate;
-                break;
-            }
-        }
-    }
+    JoystickDevice* device = TakeReadDevice(rawHandle);
     if (device == nullptr)
         return false;
     device->Connected.store(0, std::memory_order_relaxed);
