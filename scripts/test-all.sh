@@ -29,7 +29,9 @@ run_ctest() {
   local preset=$1
   echo "== test $preset"
   rm -rf "build/$preset/test-reports"
-  ctest --preset "$preset" --output-junit "$reports/ctest-$preset.xml" >"$reports/ctest-$preset.log" 2>&1
+  # Two at a time: the tests that need the screen, the focus or a port of their own say so
+  # (RESOURCE_LOCK), and the longest, the window session, then runs beside the others.
+  ctest --preset "$preset" -j 2 --output-junit "$reports/ctest-$preset.xml" >"$reports/ctest-$preset.log" 2>&1
   local rc=$?
   tail -4 "$reports/ctest-$preset.log"
   [ $rc -eq 0 ] || { grep -E "Failed|\*\*\*" "$reports/ctest-$preset.log" | head -20; }
