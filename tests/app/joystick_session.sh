@@ -1,7 +1,8 @@
-# Session 4 of window_session_test.sh, sourced by it: the test build with two virtual
-# joysticks (the 12-button game pad and the pad with an eight-way hat), the association
-# editor, the profiles and their dialog, and full runs that turn virtual reports into keys
-# in a target window and into the light value the host reads.
+# Session 2 of window_session_test.sh, sourced by it: the test build, started on the
+# settings session 1 stored, with no joystick; two virtual joysticks (the 12-button game pad
+# and the pad with an eight-way hat) plugged in, the association editor, the profiles and
+# their dialog, and full runs that turn virtual reports into keys in a target window and
+# into the light value the host reads, with the game pad unplugged and back during one.
 
 send() { echo "$*" >>"$script"; }  # a script line for the test build's feeder
 menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, e); the
@@ -14,7 +15,7 @@ menu() {  # menu LETTER: picks an item of the "..." menu by its mnemonic (a, s, 
 }
 answer() {  # answer TEXT: replaces the text of the profile dialog's name field, presses Enter
     read -r l t _ _ <<<"$(ask rect $IDC_PROFILE_NAME)"
-    xdotool mousemove $((l + 30)) $((t + 8)) click $IDC_START
+    xdotool mousemove $((l + 30)) $((t + 8)) click 1
     sleep 0.2
     xdotool key End shift+Home BackSpace
     [ -n "$1" ] && xdotool type --delay 20 "$1"
@@ -31,16 +32,39 @@ profile_bytes() {
         awk -v n="$1" 'index($0, "REG_BINARY") {print $NF}'
 }
 
-session4() {
+session2() {
 script="$work/joysticks"
-printf 'device gamepad12\ndevice signed_pad\n' >"$script"
+: >"$script"
 oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
 wine reg add "$oem\\VID_0171&PID_0419" /v OEMName /t REG_SZ /d "Game pad 12" /f >/dev/null 2>&1
 wine reg add "$oem\\VID_045E&PID_028E" /v OEMName /t REG_SZ /d "Hat pad" /f >/dev/null 2>&1
-wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
-OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "joysticks"
+OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "restart"
+got=""
+for id in $IDC_CH0_EDIT $IDC_CH1_EDIT $IDC_CH2_EDIT $IDC_CH4_EDIT $IDC_CH5_EDIT $IDC_CH6_EDIT $IDC_CH7_EDIT $IDC_PORT_EDIT; do got="$got$(ask text $id) "; done
+check "every channel and the port restored" "100 100 100 50 100 1 100 249 " "$got"
+check "the mode, the port field and the button restored" "visible enabled checked|visible disabled -|visible enabled -" \
+    "$(ask state $IDC_JOYSTICK_ONLY)|$(ask state $IDC_PORT_EDIT)|$(ask state $IDC_PRESSED)"
+click $IDC_MENU_BUTTON
+xdotool key Up Return
+about=$(ask message 1000)
+check "About box in Portuguese without a translation" "Sobre...|Ombrix Emulator 1.0 Emula" "${about:0:34}"
+click $IDC_JOYSTICK_ONLY
+type_into $IDC_PORT_EDIT 31
 
-check "the selector lists the virtual joysticks" "[Nenhum joystick]|Game pad 12|Hat pad" "$(ask items $IDC_JOYSTICK)"
+check "no pad at the start" "[Nenhum joystick]" "$(ask items $IDC_JOYSTICK)"
+within_a_second() {  # within_a_second EXPECTED COMMAND...: the output once it matches, or after 1 s
+    local got
+    for _ in $(seq 10); do
+        got=$("${@:2}")
+        [ "$got" = "$1" ] && break
+        sleep 0.1
+    done
+    echo "$got"
+}
+send "attach gamepad12"
+send "attach signed_pad"
+check "pads plugged in are offered within a second" "[Nenhum joystick]|Game pad 12|Hat pad" \
+    "$(within_a_second "[Nenhum joystick]|Game pad 12|Hat pad" ask items $IDC_JOYSTICK)"
 check "no editor without a joystick" "hidden enabled -" "$(ask state $IDC_INPUT)"
 menu a >/dev/null
 check "opening needs a joystick" "Oops...|Por favor, selecione um joystick antes de prosseguir!" "$(ask message 1000)"
@@ -124,7 +148,7 @@ click $IDC_JOYSTICK_LABEL  # closes the menu if it is still open
 wine "$key_target" >"$work/keys" 2>/dev/null &
 target_pid=$!
 for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
-focus_target() { xdotool mousemove 100 60 click $IDC_START; sleep 0.3; }
+focus_target() { xdotool mousemove 100 60 click 1; sleep 0.3; }
 focus_target
 light_at_rest=$(values | cut -d, -f6)
 send "at 0 device 0 buttons=1"
@@ -133,6 +157,22 @@ sleep 1.5
 check "a virtual button linked to Tecla A presses and releases A" "down 1E up 1E" "$(grep -v ready "$work/keys" | tr -d '\r' | tr '\n' ' ' | sed 's/ $//')"
 v=$(values)
 check "a virtual axis on Sensor de luz reaches the host, at rest then full" "354 0" "$light_at_rest $(echo "$v" | cut -d, -f6)"
+keys() { grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//'; }
+send "at 0 device 0 buttons=1 x=255"
+sleep 0.5
+send "detach 0"
+sleep 0.5
+check "unplugged during a run with Botão 1 held: A goes up, the run goes on, the pad marked away" \
+    "down 1E up 1E down 1E up 1E|Parar|[Nenhum joystick]|Game pad 12 (desconectado)|Hat pad" \
+    "$(keys)|$(ask text $IDC_START)|$(ask items $IDC_JOYSTICK)"
+send "attach gamepad12"
+sleep 0.5
+send "at 0 device 0 buttons=1 x=255"
+send "at 200 device 0 buttons=0 x=255"
+sleep 0.8
+check "plugged back in: bound again, a press gives A again, the host answered throughout" \
+    "down 1E up 1E down 1E up 1E down 1E up 1E|[Nenhum joystick]|Game pad 12|Hat pad|0" \
+    "$(keys)|$(ask items $IDC_JOYSTICK)|$(values | cut -d, -f6)"
 click $IDC_START
 check "Parar hands the last joystick position back to the row" "Iniciar 100 100" "$(ask text $IDC_START) $(ask text $IDC_CH5_EDIT) $(ask pos $IDC_CH5_SLIDER | awk '{print 100 - $1}')"
 
@@ -164,58 +204,8 @@ click $IDC_START
 send "at 0 device 0 buttons=1"
 sleep 0.5
 check "a run to close" Parar "$(ask text $IDC_START)"
-close_program "session 4, closed during a run"
+close_program "session 2, closed during a run"
 values=$(wine reg query 'HKCU\Software\OmbrixEmulator' /v Values 2>/dev/null | tr -d '\r' | awk '/Values/ {print $3}')
 check "closing during a run stores the port and the mode in force" F801 "${values: -4}"
 }
 
-session5() {
-# --- Session 5: joysticks that come and go, in the test build ----------------------------
-script="$work/hot-plug"
-: >"$script"
-oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
-wine reg add "$oem\\VID_0171&PID_0419" /v OEMName /t REG_SZ /d "Game pad 12" /f >/dev/null 2>&1
-wine reg delete 'HKCU\Software\OmbrixEmulator' /f >/dev/null 2>&1
-OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "hot-plug"
-check "no pad at the start" "[Nenhum joystick]" "$(ask items $IDC_JOYSTICK)"
-within_a_second() {  # within_a_second EXPECTED COMMAND...: the output once it matches, or after 1 s
-    local got
-    for _ in $(seq 10); do
-        got=$("${@:2}")
-        [ "$got" = "$1" ] && break
-        sleep 0.1
-    done
-    echo "$got"
-}
-send "attach gamepad12"
-check "a pad plugged in is offered within a second" "[Nenhum joystick]|Game pad 12" \
-    "$(within_a_second "[Nenhum joystick]|Game pad 12" ask items $IDC_JOYSTICK)"
-ask select $IDC_JOYSTICK 1 >/dev/null
-associate 0 8  # Botão 1 -> Tecla A
-click $IDC_START
-wine "$key_target" >"$work/keys" 2>/dev/null &
-target_pid=$!
-for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
-xdotool mousemove 100 60 click 1
-sleep 0.3
-send "at 0 device 0 buttons=1"
-sleep 0.5
-replies=$(values)
-send "detach 0"
-sleep 0.5
-check "unplugged during a run with Botão 1 held: A goes up, the run goes on, marked away" \
-    "down 1E up 1E|Parar|[Nenhum joystick]|Game pad 12 (desconectado)" \
-    "$(grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//')|$(ask text $IDC_START)|$(ask items $IDC_JOYSTICK)"
-send "attach gamepad12"
-sleep 0.5
-send "at 0 device 0 buttons=1"
-send "at 200 device 0 buttons=0"
-sleep 0.8
-check "plugged back in: bound again, a press gives A again" \
-    "down 1E up 1E down 1E up 1E|[Nenhum joystick]|Game pad 12" \
-    "$(grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//')|$(ask items $IDC_JOYSTICK)"
-check "the host got replies throughout" yes "$([ -n "$replies" ] && [ -n "$(values)" ] && echo yes)"
-kill "$target_pid" 2>/dev/null
-click $IDC_START
-close_program "session 5"
-}
