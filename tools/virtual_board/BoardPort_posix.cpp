@@ -1,0 +1,272 @@
+// The virtual board's ports on Linux: a pseudo-terminal pair it makes itself (the host
+// opens the other end), or a serial device held exclusively. Both are a descriptor read
+// through poll with a time-out, so that the responder loop notices a stop and an idle
+// board costs nothing. Opened by VirtualBoard.cpp through Platform.h.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Platform.h"
+
+namespace {
+
+HResult ErrnoCode(int error) {
+    return FailureFromError(static_cast<uint32_t>(error));
+}
+
+// A read hands out the bytes of one read() one at a time, so that a burst costs one
+// system call, not one per byte. Replies to polls of one burst are written together
+// once its last byte is handed out: the host sees them no later, in fewer writes.
+class DescriptorIo : public SerialIo {
+  public:
+    explicit DescriptorIo(int fd) : fd_(fd) {}
+
+    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
+        *count = 0;
+        if (next_ == end_) {
+            const HResult flushed = Flush();
+            if (Failed(flushed))
+                return flushed;
+            pollfd p{fd_, POLLIN, 0};
+            // A quarter of a second, as the Windows port's read time-out: a stop is
+            // noticed at once when polls come, within that time when none do.
+            const int ready = poll(&p, 1, 250);
+            if (ready == 0 || (ready < 0 && errno == EINTR))
+                return kOk;
+            if (ready < 0)
+                return ErrnoCode(errno);
+            const ssize_t n = read(fd_, in_, sizeof in_);
+            if (n < 0)
+                return errno == EAGAIN || errno == EINTR ? kOk : ErrnoCode(errno);
+            if (n == 0)  // a hang-up: the device has gone
+                return ErrnoCode(EIO);
+            next_ = 0;
+            end_ = static_cast<size_t>(n);
+        }
+        *byte = in_[next_++];
+        *count = 1;
+        return kOk;
+    }
+
+    HResult Write(const uint8_t* data, uint32_t length) override {
+        if (length > sizeof out_ - pending_) {
+            const HResult flushed = Flush();
+            if (Failed(flushed))
+                return flushed;
+            if (length > sizeof out_)
+                return WriteAll(data, length);
+        }
+        std::memcpy(out_ + pending_, data, length);
+        pending_ += length;
+        return next_ == end_ ? Flush() : kOk;
+    }
+
+    HResult ClearError() override {
+        // A failed write leaves nothing queued: the reply is lost, as on a line error.
+        pending_ = 0;
+        return kOk;
+    }
+
+  private:
+    HResult Flush() {
+        const size_t length = pending_;
+        pending_ = 0;
+        return length == 0 ? kOk : WriteAll(out_, length);
+    }
+
+    // Waits up to a quarter of a second for room: a host that stopped reading loses
+    // replies, as it would on a real line, instead of blocking the loop.
+    HResult WriteAll(const uint8_t* data, size_t length) {
+        size_t done = 0;
+        while (done < length) {
+            const ssize_t n = write(fd_, data + done, length - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return ErrnoCode(errno);
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, 250) == 0)
+                return ErrnoCode(EAGAIN);
+        }
+        return kOk;
+    }
+
+    int fd_;
+    uint8_t in_[1024];
+    size_t next_ = 0, end_ = 0;
+    uint8_t out_[4096];
+    size_t pending_ = 0;
+};
+
+// 38400 baud, 8 data bits, no parity, one stop bit, raw, no flow control.
+bool SetBoardLine(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B38400);
+    cfsetospeed(&tio, B38400);
+    tio.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+std::string Failure(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+class PtyPort : public BoardPort {
+  public:
+    ~PtyPort() override {
+        // Only a link that still points at this run's end: another run may have taken
+        // the name since.
+        if (!link_.empty()) {
+            char target[512];
+            const ssize_t n = readlink(link_.c_str(), target, sizeof target - 1);
+            if (n >= 0 && std::string(target, static_cast<size_t>(n)) == hostEnd_)
+                unlink(link_.c_str());
+        }
+        if (slave_ >= 0)
+            close(slave_);
+        if (master_ >= 0)
+            close(master_);
+    }
+    SerialIo& Io() override { return *io_; }
+    std::string HostEnd() const override { return hostEnd_; }
+
+    bool Open(const std::string& link, std::string* error) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128];
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+            ptsname_r(master_, name, sizeof name) != 0) {
+            *error = Failure("cannot make a pseudo-terminal", errno);
+            return false;
+        }
+        hostEnd_ = name;
+        // Held open for the whole run: while no process has the host end open, reads on
+        // this side fail with EIO, so a host that closes its end would look like a port
+        // that has gone. Held, the next host to open it is simply served.
+        slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave_ < 0 || !SetBoardLine(slave_) || fcntl(master_, F_SETFL, O_NONBLOCK) != 0) {
+            *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
+            return false;
+        }
+        if (!link.empty()) {
+            struct stat existing;
+            if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
+                *error = "cannot make the link " + link + ": it exists and is not a symbolic link";
+                return false;
+            }
+            // A link left by a run that was killed is replaced.
+            unlink(link.c_str());
+            if (symlink(hostEnd_.c_str(), link.c_str()) != 0) {
+                *error = Failure("cannot make the link " + link, errno);
+                return false;
+            }
+            link_ = link;
+        }
+        io_.reset(new DescriptorIo(master_));
+        return true;
+    }
+
+  private:
+    int master_ = -1, slave_ = -1;
+    std::string hostEnd_, link_;
+    std::unique_ptr<DescriptorIo> io_;
+};
+
+class DevicePort : public BoardPort {
+  public:
+    ~DevicePort() override {
+        if (fd_ >= 0) {
+            ioctl(fd_, TIOCNXCL);
+            close(fd_);  // and the lock goes with it
+        }
+    }
+    SerialIo& Io() override { return *io_; }
+    std::string HostEnd() const override { return path_; }
+
+    bool Open(const std::string& path, std::string* error) {
+        path_ = path;
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) {
+            *error = Failure("cannot open " + path, errno);
+            return false;
+        }
+        // Exclusive: TIOCEXCL turns away later opens (except root's), the lock other
+        // programs that ask for one, root's included.
+        if (ioctl(fd_, TIOCEXCL) != 0) {
+            *error = Failure(path + " is not a serial device", errno);
+            return false;
+        }
+        if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            *error = Failure(path + " is busy: another program holds it", errno);
+            return false;
+        }
+        if (!SetBoardLine(fd_) || tcflush(fd_, TCIOFLUSH) != 0) {
+            *error = Failure("cannot set up " + path + " at 38400 8N1", errno);
+            return false;
+        }
+        io_.reset(new DescriptorIo(fd_));
+        return true;
+    }
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    std::unique_ptr<DescriptorIo> io_;
+};
+
+}  // namespace
+
+std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error) {
+    if (request.comPort != 0) {
+        *error = "--port names a COM port of the Windows build; here use --device PATH or no port option";
+        return nullptr;
+    }
+    if (!request.device.empty()) {
+        if (!request.link.empty()) {
+            *error =
+                "--link names the host end of a pseudo-terminal; with --device the host is on the "
+                "other end of the cable";
+            return nullptr;
+        }
+        std::unique_ptr<DevicePort> port(new DevicePort);
+        if (!port->Open(request.device, error))
+            return nullptr;
+        return port;
+    }
+    std::unique_ptr<PtyPort> port(new PtyPort);
+    if (!port->Open(request.link, error))
+        return nullptr;
+    return port;
+}
+
+const char* PortUsage() {
+    return "[--link PATH | --device PATH]";
+}
+
+std::string SystemErrorText(int32_t code) {
+    // The descriptor ports carry errno in the code's low word.
+    if (code == kOutOfMemory)
+        return "out of memory";
+    if ((static_cast<uint32_t>(code) & 0xFFFF0000u) == 0x80070000u)
+        return std::strerror(code & 0xFFFF);
+    char text[32];
+    std::snprintf(text, sizeof text, "failure 0x%08X", static_cast<unsigned>(code));
+    return text;
+}
