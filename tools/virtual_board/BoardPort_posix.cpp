@@ -26,9 +26,11 @@ HResult ErrnoCode(int error) {
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
 // system call, not one per byte. Replies to polls of one burst are written together
 // once its last byte is handed out: the host sees them no later, in fewer writes.
+// A read waits without a time-out, for the host or for a byte on the wake pipe, so an
+// idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
-    explicit DescriptorIo(int fd) : fd_(fd) {}
+    DescriptorIo(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
@@ -36,14 +38,12 @@ class DescriptorIo : public SerialIo {
             const HResult flushed = Flush();
             if (Failed(flushed))
                 return flushed;
-            pollfd p{fd_, POLLIN, 0};
-            // A quarter of a second, as the Windows port's read time-out: a stop is
-            // noticed at once when polls come, within that time when none do.
-            const int ready = poll(&p, 1, 250);
-            if (ready == 0 || (ready < 0 && errno == EINTR))
-                return kOk;
+            pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+            const int ready = poll(p, 2, -1);
             if (ready < 0)
-                return ErrnoCode(errno);
+                return errno == EINTR ? kOk : ErrnoCode(errno);
+            if (p[1].revents != 0)
+                return kOk;  // woken for a stop; the pipe stays readable until the end
             const ssize_t n = read(fd_, in_, sizeof in_);
             if (n < 0)
                 return errno == EAGAIN || errno == EINTR ? kOk : ErrnoCode(errno);
@@ -102,7 +102,7 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
-    int fd_;
+    int fd_, wakeFd_;
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
     uint8_t out_[4096];
@@ -129,7 +129,37 @@ std::string Failure(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
-class PtyPort : public BoardPort {
+// What both ports share: the descriptor's reader and the pipe that wakes it.
+class DescriptorPort : public BoardPort {
+  public:
+    ~DescriptorPort() override {
+        for (int fd : wake_) {
+            if (fd >= 0)
+                close(fd);
+        }
+    }
+    SerialIo& Io() override { return *io_; }
+    void Interrupt() override {
+        const char byte = 0;
+        if (write(wake_[1], &byte, 1) < 0) {
+            // Full: a wake is pending already.
+        }
+    }
+
+  protected:
+    bool StartIo(int fd) {
+        if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+            return false;
+        io_.reset(new DescriptorIo(fd, wake_[0]));
+        return true;
+    }
+
+  private:
+    int wake_[2] = {-1, -1};
+    std::unique_ptr<DescriptorIo> io_;
+};
+
+class PtyPort : public DescriptorPort {
   public:
     ~PtyPort() override {
         // Only a link that still points at this run's end: another run may have taken
@@ -145,7 +175,6 @@ class PtyPort : public BoardPort {
         if (master_ >= 0)
             close(master_);
     }
-    SerialIo& Io() override { return *io_; }
     std::string HostEnd() const override { return hostEnd_; }
 
     bool Open(const std::string& link, std::string* error) {
@@ -179,17 +208,19 @@ class PtyPort : public BoardPort {
             }
             link_ = link;
         }
-        io_.reset(new DescriptorIo(master_));
+        if (!StartIo(master_)) {
+            *error = Failure("cannot make a pipe", errno);
+            return false;
+        }
         return true;
     }
 
   private:
     int master_ = -1, slave_ = -1;
     std::string hostEnd_, link_;
-    std::unique_ptr<DescriptorIo> io_;
 };
 
-class DevicePort : public BoardPort {
+class DevicePort : public DescriptorPort {
   public:
     ~DevicePort() override {
         if (fd_ >= 0) {
@@ -197,7 +228,6 @@ class DevicePort : public BoardPort {
             close(fd_);  // and the lock goes with it
         }
     }
-    SerialIo& Io() override { return *io_; }
     std::string HostEnd() const override { return path_; }
 
     bool Open(const std::string& path, std::string* error) {
@@ -221,14 +251,16 @@ class DevicePort : public BoardPort {
             *error = Failure("cannot set up " + path + " at 38400 8N1", errno);
             return false;
         }
-        io_.reset(new DescriptorIo(fd_));
+        if (!StartIo(fd_)) {
+            *error = Failure("cannot make a pipe", errno);
+            return false;
+        }
         return true;
     }
 
   private:
     int fd_ = -1;
     std::string path_;
-    std::unique_ptr<DescriptorIo> io_;
 };
 
 }  // namespace

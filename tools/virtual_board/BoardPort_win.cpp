@@ -16,6 +16,8 @@ class ComPort : public BoardPort {
     ComPort(HANDLE handle, unsigned number) : handle_(handle), number_(number), io_(handle) {}
     ~ComPort() override { Serial().CloseHandle(handle_); }
     SerialIo& Io() override { return io_; }
+    // The port's read time-out, a quarter of a second, lets the loop see a stop.
+    void Interrupt() override {}
     std::string HostEnd() const override { return "COM" + std::to_string(number_); }
 
   private:

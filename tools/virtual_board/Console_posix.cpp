@@ -1,5 +1,8 @@
 // The virtual board's standard input and stop signals on Linux, for VirtualBoard.cpp
-// through Platform.h.
+// through Platform.h. The stop signals are blocked in every thread and taken by the main
+// thread with sigtimedwait, so that nothing runs in a signal handler and an idle board has
+// no thread that wakes up to look for them.
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,19 +11,18 @@
 #include "Platform.h"
 
 namespace {
-volatile sig_atomic_t gStopRequested = 0;
-
-void OnStopSignal(int) {
-    gStopRequested = 1;
-}
+sigset_t gWaited;  // the stop signals and the wake signal
+pthread_t gMainThread;
+constexpr int kWakeSignal = SIGUSR1;
 }  // namespace
 
 void InstallStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+    sigemptyset(&gWaited);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, kWakeSignal})
+        sigaddset(&gWaited, signal);
+    // Threads started later inherit the mask: the signals wait for the main thread.
+    pthread_sigmask(SIG_BLOCK, &gWaited, nullptr);
+    gMainThread = pthread_self();
     // Log lines into a pipe whose reader has gone must not kill the board; and a board
     // started in the background of an interactive shell must not be stopped for reading
     // the terminal: its read fails instead, which ends standard input.
@@ -28,8 +30,24 @@ void InstallStopHandlers() {
     signal(SIGTTIN, SIG_IGN);
 }
 
-bool StopRequested() {
-    return gStopRequested != 0;
+bool WaitForStopRequest(int timeoutMs) {
+    for (;;) {
+        int signal;
+        if (timeoutMs < 0) {
+            signal = sigwaitinfo(&gWaited, nullptr);
+        } else {
+            const timespec wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+            signal = sigtimedwait(&gWaited, nullptr, &wait);
+        }
+        if (signal < 0 && errno == EINTR)
+            continue;
+        return signal > 0 && signal != kWakeSignal;
+    }
+}
+
+void WakeStopWaiter() {
+    // Pending until the main thread takes it, so a wake sent before it waits is not lost.
+    pthread_kill(gMainThread, kWakeSignal);
 }
 
 long ReadStandardInput(char* buffer, size_t size) {

@@ -20,6 +20,9 @@ class BoardPort {
   public:
     virtual ~BoardPort() = default;  // closes the port and removes the link
     virtual SerialIo& Io() = 0;
+    // Makes a read in progress, or the next one, return at once with nothing, so that the
+    // responder loop sees a stop without waiting for a time-out. Any thread.
+    virtual void Interrupt() = 0;
     // What the host opens: the pseudo-terminal's path, the device, COM<n>.
     virtual std::string HostEnd() const = 0;
 };
@@ -35,9 +38,14 @@ const char* PortUsage();
 std::string SystemErrorText(int32_t code);
 
 // From here on an interrupt or termination request (SIGINT, SIGTERM, SIGHUP; Ctrl+C or
-// closing the console) only sets a flag, which StopRequested reads.
+// closing the console) no longer ends the process but is kept for WaitForStopRequest.
+// Called by the main thread before it starts any other.
 void InstallStopHandlers();
-bool StopRequested();
+// Main thread: waits up to timeoutMs (-1: without limit) for a stop request or a wake.
+// True for a stop request.
+bool WaitForStopRequest(int timeoutMs);
+// Ends a WaitForStopRequest in progress, or the next one, with false. Any thread.
+void WakeStopWaiter();
 
 // Blocks until standard input has bytes: their count, 0 at its end (or when it cannot be
 // read), never a partial line's worth of nothing. Called by one thread only; the tool

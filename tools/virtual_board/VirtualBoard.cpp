@@ -6,6 +6,7 @@
 // and CI jobs, and by the tests in tests/board and the examples.
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -117,7 +118,8 @@ class CountingIo : public SerialIo {
     SerialIo& port_;
 };
 
-// What every thread of a run shares; one lock and one condition for all of it. The
+// What every thread of a run shares; one lock and one condition for all of it. The main
+// thread waits for stop signals instead, so whatever may end the run also wakes it. The
 // standard-input reader is never joined (a blocking read cannot be cancelled everywhere),
 // so it holds this through a shared pointer and touches nothing else.
 struct Shared {
@@ -140,11 +142,17 @@ struct Shared {
             message = why;
         }
         changed.notify_all();
+        WakeStopWaiter();
     }
     void Set(bool Shared::*flag, bool value) {
         std::lock_guard<std::mutex> hold(lock);
         this->*flag = value;
         changed.notify_all();
+        WakeStopWaiter();
+    }
+    bool Over(bool stay) {
+        std::lock_guard<std::mutex> hold(lock);
+        return stopping || (inputDone && !scriptRunning && !stay);
     }
 };
 
@@ -230,11 +238,8 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
                 hold, [&] { return shared.stopping || !shared.lines.empty() || shared.readerEnded; });
             if (shared.stopping)
                 return;
-            if (shared.lines.empty()) {
-                shared.inputDone = true;
-                shared.changed.notify_all();
-                return;
-            }
+            if (shared.lines.empty())
+                break;
             text = std::move(shared.lines.front());
             shared.lines.pop_front();
         }
@@ -254,6 +259,7 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
         if (outcome != ScenarioOutcome::kContinue)
             return;
     }
+    shared.Set(&Shared::inputDone, true);
 }
 
 }  // namespace
@@ -279,13 +285,13 @@ int main(int argc, char** argv) {
     BoardState board;
     ApplySavedValues(DefaultSavedValues(), board);
 
+    InstallStopHandlers();  // before the link exists and before any thread: they inherit it
     std::string error;
     std::unique_ptr<BoardPort> port = OpenBoardPort(options.port, &error);
     if (!port) {
         std::fprintf(stderr, "virtual_board: %s\n", error.c_str());
         return 2;
     }
-    InstallStopHandlers();
     std::printf("%s\n", port->HostEnd().c_str());
     std::fflush(stdout);
 
@@ -311,19 +317,17 @@ int main(int argc, char** argv) {
     std::thread(ReadInput, shared).detach();
     std::thread inputThread([&] { RunInput(inputRunner, *shared); });
 
-    // Signals are only flags, so this thread looks at them a few times a second.
+    // Nothing here wakes up on its own but for the log's second.
     uint64_t loggedPolls = 0;
     Clock::time_point nextLog = epoch + std::chrono::seconds(1);
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(shared->lock);
-            const auto over = [&] {
-                return shared->stopping || (shared->inputDone && !shared->scriptRunning && !options.stay);
-            };
-            if (shared->changed.wait_for(hold, std::chrono::milliseconds(100), over))
-                break;
+    while (!shared->Over(options.stay)) {
+        int timeoutMs = -1;
+        if (options.log) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextLog - Clock::now()).count();
+            timeoutMs = left < 0 ? 0 : static_cast<int>(left);
         }
-        if (StopRequested())
+        if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
             const uint64_t polls = io.answered.load(std::memory_order_relaxed);
@@ -340,10 +344,12 @@ int main(int argc, char** argv) {
     shared->Stop(0, "");
     board.generation = board.generation + 1;
     board.running = 0;
+    port->Interrupt();
     responder.join();
     scriptThread.join();
     inputThread.join();
     port.reset();
+    std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
     std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
