@@ -33,8 +33,8 @@ struct Options {
     bool stay = false;
 };
 
-void Usage() {
-    std::fprintf(stderr,
+void Usage(std::FILE* out) {
+    std::fprintf(out,
                  "usage: virtual_board %s [--script FILE] [--log] [--stay]\n"
                  "  Answers the board's polls; prints the host end on its first line.\n"
                  "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
@@ -266,8 +266,12 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
 
 int main(int argc, char** argv) {
     Options options;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Usage(stdout);
+        return 0;
+    }
     if (!ParseOptions(argc, argv, &options)) {
-        Usage();
+        Usage(stderr);
         return 2;
     }
     // The whole script is checked before anything opens: a typing error leaves no port.
