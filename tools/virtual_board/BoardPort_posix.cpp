@@ -25,8 +25,8 @@ HResult ErrnoCode(int error) {
 
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
 // system call, not one per byte. Replies to polls of one burst are written together
-// once its last byte is handed out: the host sees them no later, in fewer writes.
-// A read waits without a time-out, for the host or for a byte on the wake pipe, so an
+// when the next read finds it all handed out: the host sees them no later, in fewer
+// writes. A read waits without a time-out, for the host or for a byte on the wake pipe, so an
 // idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
@@ -35,8 +35,11 @@ class DescriptorIo : public SerialIo {
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
         if (next_ == end_) {
+            // The replies to a burst's polls go out together once it is all handed out.
+            // A host that stopped reading loses them, as on a line; a port that fails
+            // otherwise counts as a failed read.
             const HResult flushed = Flush();
-            if (Failed(flushed))
+            if (Failed(flushed) && flushed != ErrnoCode(EAGAIN))
                 return flushed;
             pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
             const int ready = poll(p, 2, -1);
@@ -67,7 +70,7 @@ class DescriptorIo : public SerialIo {
         }
         std::memcpy(out_ + pending_, data, length);
         pending_ += length;
-        return next_ == end_ ? Flush() : kOk;
+        return kOk;
     }
 
     HResult ClearError() override {
