@@ -28,7 +28,7 @@ expect "slider=1023 button=pressed"
 expect "B=700 A=521"
 expect " 0 missing or malformed replies"
 [ $host_rc -eq 0 ] || { echo "FAIL host.py ended with $host_rc"; failures=$((failures + 1)); }
-[ $board_rc -eq 0 ] && grep -q "^polls_answered=[1-9]" "$dir/board.log" && [ ! -e "$dir/board" ] ||
+[ $board_rc -eq 0 ] && grep -q "^polls_answered=[1-9]" "$dir/board.log" && [ ! -L "$dir/board" ] ||
   { echo "FAIL the board: status $board_rc, $(cat "$dir/board.log")"; failures=$((failures + 1)); }
 echo "examples: $failures failure(s)"
 [ $failures -eq 0 ]

@@ -153,6 +153,16 @@ for case in "${bad_cases[@]}"; do
   fi
 done
 
+# Before anything opens: with a device that does not exist, it is the script that is refused.
+printf 'set A 5\nset A 500\n' >"$dir/bad.txt"
+out=$("$board" --script "$dir/bad.txt" --device "$dir/none" </dev/null 2>&1)
+rc=$?
+if [ $rc -eq 2 ] && [ "$out" = "virtual_board: $dir/bad.txt:2: percentage '500' is not valid; expected a whole number from 0 to 100" ]; then
+  pass "bad script refused before the device is opened"
+else
+  fail "bad script with a missing device: rc=$rc $out"
+fi
+
 # --- Standard input: a command takes effect before the host's next poll once the board
 # has logged it; a bad one is refused and changes nothing. The host closes and reopens its
 # end. End of input with --stay keeps the board; SIGTERM ends it and removes the link.
@@ -167,11 +177,14 @@ if start_board input --log --stay --link "$dir/board"; then
   echo "set slider 100" >&3
   wait_for "$dir/input.out" "values=1023,1023,1023,1023,521,1023,18,1023"
   v3=$(poll_values)
+  # The log: the start values and one line per change, none for the bad line.
+  logged=$(sed -n 's/^t=[0-9.]* values=//p' "$dir/input.out" | tr '\n' ' ')
   if [ "$v1" = 1023,1023,1023,1023,521,1023,18,0 ] && [ "$v2" = "$v1" ] && [ "$v3" = 1023,1023,1023,1023,521,1023,18,1023 ] &&
-    grep -q "<stdin>:2: percentage '101' is not valid; expected a whole number from 0 to 100" "$dir/input.err"; then
+    grep -q "<stdin>:2: percentage '101' is not valid; expected a whole number from 0 to 100" "$dir/input.err" &&
+    [ "$logged" = "1023,1023,1023,1023,1023,1023,18,0 $v1 $v3 " ]; then
     pass "standard input: a command reaches the next poll, a bad one changes nothing"
   else
-    fail "standard input: after set A 50: $v1, after set A 101: $v2, after set slider 100: $v3; $(cat "$dir/input.err")"
+    fail "standard input: after set A 50: $v1, after set A 101: $v2, after set slider 100: $v3; logged: $logged; $(cat "$dir/input.err")"
   fi
   if "$monitor" --device "$host" --rate 0 --count 200 --quiet >/dev/null && sleep 0.3 &&
     "$monitor" --device "$host" --rate 0 --count 200 --quiet >/dev/null; then
@@ -192,8 +205,10 @@ if start_board input --log --stay --link "$dir/board"; then
   rc=$?
   board_pid=
   # 1 + 1 + 1 + 200 + 200 + 1 polls, and the 255 other bytes of --silence.
+  # The log also counts the polls answered every second; the run lasted more than one.
   if [ $rc -eq 0 ] && [ ! -L "$dir/board" ] &&
-    grep -qx "polls_answered=404 other_bytes_ignored=255" "$dir/input.out"; then
+    grep -qx "polls_answered=404 other_bytes_ignored=255" "$dir/input.out" &&
+    grep -q "^t=[0-9.]* polls_answered=[0-9]* last_second=[0-9]*$" "$dir/input.out"; then
     pass "SIGTERM: clean end, link removed, $(tail -1 "$dir/input.out")"
   else
     fail "SIGTERM: rc=$rc link=$(ls -l "$dir/board" 2>&1) $(tail -1 "$dir/input.out")"
