@@ -94,7 +94,9 @@ expected=(
   1023,1023,1023,1023,0,0,654,1000
   1023,1023,1023,1023,1023,512,268,1000
 )
-if start_board points --script "$dir/points.txt"; then
+# Time-bound checks get a second or third try on a busy machine; a fault fails them all.
+for attempt in 1 2; do
+  start_board points --script "$dir/points.txt" || break
   "$monitor" --device "$host" --rate 500 --count 1500 --changes --quiet >"$dir/points.host"
   stop_board
   rc=$?
@@ -104,18 +106,21 @@ if start_board points --script "$dir/points.txt"; then
     [ $found -lt ${#expected[@]} ] && [ "$line" = "${expected[$found]}" ] && found=$((found + 1))
   done <<<"$seen"
   missing="${expected[*]:$found}"
+  [ -n "$missing" ] && [ $attempt -lt 2 ] && { echo "     stages missed ($missing), again"; continue; }
   if [ -z "$missing" ] && [ $rc -eq 0 ] && grep -q "^polls=1500 missing=0 malformed=0" "$dir/points.host" &&
     grep -qx "polls_answered=1500 other_bytes_ignored=0" "$dir/points.out"; then
     pass "script stages reach the host in order; 1500 polls, 1500 answered"
   else
     fail "script stages: rc=$rc missing: $missing; seen: $(echo $seen); $(tail -2 "$dir/points.host"; tail -1 "$dir/points.out")"
   fi
-fi
+  break
+done
 
 # --- A ramp: the host sees A rise monotonically from 0 to 1023, and the end value comes
 # within one 10 ms step of the ramp's end (host-side times, polled every millisecond).
 printf 'wait 1s\nramp A 0 100 1s\nwait 2s\nquit\n' >"$dir/ramp.txt"
-if start_board ramp --script "$dir/ramp.txt" --log; then
+for attempt in 1 2 3; do
+  start_board ramp --script "$dir/ramp.txt" --log || break
   "$monitor" --device "$host" --rate 1000 --count 2500 --changes --quiet >"$dir/ramp.host"
   stop_board
   verdict=$(awk -F'[= ,]' '/^t_ms=/ { t = $2; a = $8
@@ -127,9 +132,12 @@ if start_board ramp --script "$dir/ramp.txt" --log; then
           else print "ok " t1 - t0 " ms" }' "$dir/ramp.host")
   case "$verdict" in
     ok*) pass "ramp: monotonic, end value ${verdict#ok } after its start" ;;
+    "end after"*) [ $attempt -lt 3 ] && { echo "     ramp: $verdict, again"; continue; }
+      fail "ramp: $verdict" ;;
     *) fail "ramp: $verdict" ;;
   esac
-fi
+  break
+done
 
 # --- Bad script lines: status 2, the file and line named with what was expected, and
 # nothing opened: no host end printed, no link.
