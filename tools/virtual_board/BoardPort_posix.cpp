@@ -1,15 +1,17 @@
 // The virtual board's ports on Linux: a pseudo-terminal pair it makes itself (the host
-// opens the other end), or a serial device held exclusively. Both are a descriptor read
-// through poll with a time-out, so that the responder loop notices a stop and an idle
-// board costs nothing. Opened by VirtualBoard.cpp through Platform.h.
+// opens the other end), or a serial device held exclusively. Both are a blocking
+// descriptor that a stop interrupts with a signal. Opened by VirtualBoard.cpp through
+// Platform.h.
 #include <fcntl.h>
-#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,33 +25,38 @@ HResult ErrnoCode(int error) {
     return FailureFromError(static_cast<uint32_t>(error));
 }
 
+// The signal that interrupts the responder's blocking read or write for a stop. Its
+// handler does nothing: the call fails with EINTR and the loop looks at the board's
+// words.
+constexpr int kInterruptSignal = SIGUSR2;
+
+void OnInterrupt(int) {}
+
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
 // system call, not one per byte. Replies to polls of one burst are written together
 // when the next read finds it all handed out: the host sees them no later, in fewer
-// writes. A read waits without a time-out, for the host or for a byte on the wake pipe, so an
-// idle board never wakes up.
+// writes. The descriptor blocks, so that a poll costs one read and one write, as in the
+// barest loop, and an idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
-    DescriptorIo(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
+    explicit DescriptorIo(int fd) : fd_(fd) {}
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
         if (next_ == end_) {
+            if (!readerKnown_.load(std::memory_order_acquire)) {
+                reader_ = pthread_self();
+                readerKnown_.store(true, std::memory_order_release);
+            }
             // The replies to a burst's polls go out together once it is all handed out.
-            // A host that stopped reading loses them, as on a line; a port that fails
-            // otherwise counts as a failed read.
+            // Interrupted by a stop, they are dropped; a port that fails counts as a
+            // failed read.
             const HResult flushed = Flush();
-            if (Failed(flushed) && flushed != ErrnoCode(EAGAIN))
-                return flushed;
-            pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            const int ready = poll(p, 2, -1);
-            if (ready < 0)
-                return errno == EINTR ? kOk : ErrnoCode(errno);
-            if (p[1].revents != 0)
-                return kOk;  // woken for a stop; the pipe stays readable until the end
+            if (Failed(flushed))
+                return flushed == ErrnoCode(EINTR) ? kOk : flushed;
             const ssize_t n = read(fd_, in_, sizeof in_);
             if (n < 0)
-                return errno == EAGAIN || errno == EINTR ? kOk : ErrnoCode(errno);
+                return errno == EINTR ? kOk : ErrnoCode(errno);
             if (n == 0)  // a hang-up: the device has gone
                 return ErrnoCode(EIO);
             next_ = 0;
@@ -79,6 +86,13 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
+    // Any thread. A signal that comes just before the read starts is missed, so the
+    // caller repeats this until the loop has ended.
+    void Interrupt() {
+        if (readerKnown_.load(std::memory_order_acquire))
+            pthread_kill(reader_, kInterruptSignal);
+    }
+
   private:
     HResult Flush() {
         const size_t length = pending_;
@@ -86,26 +100,22 @@ class DescriptorIo : public SerialIo {
         return length == 0 ? kOk : WriteAll(out_, length);
     }
 
-    // Waits up to a quarter of a second for room: a host that stopped reading loses
-    // replies, as it would on a real line, instead of blocking the loop.
+    // Blocks while the host does not read, as a host that never reads gets nothing
+    // anyway; a stop interrupts it.
     HResult WriteAll(const uint8_t* data, size_t length) {
         size_t done = 0;
         while (done < length) {
             const ssize_t n = write(fd_, data + done, length - done);
-            if (n > 0) {
-                done += static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
+            if (n < 0)
                 return ErrnoCode(errno);
-            pollfd p{fd_, POLLOUT, 0};
-            if (poll(&p, 1, 250) == 0)
-                return ErrnoCode(EAGAIN);
+            done += static_cast<size_t>(n);
         }
         return kOk;
     }
 
-    int fd_, wakeFd_;
+    int fd_;
+    std::atomic<bool> readerKnown_{false};
+    pthread_t reader_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
     uint8_t out_[4096];
@@ -132,33 +142,27 @@ std::string Failure(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
-// What both ports share: the descriptor's reader and the pipe that wakes it.
+// What both ports share: the descriptor's reader, and the signal that interrupts it.
 class DescriptorPort : public BoardPort {
   public:
-    ~DescriptorPort() override {
-        for (int fd : wake_) {
-            if (fd >= 0)
-                close(fd);
-        }
-    }
     SerialIo& Io() override { return *io_; }
-    void Interrupt() override {
-        const char byte = 0;
-        if (write(wake_[1], &byte, 1) < 0) {
-            // Full: a wake is pending already.
-        }
-    }
+    void Interrupt() override { io_->Interrupt(); }
 
   protected:
+    // fd: blocking from here on.
     bool StartIo(int fd) {
-        if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;  // without SA_RESTART: the call returns EINTR
+        sigemptyset(&action.sa_mask);
+        const int flags = fcntl(fd, F_GETFL);
+        if (sigaction(kInterruptSignal, &action, nullptr) != 0 || flags < 0 ||
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
             return false;
-        io_.reset(new DescriptorIo(fd, wake_[0]));
+        io_.reset(new DescriptorIo(fd));
         return true;
     }
 
   private:
-    int wake_[2] = {-1, -1};
     std::unique_ptr<DescriptorIo> io_;
 };
 
@@ -193,7 +197,7 @@ class PtyPort : public DescriptorPort {
         // this side fail with EIO, so a host that closes its end would look like a port
         // that has gone. Held, the next host to open it is simply served.
         slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0 || !SetBoardLine(slave_) || fcntl(master_, F_SETFL, O_NONBLOCK) != 0) {
+        if (slave_ < 0 || !SetBoardLine(slave_)) {
             *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
@@ -212,7 +216,7 @@ class PtyPort : public DescriptorPort {
             link_ = link;
         }
         if (!StartIo(master_)) {
-            *error = Failure("cannot make a pipe", errno);
+            *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
         return true;
@@ -255,7 +259,7 @@ class DevicePort : public DescriptorPort {
             return false;
         }
         if (!StartIo(fd_)) {
-            *error = Failure("cannot make a pipe", errno);
+            *error = Failure("cannot set up " + path, errno);
             return false;
         }
         return true;

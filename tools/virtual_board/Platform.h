@@ -20,8 +20,9 @@ class BoardPort {
   public:
     virtual ~BoardPort() = default;  // closes the port and removes the link
     virtual SerialIo& Io() = 0;
-    // Makes a read in progress, or the next one, return at once with nothing, so that the
-    // responder loop sees a stop without waiting for a time-out. Any thread.
+    // Makes a read in progress return at once with nothing, so that the responder loop
+    // sees a stop. May miss a read that is only about to start: the caller repeats it
+    // until the loop has ended. Any thread.
     virtual void Interrupt() = 0;
     // What the host opens: the pseudo-terminal's path, the device, COM<n>.
     virtual std::string HostEnd() const = 0;

@@ -129,6 +129,7 @@ struct Shared {
     int status = 0;
     std::string message;  // why the run failed, for standard error
     bool scriptRunning = false;
+    bool responderEnded = false;
     bool readerEnded = false;  // standard input reached its end
     bool inputDone = false;    // ... and every line of it was carried out
     std::deque<std::string> lines;
@@ -314,6 +315,7 @@ int main(int argc, char** argv) {
         const HResult outcome = RunResponder(board, io);
         if (Failed(outcome))
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
+        shared->Set(&Shared::responderEnded, true);
     });
     ScenarioRunner scriptRunner(board, clock, listener);
     std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared); });
@@ -348,7 +350,13 @@ int main(int argc, char** argv) {
     shared->Stop(0, "");
     board.generation = board.generation + 1;
     board.running = 0;
-    port->Interrupt();
+    for (;;) {
+        port->Interrupt();
+        std::unique_lock<std::mutex> hold(shared->lock);
+        if (shared->changed.wait_for(hold, std::chrono::milliseconds(20),
+                                     [&] { return shared->responderEnded; }))
+            break;
+    }
     responder.join();
     scriptThread.join();
     inputThread.join();
