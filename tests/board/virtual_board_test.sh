@@ -34,12 +34,20 @@ start_board() {  # start_board NAME ARGS...: standard input held open on fd 3; s
   fail "$name: the board did not start: $(cat "$dir/$name.err")"
   return 1
 }
-stop_board() {  # stop_board: standard input closes; returns the board's exit status
-  exec 3>&-
+reap() {  # reap: waits up to 5 s for the board to end; returns its exit status
+  for _ in $(seq 100); do
+    kill -0 "$board_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$board_pid" 2>/dev/null && { fail "the board did not end within 5 s"; kill -KILL "$board_pid"; }
   wait "$board_pid"
   local rc=$?
   board_pid=
   return $rc
+}
+stop_board() {  # stop_board: standard input closes; returns the board's exit status
+  exec 3>&-
+  reap
 }
 wait_for() {  # wait_for FILE PATTERN: up to 5 s
   for _ in $(seq 100); do
@@ -209,9 +217,8 @@ if start_board input --log --stay --link "$dir/board"; then
     fail "end of standard input with --stay: the board went"
   fi
   kill -TERM "$board_pid"
-  wait "$board_pid"
+  reap
   rc=$?
-  board_pid=
   # 1 + 1 + 1 + 200 + 200 + 1 polls, and the 255 other bytes of --silence.
   # The log also counts the polls answered every second; the run lasted more than one.
   if [ $rc -eq 0 ] && [ ! -L "$dir/board" ] &&
@@ -231,9 +238,8 @@ board_pid=$!
 sleep 0.4
 alive=no
 kill -0 "$board_pid" 2>/dev/null && alive=yes
-wait "$board_pid"
+reap
 rc=$?
-board_pid=
 ran_ms=$((($(date +%s%N) - start) / 1000000))
 if [ $alive = yes ] && [ $rc -eq 0 ] && [ $ran_ms -ge 800 ]; then
   pass "end of input waits for the script: ended after ${ran_ms} ms"
