@@ -7,6 +7,7 @@
 // it as the host. Exit status 0 means no reply was missing or malformed.
 //
 //   board_monitor --device PATH [--rate HZ] [--count N] [--timeout-ms MS] [--quiet] [--stats]
+//                 [--changes]   a line with the time and the values whenever they change
 //   board_monitor --device PATH --window W --count N [--stats]   W polls kept in flight
 //   board_monitor --device PATH --burst BYTES [--seed S]   random bytes holding k polls: k replies
 //   board_monitor --device PATH --silence                  every byte but 0x01: no answer
@@ -42,12 +43,13 @@ struct Options {
     int window = 1;  // polls kept in flight; above 1 measures sustained throughput
     unsigned seed = 1;
     bool silence = false;
+    bool changes = false;
 };
 
 void Usage() {
     std::fprintf(stderr,
                  "usage: board_monitor --device PATH [--rate HZ] [--count N] [--timeout-ms MS] [--quiet] "
-                 "[--stats]\n"
+                 "[--stats] [--changes]\n"
                  "       board_monitor --device PATH --window W --count N [--stats]\n"
                  "       board_monitor --device PATH --burst BYTES [--seed S]\n"
                  "       board_monitor --device PATH --silence\n");
@@ -78,6 +80,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->stats = true;
         } else if (arg == "--silence") {
             options->silence = true;
+        } else if (arg == "--changes") {
+            options->changes = true;
         } else {
             return false;
         }
@@ -176,6 +180,7 @@ int RunPolls(int fd, const Options& options) {
     auto nextPoll = start;
     uint8_t reply[kReplyLength];
     int values[8] = {};
+    int shown[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // the values of the last --changes line
     // The live line is for a person at a terminal, redrawn at most ten times a second. Into
     // a pipe or a file, and while measuring (--stats), only the summary is printed.
     const bool live = !options.quiet && !options.stats && isatty(STDOUT_FILENO);
@@ -213,8 +218,15 @@ int RunPolls(int fd, const Options& options) {
         } else if (!DecodeReply(reply, values)) {
             ++malformed;
             tcflush(fd, TCIFLUSH);
-        } else if (options.stats) {
-            rtts.push_back(std::chrono::duration<double, std::micro>(received - sent).count());
+        } else {
+            if (options.stats)
+                rtts.push_back(std::chrono::duration<double, std::micro>(received - sent).count());
+            if (options.changes && !std::equal(values, values + 8, shown)) {
+                std::copy(values, values + 8, shown);
+                std::printf("t_ms=%.1f values=%d,%d,%d,%d,%d,%d,%d,%d\n",
+                            std::chrono::duration<double, std::milli>(received - start).count(), values[0],
+                            values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
+            }
         }
         if (live && received - lastDraw >= std::chrono::milliseconds(100)) {
             draw();

@@ -1,0 +1,76 @@
+// The virtual board's port on Windows: a COM port opened and configured exactly as the
+// program opens its own, answered through the program's ComPortIo. Opened by
+// VirtualBoard.cpp through Platform.h.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "Platform.h"
+#include "board/SerialPort_win.h"
+#include "core/LastError_win.h"
+
+namespace {
+
+class ComPort : public BoardPort {
+  public:
+    ComPort(HANDLE handle, unsigned number) : handle_(handle), number_(number), io_(handle) {}
+    ~ComPort() override { Serial().CloseHandle(handle_); }
+    SerialIo& Io() override { return io_; }
+    // The port's read time-out, a quarter of a second, lets the loop see a stop.
+    void Interrupt() override {}
+    std::string HostEnd() const override { return "COM" + std::to_string(number_); }
+
+  private:
+    HANDLE handle_;
+    unsigned number_;
+    ComPortIo io_;
+};
+
+}  // namespace
+
+std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error) {
+    if (!request.device.empty() || !request.link.empty()) {
+        *error = "--device and --link are for the Linux build; here use --port N";
+        return nullptr;
+    }
+    if (request.comPort == 0) {
+        *error = "--port N is needed: the COM port to answer on";
+        return nullptr;
+    }
+    HANDLE handle = OpenAndConfigurePort(request.comPort);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error =
+            "cannot open COM" + std::to_string(request.comPort) + ": " + SystemErrorText(LastErrorCode());
+        return nullptr;
+    }
+    return std::unique_ptr<BoardPort>(new ComPort(handle, request.comPort));
+}
+
+const char* PortUsage() {
+    return "--port N";
+}
+
+std::string SystemErrorText(int32_t code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result;
+    if (length > 0) {
+        const int bytes =
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        result.resize(static_cast<size_t>(bytes));
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &result[0], bytes, nullptr, nullptr);
+    }
+    LocalFree(text);
+    // The system's texts end with a line break, which would split the message.
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+        result.pop_back();
+    if (result.empty()) {
+        char fallback[32];
+        std::snprintf(fallback, sizeof fallback, "failure 0x%08lX", static_cast<unsigned long>(code));
+        result = fallback;
+    }
+    return result;
+}

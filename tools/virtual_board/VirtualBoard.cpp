@@ -1,0 +1,372 @@
+// virtual_board: the board as a command-line tool, for people who write host software and
+// want a board in their automated tests. It answers polls exactly as the Windows program
+// does, with the same BoardState and responder loop, on a pseudo-terminal it makes, on a
+// serial device or (Windows build) on a COM port, and moves the channels from a script and
+// from standard input. Portable: the platform parts are behind Platform.h. Run by users
+// and CI jobs, and by the tests in tests/board and the examples.
+#include <atomic>
+#include <chrono>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Platform.h"
+#include "board/ScenarioRunner.h"
+#include "board/ScenarioScript.h"
+#include "persistence/SavedValues.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    std::string script;
+    PortRequest port;
+    bool log = false;
+    bool stay = false;
+};
+
+void Usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: virtual_board %s [--script FILE] [--log] [--stay]\n"
+                 "  Answers the board's polls; prints the host end on its first line.\n"
+                 "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
+                 "                 quit); standard input takes the same commands while it runs\n"
+                 "  --log          a line per change of values and the polls answered every second\n"
+                 "  --stay         keep answering after standard input ends (until quit or a signal)\n",
+                 PortUsage());
+}
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--log") {
+            options->log = true;
+        } else if (arg == "--stay") {
+            options->stay = true;
+        } else if (value == nullptr) {
+            return false;
+        } else if (arg == "--script") {
+            options->script = argv[++i];
+        } else if (arg == "--link") {
+            options->port.link = argv[++i];
+        } else if (arg == "--device") {
+            options->port.device = argv[++i];
+        } else if (arg == "--port") {
+            // Digits only, 1 to 99999999: anything longer has no COM name.
+            const std::string digits = argv[++i];
+            if (digits.empty() || digits.size() > 8 ||
+                digits.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            options->port.comPort = static_cast<unsigned>(std::stoul(digits));
+            if (options->port.comPort == 0)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "cannot read the script " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text->append(chunk, n);
+    const bool ok = std::ferror(file) == 0;
+    if (!ok)
+        *error = "cannot read the script " + path + ": " + std::strerror(errno);
+    std::fclose(file);
+    return ok;
+}
+
+// Counts what the host sent: polls answered (replies written) and other bytes, which the
+// loop ignores. Read by the main thread for the log and the totals.
+class CountingIo : public SerialIo {
+  public:
+    explicit CountingIo(SerialIo& port) : port_(port) {}
+    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
+        const HResult result = port_.ReadByte(byte, count);
+        if (!Failed(result) && *count == 1 && *byte != kPollByte)
+            ignored.fetch_add(1, std::memory_order_relaxed);
+        return result;
+    }
+    HResult Write(const uint8_t* data, uint32_t length) override {
+        const HResult result = port_.Write(data, length);
+        if (!Failed(result))
+            answered.fetch_add(1, std::memory_order_relaxed);
+        return result;
+    }
+    HResult ClearError() override { return port_.ClearError(); }
+
+    std::atomic<uint64_t> answered{0}, ignored{0};
+
+  private:
+    SerialIo& port_;
+};
+
+// What every thread of a run shares; one lock and one condition for all of it. The main
+// thread waits for stop signals instead, so whatever may end the run also wakes it. The
+// standard-input reader is never joined (a blocking read cannot be cancelled everywhere),
+// so it holds this through a shared pointer and touches nothing else.
+struct Shared {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool stopping = false;
+    int status = 0;
+    std::string message;  // why the run failed, for standard error
+    bool scriptRunning = false;
+    bool responderEnded = false;
+    bool readerEnded = false;  // standard input reached its end
+    bool inputDone = false;    // ... and every line of it was carried out
+    std::deque<std::string> lines;
+
+    // The first reason to stop stands.
+    void Stop(int exitStatus, const std::string& why) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!stopping) {
+            stopping = true;
+            status = exitStatus;
+            message = why;
+        }
+        changed.notify_all();
+        WakeStopWaiter();
+    }
+    void Set(bool Shared::*flag, bool value) {
+        std::lock_guard<std::mutex> hold(lock);
+        this->*flag = value;
+        changed.notify_all();
+        WakeStopWaiter();
+    }
+    bool Over(bool stay) {
+        std::lock_guard<std::mutex> hold(lock);
+        return stopping || (inputDone && !scriptRunning && !stay);
+    }
+};
+
+// The monotonic clock of the runners; a sleep ends early when the run stops.
+class RunClock : public ScenarioClock {
+  public:
+    RunClock(Shared& shared, Clock::time_point epoch) : shared_(shared), epoch_(epoch) {}
+    int64_t NowUs() override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - epoch_).count();
+    }
+    bool SleepUntil(int64_t us) override {
+        std::unique_lock<std::mutex> hold(shared_.lock);
+        return !shared_.changed.wait_until(hold, epoch_ + std::chrono::microseconds(us),
+                                           [this] { return shared_.stopping; });
+    }
+
+  private:
+    Shared& shared_;
+    Clock::time_point epoch_;
+};
+
+// With --log: the values after each change, in wire order as the reply carries them.
+class ValueLog : public ScenarioListener {
+  public:
+    explicit ValueLog(Clock::time_point epoch) : epoch_(epoch) {}
+    void ValuesChanged(const BoardState& board) override {
+        int32_t v[kChannelCount];
+        for (int32_t c = 0; c < kChannelCount; ++c)
+            v[c] = board.Value(c);
+        std::printf("t=%.3f values=%d,%d,%d,%d,%d,%d,%d,%d\n", Seconds(), v[0], v[1], v[2], v[3], v[4], v[5],
+                    v[6], v[7]);
+        std::fflush(stdout);
+    }
+    double Seconds() const { return std::chrono::duration<double>(Clock::now() - epoch_).count(); }
+
+  private:
+    Clock::time_point epoch_;
+};
+
+void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared) {
+    runner.StartTimeline();
+    for (const ScenarioCommand& command : script) {
+        const ScenarioOutcome outcome = runner.Run(command);
+        if (outcome == ScenarioOutcome::kQuit)
+            shared.Stop(0, "");
+        if (outcome != ScenarioOutcome::kContinue)
+            break;
+    }
+    shared.Set(&Shared::scriptRunning, false);
+}
+
+// Splits standard input into lines for the command thread. Detached; see Shared.
+void ReadInput(std::shared_ptr<Shared> shared) {
+    std::string partial;
+    char chunk[1024];
+    long n;
+    while ((n = ReadStandardInput(chunk, sizeof chunk)) > 0) {
+        partial.append(chunk, static_cast<size_t>(n));
+        size_t end;
+        std::lock_guard<std::mutex> hold(shared->lock);
+        while ((end = partial.find('\n')) != std::string::npos) {
+            shared->lines.push_back(partial.substr(0, end));
+            partial.erase(0, end + 1);
+        }
+        shared->changed.notify_all();
+    }
+    std::lock_guard<std::mutex> hold(shared->lock);
+    if (!partial.empty())
+        shared->lines.push_back(partial);
+    shared->readerEnded = true;
+    shared->changed.notify_all();
+}
+
+// Carries out standard input's commands as they come; a bad line is refused and changes
+// nothing.
+void RunInput(ScenarioRunner& runner, Shared& shared) {
+    int32_t line = 0;
+    for (;;) {
+        std::string text;
+        {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            shared.changed.wait(
+                hold, [&] { return shared.stopping || !shared.lines.empty() || shared.readerEnded; });
+            if (shared.stopping)
+                return;
+            if (shared.lines.empty())
+                break;
+            text = std::move(shared.lines.front());
+            shared.lines.pop_front();
+        }
+        ScenarioCommand command;
+        std::string problem;
+        const LineKind kind = ParseScenarioLine(text, ++line, &command, &problem);
+        if (kind == LineKind::kError) {
+            std::fprintf(stderr, "virtual_board: <stdin>:%d: %s\n", line, problem.c_str());
+            continue;
+        }
+        if (kind == LineKind::kBlank)
+            continue;
+        runner.CatchUp();
+        const ScenarioOutcome outcome = runner.Run(command);
+        if (outcome == ScenarioOutcome::kQuit)
+            shared.Stop(0, "");
+        if (outcome != ScenarioOutcome::kContinue)
+            return;
+    }
+    shared.Set(&Shared::inputDone, true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Usage(stdout);
+        return 0;
+    }
+    if (!ParseOptions(argc, argv, &options)) {
+        Usage(stderr);
+        return 2;
+    }
+    // The whole script is checked before anything opens: a typing error leaves no port.
+    std::vector<ScenarioCommand> script;
+    if (!options.script.empty()) {
+        std::string text, error;
+        if (!ReadWholeFile(options.script, &text, &error) ||
+            !ParseScenario(text, options.script, &script, &error)) {
+            std::fprintf(stderr, "virtual_board: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    // The values of a fresh window, from the same defaults the window starts with.
+    BoardState board;
+    ApplySavedValues(DefaultSavedValues(), board);
+
+    InstallStopHandlers();  // before the link exists and before any thread: they inherit it
+    std::string error;
+    std::unique_ptr<BoardPort> port = OpenBoardPort(options.port, &error);
+    if (!port) {
+        std::fprintf(stderr, "virtual_board: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("%s\n", port->HostEnd().c_str());
+    std::fflush(stdout);
+
+    const Clock::time_point epoch = Clock::now();
+    auto shared = std::make_shared<Shared>();
+    shared->scriptRunning = !script.empty();
+    RunClock clock(*shared, epoch);
+    ValueLog log(epoch);
+    ScenarioListener* listener = options.log ? &log : nullptr;
+    if (listener != nullptr)
+        log.ValuesChanged(board);
+
+    CountingIo io(port->Io());
+    board.running = 1;
+    std::thread responder([&] {
+        const HResult outcome = RunResponder(board, io);
+        if (Failed(outcome))
+            shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
+        shared->Set(&Shared::responderEnded, true);
+    });
+    ScenarioRunner scriptRunner(board, clock, listener);
+    std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared); });
+    ScenarioRunner inputRunner(board, clock, listener);
+    std::thread(ReadInput, shared).detach();
+    std::thread inputThread([&] { RunInput(inputRunner, *shared); });
+
+    // Nothing here wakes up on its own but for the log's second.
+    uint64_t loggedPolls = 0;
+    Clock::time_point nextLog = epoch + std::chrono::seconds(1);
+    while (!shared->Over(options.stay)) {
+        int timeoutMs = -1;
+        if (options.log) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextLog - Clock::now()).count();
+            timeoutMs = left < 0 ? 0 : static_cast<int>(left);
+        }
+        if (WaitForStopRequest(timeoutMs))
+            shared->Stop(0, "");
+        if (options.log && Clock::now() >= nextLog) {
+            const uint64_t polls = io.answered.load(std::memory_order_relaxed);
+            std::printf("t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
+                        static_cast<unsigned long long>(polls),
+                        static_cast<unsigned long long>(polls - loggedPolls));
+            std::fflush(stdout);
+            loggedPolls = polls;
+            nextLog += std::chrono::seconds(1);
+        }
+    }
+
+    // A stop as the window makes it: the responder ends at its next read.
+    shared->Stop(0, "");
+    board.generation = board.generation + 1;
+    board.running = 0;
+    for (;;) {
+        port->Interrupt();
+        std::unique_lock<std::mutex> hold(shared->lock);
+        if (shared->changed.wait_for(hold, std::chrono::milliseconds(20),
+                                     [&] { return shared->responderEnded; }))
+            break;
+    }
+    responder.join();
+    scriptThread.join();
+    inputThread.join();
+    port.reset();
+    std::unique_lock<std::mutex> hold(shared->lock);
+    if (!shared->message.empty())
+        std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
+    std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
+                static_cast<unsigned long long>(io.answered.load()),
+                static_cast<unsigned long long>(io.ignored.load()));
+    std::fflush(stdout);
+    return shared->status;
+}
