@@ -85,11 +85,19 @@ TEST_F(JoystickReaderTest, NextRunStartsFromTheValuesNotFromAReportNobodyPolled)
     EXPECT_EQ(0u, pad->Hats[0].Directions[1].Value);
 }
 
-// Starting twice reads once, stopping an idle device does nothing; shutdown ends the thread
-// and devices can be released afterwards.
+// Starting twice reads once, stopping an idle device does nothing, watching keeps the
+// thread; shutdown ends the thread and devices can be released afterwards.
 TEST_F(JoystickReaderTest, StartingTwiceReadsOnceAndShutdownEndsTheThreadBeforeTheDevicesGo) {
     StopReading(*pad);
     EXPECT_EQ(0, FakeReaderThread::starts.load());
+    // While the window watches for pads the thread outlives the last device it reads.
+    ASSERT_EQ(kOk, StartWatching());
+    ASSERT_EQ(kOk, StartReading(*other));
+    StopReading(*other);
+    EXPECT_TRUE(ReaderThreadRecorded());
+    StopWatching();
+    EXPECT_FALSE(ReaderThreadRecorded());
+    FakeReaderThread::starts = FakeReaderThread::ends = 0;
     ASSERT_EQ(kOk, StartReading(*pad));
     ASSERT_EQ(kOk, StartReading(*pad));
     EXPECT_EQ(1, ReaderDeviceCount());

@@ -53,7 +53,7 @@ struct FakeWorkers {
     static inline HResult readingFails, responderFails, associationsFail;
     static inline bool workersEnd;  // Wait's answer
     static inline std::vector<std::string> log;
-    static inline int32_t lightWhenThreadStarts;
+    static inline int32_t linkedWhenThreadStarts;
     static inline int worker;  // the address handed out as a Worker
 
     static HResult StartReading(JoystickDevice& device) {
@@ -71,7 +71,7 @@ struct FakeWorkers {
     }
     static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
         log.push_back("associations");
-        lightWhenThreadStarts = run->Board->Value(kChannelLight);
+        linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
         *out = Failed(associationsFail) ? nullptr : &worker;
         return associationsFail;
     }
@@ -118,7 +118,7 @@ class EmulationSessionTest : public JoystickFixture {
         return MakeDevice(identity, &layout, sizeof layout, false);
     }
     // Selects the pad and links button 1 to "Tecla A", button 2 to the board's button and
-    // the X axis to the light sensor, as the editor would.
+    // the X axis to "Entrada B" (channel name 1, wire channel 2, row 2), as the editor would.
     void Link() {
         AssociationModel& model = session.Associations();
         model.SetSelectedJoystick(&Pad());
@@ -126,7 +126,7 @@ class EmulationSessionTest : public JoystickFixture {
             model.AddInputRef(input, nullptr);
         model.AddAssociationForInput(0, false, 8);
         model.AddAssociationForInput(1, false, 0);
-        model.AddAssociationForInput(2, true, 4);
+        model.AddAssociationForInput(2, true, 1);
     }
     // What the association thread would have taken from the reports meanwhile.
     void Report(uint32_t x, std::initializer_list<uint16_t> buttons) {
@@ -170,15 +170,15 @@ TEST_F(EmulationSessionTest, ARunHidesWhatTheJoystickDrivesAndItsStopHandsTheLas
     Link();
     session.Start({false, true, 31});
     EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"read", "responder 31", "associations"}));
-    EXPECT_EQ(FakeWorkers::lightWhenThreadStarts, 354) << "the axis at rest, on the board before the thread";
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "pressed hidden", "row 4 hidden"}));
+    EXPECT_EQ(FakeWorkers::linkedWhenThreadStarts, 514) << "the axis at rest, on the board before the thread";
+    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "pressed hidden", "row 2 hidden"}));
     Report(255, {2});
     session.Stop();
     EXPECT_EQ(view.Take(), (std::vector<std::string>{"idle", "pressed checked", "pressed shown",
-                                                     "row 4 shown", "row 4 = 100"}));
-    EXPECT_EQ(session.Board().Value(kChannelLight), 0);
+                                                     "row 2 shown", "row 2 = 100"}));
+    EXPECT_EQ(session.Board().Value(kChannelInputB), 1023);
     EXPECT_EQ(session.Board().Value(kChannelButton), 0);
-    EXPECT_EQ(session.CaptureSettings().positions[4], 100);
+    EXPECT_EQ(session.CaptureSettings().positions[2], 100);
 
     FakeWorkers::log.clear();
     session.Start({true, false, 0});
@@ -192,7 +192,7 @@ TEST_F(EmulationSessionTest, ARunHidesWhatTheJoystickDrivesAndItsStopHandsTheLas
               (std::vector<std::string>{"idle", "row 0 shown", "row 1 shown", "row 2 shown", "row 3 shown",
                                         "row 4 shown", "row 5 shown", "row 6 shown", "pressed shown",
                                         "pressed unchecked", "pressed shown"}));
-    EXPECT_EQ(session.Board().Value(kChannelLight), 0) << "joystick-only hands no channel back";
+    EXPECT_EQ(session.Board().Value(kChannelInputB), 1023) << "joystick-only hands no channel back";
 }
 
 // A start that fails tells why and leaves the board and the rows as the user set them.
@@ -241,8 +241,8 @@ TEST_F(EmulationSessionTest, AFailedStartTellsWhyAndLeavesTheBoardAsTheUserSetIt
         EXPECT_EQ(view.Take(), c.said) << c.what;
         EXPECT_EQ(FakeWorkers::log, c.log) << c.what;
         EXPECT_FALSE(session.IsRunning()) << c.what;
-        EXPECT_EQ(session.Board().Percent(kChannelLight), 60) << c.what;
-        EXPECT_EQ(session.Board().Value(kChannelLight), 224) << c.what;
+        EXPECT_EQ(session.Board().Percent(kChannelInputB), 100) << c.what;
+        EXPECT_EQ(session.Board().Value(kChannelInputB), 1023) << c.what;
     }
 }
 
@@ -282,8 +282,8 @@ TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
     session.OnPortLost(session.Board().generation.load(), kPortBusy);
     EXPECT_FALSE(session.IsRunning());
     EXPECT_EQ(view.Take(),
-              (std::vector<std::string>{"idle", "pressed unchecked", "pressed shown", "row 4 shown",
-                                        "row 4 = 50", "failure " + Utf8(Text(Texts::kPortStopped)) + "5"}));
+              (std::vector<std::string>{"idle", "pressed unchecked", "pressed shown", "row 2 shown",
+                                        "row 2 = 50", "failure " + Utf8(Text(Texts::kPortStopped)) + "5"}));
 }
 
 // Pads plugged in and out: another make joins the list, the selected pad stays while it is
