@@ -49,12 +49,24 @@ for preset in native native-asan native-tsan; do
   fi
 done
 
-# Short fuzzing runs of the decoders (each script exits non-zero on a crash or a finding).
-for fuzz in scripts/fuzz-*.sh; do
-  [ -f "$fuzz" ] || continue
-  name=$(basename "$fuzz" .sh)
-  echo "== $name"
-  if bash "$fuzz" --short >"$reports/$name.log" 2>&1; then
+# Short fuzzing runs of the decoders, built once and run side by side (each script exits
+# non-zero on a crash or a finding).
+echo "== fuzzing"
+fuzzers=()
+if (source scripts/lib/fuzz-target.sh && fuzz_build) >"$reports/fuzz-build.log" 2>&1; then
+  for fuzz in scripts/fuzz-*.sh; do
+    name=$(basename "$fuzz" .sh)
+    FUZZ_PREBUILT=1 bash "$fuzz" --short >"$reports/$name.log" 2>&1 &
+    fuzzers+=("$!:$name")
+  done
+else
+  echo "fuzz-build fail" >>"$reports/extra-results"
+  tail -30 "$reports/fuzz-build.log"
+  status=1
+fi
+for entry in "${fuzzers[@]}"; do
+  name=${entry#*:}
+  if wait "${entry%%:*}"; then
     echo "$name pass" >>"$reports/extra-results"
   else
     echo "$name fail" >>"$reports/extra-results"
