@@ -78,64 +78,50 @@ TEST(ResponderLoopTest, AnswersEachPollAndNothingElse) {
     }
 }
 
-TEST(ResponderLoopTest, LineErrorsAreClearedAndTheLoopGoesOn) {
-    BoardState board;
-    board.running = 1;
-    ScriptedPort port(board, {{false, 0, 0}, {true, 1, 0x01}, {false, 0, 0}, {true, 1, 0x01}});
-    port.failWrites = true;
-    EXPECT_EQ(RunResponder(board, port), kOk);
-    EXPECT_EQ(2u, port.writes.size());
-    EXPECT_EQ(5, port.clears);  // two failed reads, two failed writes, the last read's time-out
-}
-
-// A port that has gone ends the loop with its failure instead of spinning on reads that
-// fail at once; a working line whose reads fail now and then does not.
-TEST(ResponderLoopTest, APortThatHasGoneEndsTheLoopWithItsFailure) {
+// How a run's loop ends: by a stop, or by a port that has gone, with its failure, instead of
+// spinning on reads that fail at once; line errors, cleared, do not end it.
+TEST(ResponderLoopTest, ALoopEndsByAStopOrAPortThatHasGoneAndSurvivesLineErrors) {
     using Read = ScriptedPort::Read;
     const std::vector<Read> gone(kPortGoneReadFailures, Read{false, 0, 0});
     std::vector<Read> flaky;
     for (int i = 0; i < 3; ++i) {
         flaky.insert(flaky.end(), kPortGoneReadFailures - 1, Read{false, 0, 0});
-        flaky.push_back({true, 0, 0});  // a time-out: the port still answers
+        flaky.push_back({true, 1, 0x01});  // a poll: the port still answers
     }
     const struct {
         const char* what;
         std::vector<Read> script;
-        int failClearAt;
+        uint32_t running;
+        int failClearAt, stopAtRead;
         HResult outcome;
-        int reads;
+        int reads, writes;
     } cases[] = {
-        {"every read fails", gone, 0, ScriptedPort::kReadFailure, kPortGoneReadFailures},
-        {"the line cannot be cleared", gone, 2, ScriptedPort::kClearFailure, 2},
-        {"reads fail between time-outs", flaky, 0, kOk, static_cast<int>(flaky.size()) + 1},
-        {"a read times out on a port that has gone", {{true, 0, 0}}, 1, ScriptedPort::kClearFailure, 1},
+        {"not running at the start", {{true, 1, 0x01}}, 0, 0, 0, kOk, 0, 0},
+        {"the generation changes while running", std::vector<Read>(9, Read{true, 1, 0x01}), 1, 0, 3, kOk, 3,
+         3},
+        {"every read fails", gone, 1, 0, 0, ScriptedPort::kReadFailure, kPortGoneReadFailures, 0},
+        {"the line cannot be cleared", gone, 1, 2, 0, ScriptedPort::kClearFailure, 2, 0},
+        {"reads fail between polls", flaky, 1, 0, 0, kOk, static_cast<int>(flaky.size()) + 1, 3},
+        {"a read times out on a port that has gone",
+         {{true, 0, 0}},
+         1,
+         1,
+         0,
+         ScriptedPort::kClearFailure,
+         1,
+         0},
     };
     for (const auto& c : cases) {
         BoardState board;
-        board.running = 1;
+        board.running = c.running;
         ScriptedPort port(board, c.script);
         port.failClearAt = c.failClearAt;
+        port.stopAtRead = c.stopAtRead;
+        port.failWrites = c.what == cases[4].what;  // a failed write is a line error too
         EXPECT_EQ(RunResponder(board, port), c.outcome) << c.what;
         EXPECT_EQ(port.readCalls, c.reads) << c.what;
+        EXPECT_EQ(static_cast<int>(port.writes.size()), c.writes) << c.what;
     }
-}
-
-TEST(ResponderLoopTest, NotRunningAtStartReadsNothing) {
-    BoardState board;
-    ScriptedPort port(board, {{true, 1, 0x01}});
-    ASSERT_EQ(RunResponder(board, port), kOk);
-    EXPECT_EQ(0, port.readCalls);
-    EXPECT_TRUE(port.writes.empty());
-}
-
-TEST(ResponderLoopTest, GenerationChangeEndsTheLoopEvenWhileRunning) {
-    BoardState board;
-    board.running = 1;
-    ScriptedPort port(board, std::vector<ScriptedPort::Read>(100, {true, 1, 0x01}));
-    port.stopAtRead = 3;
-    RunResponder(board, port);
-    EXPECT_EQ(3, port.readCalls);
-    EXPECT_EQ(1u, board.running.load());
 }
 
 #if defined(__SANITIZE_THREAD__)
