@@ -64,7 +64,7 @@ struct Fixture {
     ScenarioRunner runner{board, clock, &recorder};
 };
 
-TEST(ScenarioRunnerTest, CommandsSetWhatTheHostReads) {
+TEST(ScenarioRunnerTest, CommandsSetWhatTheHostReadsUntilAQuitOrAStop) {
     Fixture f;
     f.board.SetPercent(kChannelInputA, 100);
     f.board.SetPercent(kChannelButton, 0);
@@ -87,6 +87,11 @@ TEST(ScenarioRunnerTest, CommandsSetWhatTheHostReads) {
         EXPECT_EQ(s.changed ? before + 1 : before, f.recorder.changes.size()) << s.line;
     }
     EXPECT_EQ(ScenarioOutcome::kQuit, f.runner.Run(Parse("quit")));
+    // A stop ends a wait or a ramp at once.
+    f.clock.stopAtUs = f.clock.now + 50000;
+    EXPECT_EQ(ScenarioOutcome::kStopped, f.runner.Run(Parse("wait 1s")));
+    EXPECT_EQ(ScenarioOutcome::kStopped, f.runner.Run(Parse("ramp A 0 100 1s")));
+    EXPECT_EQ(f.clock.stopAtUs, f.clock.now);
 }
 
 // Each sleep oversleeps 3 ms; 200 waits of 100 ms must not add up to 600 ms late.
@@ -153,15 +158,6 @@ TEST(ScenarioRunnerTest, RampsMoveMonotonicallyInStepsOfAtMost10Ms) {
         f.runner.Run(Parse("wait 10ms"));
         EXPECT_EQ(start + ramp.durationUs + 10000, f.clock.sleeps.back().untilUs) << r.line;
     }
-}
-
-TEST(ScenarioRunnerTest, AStopEndsWaitsAndRampsAtOnce) {
-    Fixture f;
-    f.clock.stopAtUs = 50000;
-    EXPECT_EQ(ScenarioOutcome::kStopped, f.runner.Run(Parse("wait 1s")));
-    EXPECT_EQ(50000, f.clock.now);
-    EXPECT_EQ(ScenarioOutcome::kStopped, f.runner.Run(Parse("ramp A 0 100 1s")));
-    EXPECT_EQ(50000, f.clock.now);
 }
 
 }  // namespace
