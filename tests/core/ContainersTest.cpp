@@ -84,7 +84,7 @@ TEST_F(ContainersTest, BufferCapacityIsNextMultipleOfFourAboveTheContent) {
     EXPECT_EQ(0, std::memcmp(buffer->Data(), "abcd", 4));
 }
 
-TEST_F(ContainersTest, StringStaysTerminatedAcrossGrowthAndAppendsToItself) {
+TEST_F(ContainersTest, StringStaysTerminatedAcrossGrowthAppendsToItselfAndTrimsItsBlanks) {
     Ref<String> text(new String);
     EXPECT_EQ(u'\0', text->Chars()[0]);
     std::u16string expected;
@@ -102,16 +102,14 @@ TEST_F(ContainersTest, StringStaysTerminatedAcrossGrowthAndAppendsToItself) {
         ASSERT_EQ(kOk, doubled->Append(doubled->Chars(), doubled->Length()));
         ASSERT_EQ(expected, std::u16string(doubled->Chars()));
     }
-}
-
-TEST_F(ContainersTest, StringTrimRemovesTheBlankSetOnly) {
-    // Vertical tab and form feed are content, as is a blank in the middle.
-    const std::u16string cases[][2] = {
+    // Trimming removes the blank set only: vertical tab and form feed are content, as is a
+    // blank in the middle.
+    const std::u16string trims[][2] = {
         {u" \tabc\u00A0 ", u"abc"}, {u"   \r\n\t", u""}, {u"\va b\f", u"\va b\f"}};
-    for (const auto& c : cases) {
-        Ref<String> text(new String(c[0].c_str()));
+    for (const auto& t : trims) {
+        ASSERT_EQ(kOk, text->Assign(t[0].c_str()));
         text->Trim();
-        EXPECT_EQ(c[1], std::u16string(text->Chars()));
+        EXPECT_EQ(t[1], std::u16string(text->Chars()));
     }
 }
 
