@@ -4,27 +4,41 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 
 #include "joystick/InputCatalogue.h"
 #include "joystick/ReportDecoder.h"
 
 namespace {
 
-constexpr HidStatus kUsageNotFound = kHidStatusUsageNotFound;
+constexpr uint32_t kStrictMagic = 0x53544844;
+constexpr HidStatus kIncompatibleReportId = static_cast<HidStatus>(0xC011000Au);
+
+// Bits of a report after the id byte; a field beyond the report reads as zeros.
+uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount) {
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < bitCount && i < 32; ++i) {
+        const uint64_t bit = 8ull + bitOffset + i;
+        if (bit / 8 >= length)
+            break;
+        if ((report[bit / 8] >> (bit % 8)) & 1u)
+            value |= 1u << i;
+    }
+    return value;
+}
 
 bool LoadLayout(const void* preparsed, StrictLayout* out) {
     if (preparsed == nullptr)
         return false;
     std::memcpy(out, preparsed, sizeof *out);
-    return out->Magic == kStrictMagic && out->InputLength >= 1 &&
-           out->ButtonCapCount <= kStrictMaxButtonCaps && out->BitmapCount <= kStrictMaxButtonCaps &&
-           out->ValueCount <= kStrictMaxValues;
+    return out->Magic == kStrictMagic;
 }
 
 // What every report-reading call checks first. Touches every byte, as a parser that copies
 // the report would, so an overstated length shows up as an out-of-bounds read.
 HidStatus OpenReport(const void* preparsed, int32_t reportType, const char* report, uint32_t length,
-                     StrictLayout* layout) {
+                     StrictLayout* layout, uint8_t failBit) {
     if (!LoadLayout(preparsed, layout))
         return kHidStatusInvalidPreparsedData;
     if (reportType != kHidReportInput)
@@ -34,12 +48,11 @@ HidStatus OpenReport(const void* preparsed, int32_t reportType, const char* repo
     volatile uint8_t sink = 0;
     for (uint32_t i = 0; i < length; ++i)
         sink = sink ^ static_cast<uint8_t>(report[i]);
-    (void)sink;
     if (length != layout->InputLength)
         return kHidStatusInvalidReportLength;
     if (static_cast<uint8_t>(report[0]) != layout->ReportId)
-        return kHidStatusIncompatibleReportId;
-    return kHidStatusSuccess;
+        return kIncompatibleReportId;
+    return layout->FailMask & failBit ? kHidStatusUsageNotFound : kHidStatusSuccess;
 }
 
 HidStatus GetCaps(const void* preparsed, HidCaps* caps) {
@@ -47,8 +60,6 @@ HidStatus GetCaps(const void* preparsed, HidCaps* caps) {
     if (!LoadLayout(preparsed, &layout) || (layout.FailMask & 1))
         return kHidStatusInvalidPreparsedData;
     std::memset(caps, 0, sizeof *caps);
-    caps->UsagePage = 1;
-    caps->Usage = 5;
     caps->InputReportByteLength = layout.InputLength;
     caps->NumberInputButtonCaps = layout.ButtonCapCount;
     caps->NumberInputValueCaps = layout.ValueCount;
@@ -56,39 +67,32 @@ HidStatus GetCaps(const void* preparsed, HidCaps* caps) {
 }
 
 // Hands out as many capabilities as the caller has room for, as hid.dll does.
-template <typename Caps, typename Count, typename At>
-HidStatus CopyCaps(int32_t reportType, const void* preparsed, uint8_t failBit, Caps* caps,
-                   uint16_t* capsLength, Count count, At at) {
+template <typename Caps>
+HidStatus CopyCaps(int32_t reportType, Caps* caps, uint16_t* capsLength, const void* preparsed) {
     StrictLayout layout;
     if (!LoadLayout(preparsed, &layout))
         return kHidStatusInvalidPreparsedData;
-    if (reportType != kHidReportInput)
-        return kHidStatusInvalidReportType;
-    if (layout.FailMask & failBit)
-        return kUsageNotFound;
-    const uint16_t total = count(layout);
+    constexpr bool kButtons = std::is_same<Caps, HidButtonCaps>::value;
+    if (reportType != kHidReportInput || (layout.FailMask & (kButtons ? 2 : 4)))
+        return reportType != kHidReportInput ? kHidStatusInvalidReportType : kHidStatusUsageNotFound;
+    const uint16_t total = kButtons ? layout.ButtonCapCount : layout.ValueCount;
     const uint16_t n = std::min(total, *capsLength);
     for (uint16_t i = 0; i < n; ++i)
-        caps[i] = at(layout, i);
-    const bool fits = total <= *capsLength;
+        std::memcpy(&caps[i],
+                    kButtons ? static_cast<const void*>(&layout.ButtonCaps[i]) : &layout.Values[i].Caps,
+                    sizeof(Caps));
     *capsLength = n;
-    return fits ? kHidStatusSuccess : kHidStatusBufferTooSmall;
+    return total <= n ? kHidStatusSuccess : kHidStatusBufferTooSmall;
 }
 
 HidStatus GetSpecificButtonCaps(int32_t reportType, uint16_t, uint16_t, uint16_t, HidButtonCaps* caps,
                                 uint16_t* capsLength, const void* preparsed) {
-    return CopyCaps(
-        reportType, preparsed, 2, caps, capsLength,
-        [](const StrictLayout& l) { return uint16_t{l.ButtonCapCount}; },
-        [](const StrictLayout& l, int i) { return l.ButtonCaps[i]; });
+    return CopyCaps(reportType, caps, capsLength, preparsed);
 }
 
 HidStatus GetSpecificValueCaps(int32_t reportType, uint16_t, uint16_t, uint16_t, HidValueCaps* caps,
                                uint16_t* capsLength, const void* preparsed) {
-    return CopyCaps(
-        reportType, preparsed, 4, caps, capsLength,
-        [](const StrictLayout& l) { return uint16_t{l.ValueCount}; },
-        [](const StrictLayout& l, int i) { return l.Values[i].Caps; });
+    return CopyCaps(reportType, caps, capsLength, preparsed);
 }
 
 uint8_t GetProductString(void*, void*, uint32_t) {
@@ -98,15 +102,12 @@ uint8_t GetProductString(void*, void*, uint32_t) {
 HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* usageList,
                     uint32_t* usageLength, const void* preparsed, char* report, uint32_t reportLength) {
     StrictLayout layout;
-    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
+    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout, 8);
     if (status != kHidStatusSuccess)
         return status;
-    if (layout.FailMask & 8)
-        return kUsageNotFound;
     const uint32_t capacity = *usageLength;
     uint32_t count = 0;
-    bool pageKnown = false;
-    bool overflow = false;
+    bool pageKnown = false, overflow = false;
     const auto* bytes = reinterpret_cast<const uint8_t*>(report);
     for (int b = 0; b < layout.BitmapCount; ++b) {
         const StrictButtonField& bitmap = layout.Bitmaps[b];
@@ -116,15 +117,13 @@ HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* 
         for (uint32_t i = 0; i < bitmap.Count; ++i) {
             if (ReadReportBits(bytes, reportLength, bitmap.BitOffset + i, 1) == 0)
                 continue;
-            if (count < capacity) {
+            overflow = overflow || count >= capacity;
+            if (count < capacity)
                 usageList[count++] = static_cast<uint16_t>(bitmap.FirstUsage + i);
-            } else {
-                overflow = true;
-            }
         }
     }
     if (!pageKnown)
-        return kUsageNotFound;
+        return kHidStatusUsageNotFound;
     *usageLength = count;
     return overflow ? kHidStatusBufferTooSmall : kHidStatusSuccess;
 }
@@ -132,11 +131,9 @@ HidStatus GetUsages(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t* 
 HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16_t usage, uint32_t* value,
                         const void* preparsed, char* report, uint32_t reportLength) {
     StrictLayout layout;
-    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout);
+    const HidStatus status = OpenReport(preparsed, reportType, report, reportLength, &layout, 16);
     if (status != kHidStatusSuccess)
         return status;
-    if (layout.FailMask & 16)
-        return kUsageNotFound;
     for (int i = 0; i < layout.ValueCount; ++i) {
         const StrictValueField& field = layout.Values[i];
         const uint16_t first = field.Caps.IsRange ? field.Caps.Range.UsageMin : field.Caps.NotRange.Usage;
@@ -144,50 +141,39 @@ HidStatus GetUsageValue(int32_t reportType, uint16_t usagePage, uint16_t, uint16
             continue;
         const uint32_t bits = field.ReadBits != 0 ? field.ReadBits : field.Caps.BitSize;
         if (bits == 0 || bits > 32)
-            return kUsageNotFound;
+            return kHidStatusUsageNotFound;
         *value =
             ReadReportBits(reinterpret_cast<const uint8_t*>(report), reportLength, field.BitOffset, bits);
         return kHidStatusSuccess;
     }
-    return kUsageNotFound;
+    return kHidStatusUsageNotFound;
 }
 
 // The loader: "hid.dll" is this file.
 int gLibrary;
 
 void* Load(const char16_t* name) {
-    if (StrictHidState().LoadFails || std::u16string(name) != u"hid.dll")
-        return nullptr;
-    StrictHidState().Loads++;
-    return &gLibrary;
+    return std::u16string(name) == u"hid.dll" ? &gLibrary : nullptr;
 }
 
 void* Find(void* library, const char* name) {
-    struct Export {
-        const char* name;
-        void* address;
-    };
-    static const Export kExports[] = {
-        {"HidP_GetCaps", reinterpret_cast<void*>(&GetCaps)},
-        {"HidP_GetSpecificButtonCaps", reinterpret_cast<void*>(&GetSpecificButtonCaps)},
-        {"HidP_GetSpecificValueCaps", reinterpret_cast<void*>(&GetSpecificValueCaps)},
-        {"HidD_GetProductString", reinterpret_cast<void*>(&GetProductString)},
-        {"HidP_GetUsages", reinterpret_cast<void*>(&GetUsages)},
-        {"HidP_GetUsageValue", reinterpret_cast<void*>(&GetUsageValue)},
-    };
-    if (library != &gLibrary || StrictHidState().MissingFunction == name)
-        return nullptr;
-    for (const Export& e : kExports) {
-        if (std::strcmp(e.name, name) == 0)
-            return e.address;
+    const char* const names[] = {
+        "HidP_GetCaps",   "HidP_GetSpecificButtonCaps", "HidP_GetSpecificValueCaps", "HidD_GetProductString",
+        "HidP_GetUsages", "HidP_GetUsageValue"};
+    void* const exports[] = {reinterpret_cast<void*>(&GetCaps),
+                             reinterpret_cast<void*>(&GetSpecificButtonCaps),
+                             reinterpret_cast<void*>(&GetSpecificValueCaps),
+                             reinterpret_cast<void*>(&GetProductString),
+                             reinterpret_cast<void*>(&GetUsages),
+                             reinterpret_cast<void*>(&GetUsageValue)};
+    for (int i = 0; i < 6 && library == &gLibrary; ++i) {
+        if (std::strcmp(names[i], name) == 0)
+            return exports[i];
     }
     return nullptr;
 }
 
-void Unload(void* library) {
-    if (library == &gLibrary)
-        StrictHidState().Unloads++;
-}
+void Unload(void*) {}
 
 const HidLoader kStrictLoader = {Load, Find, Unload};
 
@@ -204,11 +190,8 @@ StrictLayout EmptyStrictLayout() {
 void AddButtonCaps(StrictLayout& layout, uint16_t page, uint16_t usageMin, uint16_t usageMax) {
     if (layout.ButtonCapCount >= kStrictMaxButtonCaps)
         return;
-    HidButtonCaps& caps = layout.ButtonCaps[layout.ButtonCapCount++];
-    std::memset(&caps, 0, sizeof caps);
+    HidButtonCaps& caps = layout.ButtonCaps[layout.ButtonCapCount++];  // zeroed by EmptyStrictLayout
     caps.UsagePage = page;
-    caps.ReportID = layout.ReportId;
-    caps.IsAbsolute = 1;
     caps.IsRange = usageMin != usageMax;
     if (caps.IsRange) {
         caps.Range.UsageMin = usageMin;
@@ -231,30 +214,15 @@ StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t us
                                 uint16_t bitSize, int32_t logicalMin, int32_t logicalMax) {
     if (layout.ValueCount >= kStrictMaxValues)
         return nullptr;
-    StrictValueField& field = layout.Values[layout.ValueCount++];
-    std::memset(&field, 0, sizeof field);
+    StrictValueField& field = layout.Values[layout.ValueCount++];  // zeroed by EmptyStrictLayout
     field.Caps.UsagePage = page;
-    field.Caps.ReportID = layout.ReportId;
     field.Caps.IsAbsolute = 1;
     field.Caps.BitSize = bitSize;
-    field.Caps.ReportCount = 1;
     field.Caps.LogicalMin = logicalMin;
     field.Caps.LogicalMax = logicalMax;
     field.Caps.NotRange.Usage = usage;
     field.BitOffset = bitOffset;
     return &field;
-}
-
-uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount) {
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < bitCount && i < 32; ++i) {
-        const uint64_t bit = 8ull + bitOffset + i;
-        if (bit / 8 >= length)
-            break;  // a field beyond the report reads as zeros
-        if ((report[bit / 8] >> (bit % 8)) & 1u)
-            value |= 1u << i;
-    }
-    return value;
 }
 
 void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount,
@@ -264,25 +232,9 @@ void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint3
         if (bit / 8 >= length)
             break;
         const uint8_t mask = static_cast<uint8_t>(1u << (bit % 8));
-        if ((value >> i) & 1u) {
-            report[bit / 8] |= mask;
-        } else {
-            report[bit / 8] &= static_cast<uint8_t>(~mask);
-        }
+        report[bit / 8] =
+            static_cast<uint8_t>((value >> i) & 1u ? report[bit / 8] | mask : report[bit / 8] & ~mask);
     }
-}
-
-StrictHidControl& StrictHidState() {
-    static StrictHidControl control;
-    return control;
-}
-
-void ResetStrictHid() {
-    StrictHidControl& c = StrictHidState();
-    c.Loads = 0;
-    c.Unloads = 0;
-    c.LoadFails = false;
-    c.MissingFunction.clear();
 }
 
 const HidLoader* StrictHidLoader() {
@@ -312,10 +264,7 @@ JoystickDevice* MakeDevice(const DeviceIdentity& identity, const void* preparsed
 }
 
 JoystickDevice* MakeStrictDevice(const StrictLayout& layout, void* rawHandle, bool prepare) {
-    DeviceIdentity identity;
-    identity.RawHandle = rawHandle;
-    identity.UsagePage = 1;
-    identity.Usage = 5;
+    const DeviceIdentity identity{rawHandle, 0, 0, 0, 1, 5};  // a game pad
     return MakeDevice(identity, &layout, sizeof layout, prepare);
 }
 

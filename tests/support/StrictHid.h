@@ -5,15 +5,14 @@
 // any length that claims more than the caller's buffer holds. It never writes beyond the
 // usage list's stated capacity.
 //
-// Used by the native joystick tests, the joystick fuzz target and the native joystick
-// benchmark, through the loader that hands its functions to BindHid by name. Also builds
-// devices as enumeration does, test layouts and their reports, and the raw-input messages
-// that carry reports.
+// Used by the native joystick tests, the fuzz targets and the native benchmarks, through
+// the loader that hands its functions to BindHid by name. Also builds devices as
+// enumeration does, test layouts and their reports, and the raw-input messages that carry
+// reports.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "joystick/HidFunctions.h"
@@ -22,9 +21,7 @@
 #include "joystick/JoystickReader.h"
 
 constexpr int kStrictMaxButtonCaps = 3;
-constexpr int kStrictMaxValues = 12;
-
-constexpr HidStatus kHidStatusIncompatibleReportId = static_cast<HidStatus>(0xC011000Au);
+constexpr int kStrictMaxValues = 16;
 
 // A value field: its capability as the library reports it, and where its bits lie (counted
 // from the first bit after the report-id byte).
@@ -60,8 +57,6 @@ struct StrictLayout {
     uint8_t FailMask;
 };
 
-constexpr uint32_t kStrictMagic = 0x53544844;
-
 // A zeroed layout with the magic set.
 StrictLayout EmptyStrictLayout();
 
@@ -73,21 +68,8 @@ StrictButtonField* AddBitmap(StrictLayout& layout, uint16_t page, uint16_t bitOf
 StrictValueField* AddValueField(StrictLayout& layout, uint16_t page, uint16_t usage, uint16_t bitOffset,
                                 uint16_t bitSize, int32_t logicalMin, int32_t logicalMax);
 
-// Reads or writes bits of a report (after the id byte), little-endian as HID lays them out.
-uint32_t ReadReportBits(const uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount);
+// Writes bits of a report (after the id byte), little-endian as HID lays them out.
 void WriteReportBits(uint8_t* report, uint32_t length, uint32_t bitOffset, uint32_t bitCount, uint32_t value);
-
-// Counters and switches of the library, reset by ResetStrictHid(). (A device's calls are
-// failed through the FailMask of its preparsed data.)
-struct StrictHidControl {
-    std::atomic<int> Loads{0};
-    std::atomic<int> Unloads{0};
-    std::atomic<bool> LoadFails{false};
-    std::string MissingFunction;  // a name Find does not know
-};
-
-StrictHidControl& StrictHidState();
-void ResetStrictHid();
 
 // The loader whose "hid.dll" is StrictHid; InstallStrictHidLoader binds it.
 const HidLoader* StrictHidLoader();

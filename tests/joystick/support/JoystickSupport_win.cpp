@@ -8,8 +8,6 @@
 #include <map>
 #include <sstream>
 
-#include "joystick/InputCatalogue.h"
-
 namespace {
 
 // The parser's own records, not in the MinGW headers; the layouts are the driver kit's,
@@ -110,20 +108,6 @@ const RealDescriptor& Descriptor(const std::string& name) {
     return d;
 }
 
-DevicePtr MakeRealDevice(const std::string& name) {
-    const RealDescriptor& descriptor = Descriptor(name);
-    DeviceIdentity identity;
-    identity.VendorId = descriptor.vendorId;
-    identity.ProductId = descriptor.productId;
-    uint16_t usagePage = 0, usage = 0;
-    const std::vector<uint8_t> preparsed = descriptor.Preparsed(&usagePage, &usage);
-    identity.UsagePage = usagePage;
-    identity.Usage = usage;
-    return DevicePtr(preparsed.empty()
-                         ? nullptr
-                         : MakeDevice(identity, preparsed.data(), static_cast<uint32_t>(preparsed.size())));
-}
-
 JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage) {
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
@@ -133,71 +117,17 @@ JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t us
     return nullptr;
 }
 
-uint32_t PendingButtons(const JoystickDevice& device) {
-    uint32_t mask = 0;
-    for (int32_t i = 0; i < device.ButtonCount && i < 32; ++i)
-        mask |= device.Buttons[i].LoadPending() != 0 ? 1u << i : 0;
-    return mask;
-}
-
-OemNameKey::OemNameKey(uint16_t vendorId, uint16_t productId) {
-    wchar_t name[160];
-    wsprintfW(name,
-              L"System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM\\VID_%"
-              L"04X&PID_%04X",
-              vendorId, productId);
-    name_ = name;
-    RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-}
-
-OemNameKey::~OemNameKey() {
-    RegCloseKey(key_);
-    RegDeleteKeyW(HKEY_CURRENT_USER, name_.c_str());
-}
-
-void OemNameKey::Set(DWORD type, const void* data, size_t bytes) {
-    RegSetValueExW(key_, L"OEMName", 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
-}
-
-namespace {
-const char* gMissing = nullptr;
-
-void* CountedLoad(const char16_t* name) {
-    void* library = kPlatformHidLoader.Load(name);
-    CountingHidLoader::loads += library != nullptr ? 1 : 0;
-    return library;
-}
-void* MaybeFind(void* library, const char* name) {
-    return gMissing != nullptr && std::strcmp(name, gMissing) == 0 ? nullptr
-                                                                   : kPlatformHidLoader.Find(library, name);
-}
-void CountedUnload(void* library) {
-    ++CountingHidLoader::unloads;
-    kPlatformHidLoader.Unload(library);
-}
-const HidLoader kCountingLoader = {CountedLoad, MaybeFind, CountedUnload};
-}  // namespace
-
-void CountingHidLoader::Install(const char* missingExport) {
-    loads = unloads = 0;
-    gMissing = missingExport;
-    SetHidLoader(&kCountingLoader);
-}
-
 FakeRawInput& FakeRawInput::Instance() {
     static FakeRawInput instance;
     return instance;
 }
 
 void FakeRawInput::Install() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        devices_.clear();
-        listError_ = 0;
-        registrationError_ = 0;
-        registrations_.clear();
-        messages_.clear();
-    }
+    std::lock_guard<std::mutex> guard(lock_);
+    devices_.clear();
+    registrations_.clear();
+    messages_.clear();
+    listError_ = registrationError_ = 0;
     static const RawInputFunctions table = {&GetDeviceList, &GetDeviceInfo, &Register, &GetData};
     SetRawInputFunctions(&table);
 }
@@ -206,20 +136,13 @@ void FakeRawInput::Uninstall() {
     SetRawInputFunctions(nullptr);
 }
 
-HANDLE FakeRawInput::AddOther(DWORD type) {
-    HANDLE handle = AddHid(0, 0, 0, 0, {});
-    std::lock_guard<std::mutex> guard(lock_);
-    devices_.back().type = type;
-    return handle;
-}
-
 HANDLE FakeRawInput::AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
                             const std::vector<uint8_t>& preparsed) {
     std::lock_guard<std::mutex> guard(lock_);
     HANDLE handle = reinterpret_cast<HANDLE>(nextHandle_);
     nextHandle_ += 0x10;
     RID_DEVICE_INFO_HID hid{vendorId, productId, 0x0100, usagePage, usage};
-    devices_.push_back(Device{handle, RIM_TYPEHID, hid, preparsed, false});
+    devices_.push_back(Device{handle, hid, preparsed});
     return handle;
 }
 
@@ -240,28 +163,9 @@ void FakeRawInput::Detach(HANDLE device) {
     PostMessageW(ReaderWindow(), WM_INPUT_DEVICE_CHANGE, GIDC_REMOVAL, reinterpret_cast<LPARAM>(device));
 }
 
-void FakeRawInput::FailPreparsedData(HANDLE device) {
-    std::lock_guard<std::mutex> guard(lock_);
-    for (Device& d : devices_)
-        d.preparsedFails = d.preparsedFails || d.handle == device;
-}
-
-void FakeRawInput::RefuseRegistration(DWORD error) {
-    std::lock_guard<std::mutex> guard(lock_);
-    registrationError_ = error;
-}
-
 std::vector<RAWINPUTDEVICE> FakeRawInput::Registrations() {
     std::lock_guard<std::mutex> guard(lock_);
     return registrations_;
-}
-
-const FakeRawInput::Device* FakeRawInput::Find(HANDLE handle) const {
-    for (const Device& d : devices_) {
-        if (d.handle == handle)
-            return &d;
-    }
-    return nullptr;
 }
 
 LPARAM FakeRawInput::Store(std::vector<uint8_t> bytes) {
@@ -299,12 +203,12 @@ UINT WINAPI FakeRawInput::GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, U
     FakeRawInput& self = Instance();
     std::lock_guard<std::mutex> guard(self.lock_);
     if (self.listError_ != 0 || count == nullptr || entrySize != sizeof(RAWINPUTDEVICELIST)) {
-        SetLastError(self.listError_ != 0 ? self.listError_ : ERROR_INVALID_PARAMETER);
+        SetLastError(self.listError_ != 0 ? self.listError_.load() : ERROR_INVALID_PARAMETER);
         return static_cast<UINT>(-1);
     }
     std::vector<RAWINPUTDEVICELIST> entries;
     for (const Device& d : self.devices_)
-        entries.push_back(RAWINPUTDEVICELIST{d.handle, d.type});
+        entries.push_back(RAWINPUTDEVICELIST{d.handle, RIM_TYPEHID});
     UINT bytes = *count * entrySize;
     const UINT copied = CopyOut(entries.data(), static_cast<UINT>(entries.size() * entrySize), list, &bytes);
     *count = bytes / entrySize;
@@ -312,37 +216,27 @@ UINT WINAPI FakeRawInput::GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, U
 }
 
 UINT WINAPI FakeRawInput::GetDeviceInfo(HANDLE handle, UINT command, LPVOID data, PUINT size) {
-    std::lock_guard<std::mutex> guard(Instance().lock_);
-    const Device* device = Instance().Find(handle);
-    if (device == nullptr || size == nullptr) {
+    FakeRawInput& self = Instance();
+    std::lock_guard<std::mutex> guard(self.lock_);
+    const auto device = std::find_if(self.devices_.begin(), self.devices_.end(),
+                                     [&](const Device& d) { return d.handle == handle; });
+    if (device == self.devices_.end() || size == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return static_cast<UINT>(-1);
     }
     if (command == RIDI_DEVICEINFO) {
         RID_DEVICE_INFO info = {};
         info.cbSize = sizeof info;
-        info.dwType = device->type;
-        if (device->type == RIM_TYPEHID)
-            info.hid = device->hid;
+        info.dwType = RIM_TYPEHID;
+        info.hid = device->hid;
         if (data != nullptr && static_cast<RID_DEVICE_INFO*>(data)->cbSize != sizeof info) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return static_cast<UINT>(-1);
         }
         return CopyOut(&info, sizeof info, data, size);
     }
-    if (command == RIDI_PREPARSEDDATA && device->type == RIM_TYPEHID && !device->preparsedFails)
+    if (command == RIDI_PREPARSEDDATA)
         return CopyOut(device->preparsed.data(), static_cast<UINT>(device->preparsed.size()), data, size);
-    if (command == RIDI_DEVICENAME) {
-        // A path as the system forms one; its size counts characters, not bytes.
-        wchar_t path[64];
-        const int units = wsprintfW(path, L"\\\\?\\HID#VID_%04X&PID_%04X#%p", device->hid.dwVendorId,
-                                    device->hid.dwProductId, handle) +
-                          1;
-        UINT bytes = *size * sizeof(wchar_t);
-        const UINT copied = CopyOut(path, units * sizeof(wchar_t), data, &bytes);
-        *size = bytes / sizeof(wchar_t);
-        return copied == static_cast<UINT>(-1) ? copied : copied / sizeof(wchar_t);
-    }
     SetLastError(ERROR_INVALID_HANDLE);
     return static_cast<UINT>(-1);
 }

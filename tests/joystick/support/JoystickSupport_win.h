@@ -1,25 +1,21 @@
 // Support of the Windows joystick tests and the Windows benchmark:
 // - the real devices: report descriptors kept as data in descriptors/NAME.hid, turned into
 //   the preparsed data the device would give by the system's parser (hidparse.sys, loaded
-//   as an ordinary DLL), and built into JoystickDevices the way enumeration builds them;
+//   as an ordinary DLL);
 // - FakeRawInput, a stand-in for the raw-input calls: virtual devices, a registration that
 //   can be refused, and WM_INPUT messages whose bytes (RawInputBytes) GetRawInputData hands
-//   the reader;
-// - the OEM-name registry key and a loader that counts hid.dll loads.
+//   the reader.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "joystick/HidFunctions.h"
 #include "joystick/JoystickDevice.h"
 #include "joystick/RawInput_win.h"
 #include "StrictHid.h"  // RawInputBytes: the bytes GetRawInputData copies for a report
@@ -44,16 +40,7 @@ struct RealDescriptor {
 // flight_stick, gamepad12, signed_pad, two_sliders or wireless_pad; read once.
 const RealDescriptor& Descriptor(const std::string& name);
 
-struct DeviceReleaser {
-    void operator()(JoystickDevice* device) const { device->Release(); }
-};
-using DevicePtr = std::unique_ptr<JoystickDevice, DeviceReleaser>;
-// Built and prepared as enumeration and the main window do; null when any step fails.
-DevicePtr MakeRealDevice(const std::string& name);
-
 JoystickInput* FindInput(JoystickDevice& device, uint32_t usagePage, uint32_t usage);
-// Pending of the buttons as a mask, bit i for button i + 1.
-uint32_t PendingButtons(const JoystickDevice& device);
 
 // Polls the condition every millisecond for up to five seconds.
 template <typename Condition>
@@ -63,28 +50,6 @@ bool WaitFor(Condition condition) {
     return condition();
 }
 
-// The OEM-name key of one vendor and product under HKEY_CURRENT_USER, deleted at the end.
-class OemNameKey {
-  public:
-    OemNameKey(uint16_t vendorId, uint16_t productId);
-    ~OemNameKey();
-    void Set(DWORD type, const void* data, size_t bytes);
-    void SetString(const std::u16string& text) { Set(REG_SZ, text.c_str(), (text.size() + 1) * 2); }
-
-  private:
-    std::wstring name_;
-    HKEY key_ = nullptr;
-};
-
-// The platform's loader with counts, and optionally one export that cannot be found.
-namespace CountingHidLoader {
-inline std::atomic<int> loads{0}, unloads{0};
-void Install(const char* missingExport = nullptr);
-inline bool ModuleLoaded() {  // hid.dll mapped in the process right now
-    return GetModuleHandleW(L"hid.dll") != nullptr;
-}
-}  // namespace CountingHidLoader
-
 // GetRawInputData runs on the reader thread, hence the lock around what it reaches.
 class FakeRawInput {
   public:
@@ -93,8 +58,6 @@ class FakeRawInput {
     void Install();
     void Uninstall();
 
-    // A keyboard or mouse (RIM_TYPEKEYBOARD, RIM_TYPEMOUSE).
-    HANDLE AddOther(DWORD type);
     HANDLE AddHid(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
                   const std::vector<uint8_t>& preparsed);
     // A device plugged in or out while the reader runs: listed or no longer, and the
@@ -102,10 +65,9 @@ class FakeRawInput {
     HANDLE Attach(uint16_t vendorId, uint16_t productId, uint16_t usagePage, uint16_t usage,
                   const std::vector<uint8_t>& preparsed);
     void Detach(HANDLE device);
-    void FailPreparsedData(HANDLE device);
-    void FailDeviceList(DWORD error) { listError_ = error; }  // 0: succeeds
-    void RefuseRegistration(DWORD error);                     // 0: succeeds
-    std::vector<RAWINPUTDEVICE> Registrations();              // every entry ever passed
+    void FailDeviceList(DWORD error) { listError_ = error; }              // 0: succeeds
+    void RefuseRegistration(DWORD error) { registrationError_ = error; }  // 0: succeeds
+    std::vector<RAWINPUTDEVICE> Registrations();                          // every entry ever passed
 
     // Stores raw bytes and returns the WM_INPUT lParam that stands for them.
     LPARAM Store(std::vector<uint8_t> bytes);
@@ -115,22 +77,18 @@ class FakeRawInput {
   private:
     struct Device {
         HANDLE handle;
-        DWORD type;
         RID_DEVICE_INFO_HID hid;
         std::vector<uint8_t> preparsed;
-        bool preparsedFails;
     };
     static UINT WINAPI GetDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT entrySize);
     static UINT WINAPI GetDeviceInfo(HANDLE device, UINT command, LPVOID data, PUINT size);
     static BOOL WINAPI Register(PCRAWINPUTDEVICE devices, UINT count, UINT entrySize);
     static UINT WINAPI GetData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UINT headerSize);
-    const Device* Find(HANDLE handle) const;
 
-    std::mutex lock_;  // guards the fields below
+    std::mutex lock_;  // guards the lists below
     std::vector<Device> devices_;
     uintptr_t nextHandle_ = 0x10001;  // handles that look like the system's: never reused
-    DWORD listError_ = 0;
-    DWORD registrationError_ = 0;
+    std::atomic<DWORD> listError_{0}, registrationError_{0};
     std::vector<RAWINPUTDEVICE> registrations_;
     std::vector<std::vector<uint8_t>> messages_;
 };
