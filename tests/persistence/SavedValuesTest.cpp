@@ -1,6 +1,6 @@
 // The "Values" record's portable rules that the registry tests do not reach: damaged
-// positions, and the moves to and from the board's percentages that the main window
-// makes at exit and at start-up. Length and port rules are checked against the real
+// positions, the port byte, and the moves to and from the board's percentages that the
+// main window makes at exit and at start-up. Length rules are checked against the real
 // registry in SettingsStoreTest_win.cpp.
 #include <gtest/gtest.h>
 
@@ -16,10 +16,17 @@ std::vector<uint8_t> Bytes(const SavedValues& values) {
     return std::vector<uint8_t>(bytes, bytes + kSavedValuesLength);
 }
 
-TEST(SavedValuesTest, PositionAboveHundredIsReadAsHundred) {
+TEST(SavedValuesTest, PositionAboveHundredIsReadAsHundredAndPorts256And0BothGoThroughByte255) {
     const uint8_t damaged[kSavedValuesLength] = {101, 255, 100, 0, 200, 50, 150, 7, 0, 9};
     const std::vector<uint8_t> expected = {100, 100, 100, 0, 100, 50, 100, 7, 0, 9};
     EXPECT_EQ(expected, Bytes(ParseSavedValues(damaged, kSavedValuesLength)));
+    for (uint32_t port : {256u, 0u}) {
+        SavedValues values = DefaultSavedValues();
+        values.SetComPort(port);
+        const std::vector<uint8_t> bytes = Bytes(values);
+        EXPECT_EQ(255, bytes[8]) << port;
+        EXPECT_EQ(256u, ParseSavedValues(bytes.data(), kSavedValuesLength).ComPort()) << port;
+    }
 }
 
 // Apply and capture both map the seven rows to wire channels 0, 1, 2, 4, 5, 6, 7 and the
