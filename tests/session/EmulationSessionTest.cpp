@@ -3,7 +3,7 @@
 // its wait, and a pad of the substitute HID parser whose reports the test hands over.
 #include <optional>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "session/EmulationSession.h"
 #include "support/JoystickFixture.h"
@@ -18,65 +18,64 @@ std::string Utf8(const char16_t* text) {
     return out;
 }
 
-// What the window was told, one line per call.
+// What the window was told, one word per call: rN+ and rN- show and hide row N, rN=P
+// shows P % in it, p+ p- show and hide "Pressionado", p=1 p=0 check it.
 class RecordingView : public SessionView {
   public:
-    void ShowRow(int32_t m, bool shown) override {
-        Say("row " + std::to_string(m) + (shown ? " shown" : " hidden"));
-    }
-    void UpdateRow(int32_t m, int32_t p) override {
-        Say("row " + std::to_string(m) + " = " + std::to_string(p));
-    }
-    void ShowPressed(bool shown) override { Say(shown ? "pressed shown" : "pressed hidden"); }
-    void CheckPressed(bool checked) override { Say(checked ? "pressed checked" : "pressed unchecked"); }
-    void ShowPort(uint32_t port) override { Say("port " + std::to_string(port)); }
-    void CheckJoystickOnly(bool checked) override { Say(checked ? "joystick-only" : "port mode"); }
+    void ShowRow(int32_t m, bool shown) override { Say("r" + std::to_string(m) + (shown ? "+" : "-")); }
+    void UpdateRow(int32_t m, int32_t p) override { Say("r" + std::to_string(m) + "=" + std::to_string(p)); }
+    void ShowPressed(bool shown) override { Say(shown ? "p+" : "p-"); }
+    void CheckPressed(bool checked) override { Say(checked ? "p=1" : "p=0"); }
+    void ShowPort(uint32_t port) override { Say("port" + std::to_string(port)); }
+    void CheckJoystickOnly(bool checked) override { Say(checked ? "joystick-only" : "port-mode"); }
     void ShowRunning(bool running) override { Say(running ? "running" : "idle"); }
-    void ShowError(const char16_t* text) override { Say("error " + Utf8(text)); }
+    void ShowError(const char16_t* text) override { Say("error:" + Utf8(text)); }
     void ShowFailure(const char16_t* prefix, HResult code) override {
-        Say("failure " + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
+        Say("failure:" + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
     }
-    void AddJoystickEntry(const char16_t* name) override { Say("add " + Utf8(name)); }
-    void RemoveJoystickEntry(int32_t index) override { Say("remove " + std::to_string(index)); }
+    void AddJoystickEntry(const char16_t* name) override { Say("add:" + Utf8(name)); }
+    void RemoveJoystickEntry(int32_t index) override { Say("remove" + std::to_string(index)); }
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override {
-        Say("entry " + std::to_string(index) + " " + Utf8(name) + (away ? " away" : ""));
+        Say("entry" + std::to_string(index) + ":" + Utf8(name) + (away ? ":away" : ""));
     }
-    std::vector<std::string> Take() { return std::move(said); }
+    // The words said since the last call, separated by spaces.
+    std::string Take() { return std::exchange(said, std::string()); }
 
   private:
-    void Say(const std::string& line) { said.push_back(line); }
-    std::vector<std::string> said;
+    void Say(const std::string& word) { said += (said.empty() ? "" : " ") + word; }
+    std::string said;
 };
 
-// The workers: a responder and an association thread that exist only as records here.
+// The workers: a responder and an association thread that exist only as words in log.
 struct FakeWorkers {
     static inline HResult readingFails, responderFails, associationsFail;
     static inline bool workersEnd;  // Wait's answer
-    static inline std::vector<std::string> log;
+    static inline std::string log;
     static inline int32_t linkedWhenThreadStarts;
     static inline int worker;  // the address handed out as a Worker
 
+    static void Log(const std::string& word) { log += (log.empty() ? "" : " ") + word; }
     static HResult StartReading(JoystickDevice& device) {
-        log.push_back("read");
+        Log("read");
         return Failed(readingFails) ? readingFails : ::StartReading(device);
     }
     static void StopReading(JoystickDevice& device) {
-        log.push_back("stop reading");
+        Log("stop-reading");
         ::StopReading(device);
     }
     static HResult StartResponder(void*, uint32_t port, Worker* out) {
-        log.push_back("responder " + std::to_string(port));
+        Log("responder" + std::to_string(port));
         *out = Failed(responderFails) ? nullptr : &worker;
         return responderFails;
     }
     static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
-        log.push_back("associations");
+        Log("associations");
         linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
         *out = Failed(associationsFail) ? nullptr : &worker;
         return associationsFail;
     }
     static bool Wait(Worker, uint32_t) { return workersEnd; }
-    static void Close(Worker) { log.push_back("close"); }
+    static void Close(Worker) { Log("close"); }
     static constexpr SessionWorkers kTable = {StartReading,      StopReading, StartResponder,
                                               StartAssociations, Wait,        Close};
 };
@@ -136,6 +135,10 @@ class EmulationSessionTest : public JoystickFixture {
         Deliver(Handle(1), report.Set(0x30, x).Bytes());
         Poll(Pad());
     }
+    void Start(bool joystickOnly = false, bool portIsNumber = true) {
+        FakeWorkers::log.clear();
+        session.Start({joystickOnly, portIsNumber, 31});
+    }
 
     StrictLayout layout = GamePadLayout();
     RecordingView view;
@@ -150,9 +153,7 @@ TEST_F(EmulationSessionTest, SettingsComeBackIntoTheRowsAndTheJoysticksArePrepar
     saved.SetComPort(249);
     saved.joystickOnly = 1;
     session.RestoreSettings(saved);
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"row 0 = 100", "row 1 = 100", "row 2 = 100",
-                                                     "row 3 = 100", "row 4 = 0", "row 5 = 0", "row 6 = 77",
-                                                     "pressed checked", "port 249", "joystick-only"}));
+    EXPECT_EQ(view.Take(), "r0=100 r1=100 r2=100 r3=100 r4=0 r5=0 r6=77 p=1 port249 joystick-only");
     EXPECT_EQ(session.Board().Value(kChannelSlider), 797);
     EXPECT_EQ(session.Board().Value(kChannelButton), 0);
     uint8_t restored[kSavedValuesLength], captured[kSavedValuesLength];
@@ -168,81 +169,57 @@ TEST_F(EmulationSessionTest, SettingsComeBackIntoTheRowsAndTheJoysticksArePrepar
 // exists) and what its stop hands back, in port mode and in joystick-only mode.
 TEST_F(EmulationSessionTest, ARunHidesWhatTheJoystickDrivesAndItsStopHandsTheLastPositionsBack) {
     Link();
-    session.Start({false, true, 31});
-    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"read", "responder 31", "associations"}));
+    Start();
+    EXPECT_EQ(FakeWorkers::log, "read responder31 associations");
     EXPECT_EQ(FakeWorkers::linkedWhenThreadStarts, 514) << "the axis at rest, on the board before the thread";
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "pressed hidden", "row 2 hidden"}));
+    EXPECT_EQ(view.Take(), "running p- r2-");
     Report(255, {2});
     session.Stop();
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"idle", "pressed checked", "pressed shown",
-                                                     "row 2 shown", "row 2 = 100"}));
+    EXPECT_EQ(view.Take(), "idle p=1 p+ r2+ r2=100");
     EXPECT_EQ(session.Board().Value(kChannelInputB), 1023);
     EXPECT_EQ(session.Board().Value(kChannelButton), 0);
     EXPECT_EQ(session.CaptureSettings().positions[2], 100);
 
-    FakeWorkers::log.clear();
-    session.Start({true, false, 0});
-    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"read", "associations"}));
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"running", "row 0 hidden", "row 1 hidden",
-                                                     "row 2 hidden", "row 3 hidden", "row 4 hidden",
-                                                     "row 5 hidden", "row 6 hidden", "pressed hidden"}));
+    Start(true);
+    EXPECT_EQ(FakeWorkers::log, "read associations");
+    EXPECT_EQ(view.Take(), "running r0- r1- r2- r3- r4- r5- r6- p-");
     Report(0, {});
     session.Stop();
-    EXPECT_EQ(view.Take(),
-              (std::vector<std::string>{"idle", "row 0 shown", "row 1 shown", "row 2 shown", "row 3 shown",
-                                        "row 4 shown", "row 5 shown", "row 6 shown", "pressed shown",
-                                        "pressed unchecked", "pressed shown"}));
+    EXPECT_EQ(view.Take(), "idle r0+ r1+ r2+ r3+ r4+ r5+ r6+ p+ p=0 p+");
     EXPECT_EQ(session.Board().Value(kChannelInputB), 1023) << "joystick-only hands no channel back";
 }
 
 // A start that fails tells why and leaves the board and the rows as the user set them.
 TEST_F(EmulationSessionTest, AFailedStartTellsWhyAndLeavesTheBoardAsTheUserSetIt) {
     Link();
-    const std::u16string started = Text(Texts::kEmulatorStartFailed);
+    const std::string started = "failure:" + Utf8(Text(Texts::kEmulatorStartFailed)) + "5";
     const struct {
-        const char* what;
-        StartRequest request;
+        bool joystickOnly, portIsNumber;
         HResult* fails;
-        std::vector<std::string> said, log;
+        std::string said, log;
     } cases[] = {
-        {"joystick-only without a key association",
-         {true, true, 31},
-         nullptr,
-         {"error " + Utf8(Text(Texts::kJoystickOnlyNeedsKeys))},
-         {}},
-        {"no number in the port field", {false, false, 0}, nullptr, {}, {}},
-        {"the reader",
-         {false, true, 31},
-         &FakeWorkers::readingFails,
-         {"failure " + Utf8(Text(Texts::kJoystickStartFailed)) + "5"},
-         {"read"}},
-        {"the port",
-         {false, true, 31},
-         &FakeWorkers::responderFails,
-         {"idle", "failure " + Utf8(started.c_str()) + "5"},
-         {"read", "responder 31", "stop reading"}},
-        {"the association thread",
-         {false, true, 31},
-         &FakeWorkers::associationsFail,
-         {"idle", "failure " + Utf8(started.c_str()) + "5"},
-         {"read", "responder 31", "associations", "close", "stop reading"}},
+        {true, true, nullptr, "error:" + Utf8(Text(Texts::kJoystickOnlyNeedsKeys)), ""},  // no key link
+        {false, false, nullptr, "", ""},  // no number in the port field
+        {false, true, &FakeWorkers::readingFails, "failure:" + Utf8(Text(Texts::kJoystickStartFailed)) + "5",
+         "read"},
+        {false, true, &FakeWorkers::responderFails, "idle " + started, "read responder31 stop-reading"},
+        {false, true, &FakeWorkers::associationsFail, "idle " + started,
+         "read responder31 associations close stop-reading"},
     };
+    session.Associations().RemoveAssociation(0);  // the key association, until the third case
     for (const auto& c : cases) {
-        if (c.what == cases[0].what)
-            session.Associations().RemoveAssociation(0);  // the key association
-        else if (c.what == cases[2].what)
+        if (&c == &cases[2])
             session.Associations().AddAssociationForInput(0, false, 8);
-        FakeWorkers::log.clear();
         if (c.fails != nullptr)
             *c.fails = kPortBusy;
-        session.Start(c.request);
+        Start(c.joystickOnly, c.portIsNumber);
         if (c.fails != nullptr)
             *c.fails = kOk;
-        EXPECT_EQ(view.Take(), c.said) << c.what;
-        EXPECT_EQ(FakeWorkers::log, c.log) << c.what;
-        EXPECT_FALSE(session.IsRunning()) << c.what;
-        EXPECT_EQ(session.Board().Percent(kChannelInputB), 100) << c.what;
-        EXPECT_EQ(session.Board().Value(kChannelInputB), 1023) << c.what;
+        EXPECT_EQ(view.Take(), c.said) << c.log;
+        EXPECT_EQ(FakeWorkers::log, c.log);
+        EXPECT_FALSE(session.IsRunning()) << c.log;
+        EXPECT_EQ(session.Board().Percent(kChannelInputB), 100) << c.log;
+        EXPECT_EQ(session.Board().Value(kChannelInputB), 1023) << c.log;
     }
 }
 
@@ -251,19 +228,18 @@ TEST_F(EmulationSessionTest, AFailedStartTellsWhyAndLeavesTheBoardAsTheUserSetIt
 TEST_F(EmulationSessionTest, AWorkerThatOutlivesItsWaitBlocksStartsAndCloseUntilItEnds) {
     Link();
     session.SetWorkerWait(1);
-    session.Start({false, true, 31});
+    Start();
     FakeWorkers::workersEnd = false;
     session.Stop();
     EXPECT_TRUE(session.WorkersParked());
-    FakeWorkers::log.clear();
-    session.Start({false, true, 31});
-    EXPECT_TRUE(FakeWorkers::log.empty()) << "a second run beside the parked worker";
+    Start();
+    EXPECT_EQ(FakeWorkers::log, "") << "a second run beside the parked worker";
     EXPECT_FALSE(session.IsRunning());
     EXPECT_FALSE(session.Shutdown()) << "a close would free what the worker reads";
     FakeWorkers::workersEnd = true;
     EXPECT_FALSE(session.WorkersParked());
-    EXPECT_EQ(FakeWorkers::log, (std::vector<std::string>{"close", "close"}));
-    session.Start({false, true, 31});
+    EXPECT_EQ(FakeWorkers::log, "close close");
+    Start();
     EXPECT_TRUE(session.IsRunning());
 }
 
@@ -271,19 +247,17 @@ TEST_F(EmulationSessionTest, AWorkerThatOutlivesItsWaitBlocksStartsAndCloseUntil
 // news from a run that has ended since changes nothing.
 TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
     Link();
-    session.Start({false, true, 31});
+    Start();
     const uint32_t first = session.Board().generation.load();
     session.Stop();
-    session.Start({false, true, 31});
+    Start();
     view.Take();
     session.OnPortLost(first, kPortBusy);
     EXPECT_TRUE(session.IsRunning());
-    EXPECT_TRUE(view.Take().empty());
+    EXPECT_EQ(view.Take(), "");
     session.OnPortLost(session.Board().generation.load(), kPortBusy);
     EXPECT_FALSE(session.IsRunning());
-    EXPECT_EQ(view.Take(),
-              (std::vector<std::string>{"idle", "pressed unchecked", "pressed shown", "row 2 shown",
-                                        "row 2 = 50", "failure " + Utf8(Text(Texts::kPortStopped)) + "5"}));
+    EXPECT_EQ(view.Take(), "idle p=0 p+ r2+ r2=50 failure:" + Utf8(Text(Texts::kPortStopped)) + "5");
 }
 
 // Pads plugged in and out: another make joins the list, the selected pad stays while it is
@@ -295,17 +269,16 @@ TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssocia
     session.OnJoystickArrived(MakePad(Handle(2), 0x79));  // told twice
     session.OnJoystickRemoved(Handle(2));
     session.OnJoystickRemoved(Handle(9));  // never listed
-    EXPECT_EQ(view.Take(), (std::vector<std::string>{"add Controller", "remove 1"}));
+    EXPECT_EQ(view.Take(), "add:Controller remove1");
     EXPECT_NE(Pad().Axes[0].Scale, 0.0f) << "an arrival is prepared";
 
-    session.Start({false, true, 31});
+    Start();
     view.Take();
     DeviceRemoved(Handle(1));  // the reader thread first, as it hears of it first
     session.OnJoystickRemoved(Handle(1));
     session.OnJoystickArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
     session.OnJoystickArrived(MakePad(Handle(4), 0x45E));
-    EXPECT_EQ(view.Take(),
-              (std::vector<std::string>{"entry 0 Controller away", "add Controller", "entry 0 Controller"}));
+    EXPECT_EQ(view.Take(), "entry0:Controller:away add:Controller entry0:Controller");
     EXPECT_EQ(Pad().RawHandle, Handle(4));
     EXPECT_TRUE(session.IsRunning());
     EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
@@ -317,7 +290,7 @@ TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssocia
     session.Associations().SetSelectedJoystick(nullptr);
     view.Take();
     session.DropAwayJoysticks();
-    EXPECT_EQ(view.Take(), std::vector<std::string>{"remove 0"});
+    EXPECT_EQ(view.Take(), "remove0");
     EXPECT_EQ(session.Joysticks()->Count(), 1);
 }
 
