@@ -1,4 +1,5 @@
-// The interface's arithmetic at the screen densities users have, and the start's error code.
+// The interface's arithmetic at the screen densities users have, which controls are drawn
+// white on black, and the start's error code.
 #include <gtest/gtest.h>
 
 #include "core/Status.h"
@@ -27,6 +28,15 @@ TEST(UiRules, ScalingFontAndPicturesPerDpi) {
         EXPECT_EQ(second.height, c.secondHeight);
     }
     EXPECT_EQ(PictureFactor(2.0f), 1.0f);
+}
+
+// The rows and "Pressionado" on the board's black area; the port field, the start button and
+// the right column keep the system's colours.
+TEST(UiRules, OnlyTheBoardAreaControlsUseTheBoardsColours) {
+    for (int32_t id : {IDC_CH4_EDIT, IDC_CH4_SLIDER, IDC_CH0_SPIN, IDC_PRESSED, IDC_CH7_EDIT})
+        EXPECT_TRUE(UsesBoardColours(id)) << id;
+    for (int32_t id : {IDC_PORT_EDIT, IDC_START, IDC_JOYSTICK_ONLY, IDC_JOYSTICK_LABEL, IDC_ASSOCIATIONS})
+        EXPECT_FALSE(UsesBoardColours(id)) << id;
 }
 
 TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
