@@ -3,10 +3,9 @@
 // virtual devices made from the joystick tests' real descriptors, and a thread feeds their
 // reports from a script that the end-to-end test writes while the program runs. The script
 // is named by OMBRIX_TEST_SCRIPT; without it the test build uses the platform as shipped.
-//   device NAME                      a virtual device (descriptors/NAME.hid), in list order;
-//                                    read once at start-up
-//   attach NAME                      NAME plugged in while the program runs: the device of
-//                                    that name unplugged before comes back (its number
+// The program starts with no device; they are numbered in the order they are first plugged in.
+//   attach NAME                      the device descriptors/NAME.hid plugged in: the device
+//                                    of that name unplugged before comes back (its number
 //                                    stays), else a new one is numbered after the others
 //   detach N                         device N unplugged
 //   at MS device N FIELD=VALUE ...   MS after the previous report, the report of device N
@@ -29,7 +28,7 @@ struct VirtualDevice {
     const RealDescriptor* descriptor;
     HANDLE handle;
 };
-std::vector<VirtualDevice> gDevices;  // made at start-up, then the feeder's alone
+std::vector<VirtualDevice> gDevices;  // the feeder's alone
 
 // The fields given as NAME=VALUE; every other one at rest.
 std::vector<uint8_t> MakeReport(const RealDescriptor& descriptor, std::istringstream& fields) {
@@ -62,7 +61,6 @@ void Plug(const std::string& name) {
 
 void Feed(std::string path) {
     std::streamoff done = 0;
-    std::string pending;
     for (;;) {
         std::ifstream script(path, std::ios::binary);
         script.seekg(done);
@@ -99,21 +97,7 @@ struct TestDevices {
         const char* path = std::getenv("OMBRIX_TEST_SCRIPT");
         if (path == nullptr || path[0] == 0)
             return;
-        FakeRawInput& raw = FakeRawInput::Instance();
-        raw.Install();
-        std::ifstream script(path);
-        std::string line;
-        while (std::getline(script, line)) {
-            std::istringstream in(line);
-            std::string word, name;
-            if (!(in >> word >> name) || word != "device")
-                continue;
-            const RealDescriptor& descriptor = Descriptor(name);
-            uint16_t page = 0, usage = 0;
-            const std::vector<uint8_t> preparsed = descriptor.Preparsed(&page, &usage);
-            gDevices.push_back(
-                {&descriptor, raw.AddHid(descriptor.vendorId, descriptor.productId, page, usage, preparsed)});
-        }
+        FakeRawInput::Instance().Install();
         std::thread(Feed, std::string(path)).detach();
     }
 };

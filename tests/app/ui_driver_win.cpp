@@ -22,10 +22,17 @@
 namespace {
 HWND gMain = nullptr;
 
+// The text as UTF-8, each run of line breaks one space, so that an answer stays one line.
 std::string Utf8(const wchar_t* text) {
     char buffer[4096];
     const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return n > 0 ? std::string(buffer, n - 1) : std::string();
+    std::string out;
+    for (int i = 0; i + 1 < n; ++i) {
+        const bool isBreak = buffer[i] == '\r' || buffer[i] == '\n';
+        if (!isBreak || out.empty() || out.back() != ' ')
+            out += isBreak ? ' ' : buffer[i];
+    }
+    return out;
 }
 
 std::string TextOf(HWND window) {
@@ -62,24 +69,12 @@ bool IsListBox(HWND control) {
     return lstrcmpiW(name, L"ListBox") == 0;
 }
 
-std::string Items(HWND control) {
-    const bool list = IsListBox(control);
-    const LRESULT count = SendMessageW(control, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
-    std::string all;
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[512] = {};
-        SendMessageW(control, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        all += (i > 0 ? "|" : "") + Utf8(text);
-    }
-    return all;
-}
-
-// Calls found every 20 ms until it gives a window or ms have passed; its last answer.
+// Calls found every ms step until it gives a window or ms have passed; its last answer.
 template <typename Find>
-HWND Poll(int ms, Find found) {
+HWND Poll(int ms, Find found, int step = 20) {
     HWND window = found();
-    for (int waited = 0; window == nullptr && waited < ms; waited += 20) {
-        Sleep(20);
+    for (int waited = 0; window == nullptr && waited < ms; waited += step) {
+        Sleep(step);
         window = found();
     }
     return window;
@@ -87,9 +82,10 @@ HWND Poll(int ms, Find found) {
 
 std::string Answer(const std::string& line) {
     std::istringstream in(line);
-    std::string command;
+    std::string command, expected;
+    int id = 0, ms = 0;  // each command's first number is an ID or MS
     in >> command;
-    int id = 0, ms = 0;
+    RECT r = {};
     if (command == "wait-window" && in >> ms) {
         gMain = Poll(ms, [] {
             HWND main = FindWindowW(L"#32770", L"Ombrix Emulator");
@@ -97,46 +93,37 @@ std::string Answer(const std::string& line) {
         });
         return gMain != nullptr ? "ok" : "timeout";
     }
-    if (command == "window") {
-        RECT r = {};
-        GetWindowRect(gMain, &r);
+    if (command == "window" && GetWindowRect(gMain, &r))
         return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
                std::to_string(r.left) + "+" + std::to_string(r.top);
-    }
-    if (command == "client") {
-        RECT client = {};
-        GetClientRect(gMain, &client);
-        return std::to_string(client.right) + " " + std::to_string(client.bottom);
-    }
-    if (command == "rect" && in >> id) {
-        RECT r = {};
-        GetWindowRect(Control(id), &r);
+    if (command == "client" && GetClientRect(gMain, &r))
+        return std::to_string(r.right) + " " + std::to_string(r.bottom);
+    if (!(in >> id))
+        return "unknown command";
+    HWND control = Control(id);
+    const bool list = IsListBox(control);
+    if (command == "rect") {
+        GetWindowRect(control, &r);
         return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
                std::to_string(r.bottom);
     }
-    if (command == "text" && in >> id)
-        return TextOf(Control(id));
-    if (command == "state" && in >> id) {
-        HWND control = Control(id);
-        const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
+    if (command == "text")
+        return TextOf(control);
+    if (command == "state")
         return std::string(IsWindowVisible(control) ? "visible" : "hidden") + " " +
                (IsWindowEnabled(control) ? "enabled" : "disabled") + " " +
-               (checked == BST_CHECKED ? "checked" : "-");
-    }
-    if (command == "pos" && in >> id)
-        return std::to_string(SendMessageW(Control(id), TBM_GETPOS, 0, 0));
-    if (command == "wait-text" && in >> id) {
-        std::string expected;
-        in >> expected >> ms;
+               (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "checked" : "-");
+    if (command == "pos")
+        return std::to_string(SendMessageW(control, TBM_GETPOS, 0, 0));
+    if (command == "wait-text" && in >> expected >> ms) {
         const DWORD start = GetTickCount();
-        while (GetTickCount() - start <= static_cast<DWORD>(ms)) {
-            if (TextOf(Control(id)) == expected)
-                return std::to_string(GetTickCount() - start);
-            Sleep(2);
-        }
-        return "timeout";
+        return Poll(
+                   ms, [&] { return TextOf(Control(id)) == expected ? GetDesktopWindow() : nullptr; }, 2)
+                   ? std::to_string(GetTickCount() - start)
+                   : "timeout";
     }
-    if ((command == "message" || command == "no-message" || command == "message-cancel") && in >> ms) {
+    ms = id;  // the commands from here on start with MS, except box-after and select
+    if (command == "message" || command == "no-message" || command == "message-cancel") {
         HWND box = Poll(ms, [] { return WindowWith(0xFFFF); });
         if (box == nullptr)
             return "none";
@@ -144,51 +131,50 @@ std::string Answer(const std::string& line) {
         PostMessageW(box, WM_COMMAND, command == "message-cancel" ? IDCANCEL : IDOK, 0);
         return shown;
     }
-    if (command == "box-after" && in >> id >> ms) {
+    if (command == "box-after" && in >> ms) {
         // A box answered just before may not have gone yet, and must not count as this one.
         Poll(ms, [] { return WindowWith(0xFFFF) == nullptr ? GetDesktopWindow() : nullptr; });
         const DWORD start = GetTickCount();
         PostMessageW(gMain, WM_COMMAND, static_cast<WPARAM>(id), 0);
-        HWND box = WindowWith(0xFFFF);
-        while (box == nullptr && GetTickCount() - start <= static_cast<DWORD>(ms)) {
-            Sleep(1);  // the baseline's box shows in about 20 ms
-            box = WindowWith(0xFFFF);
-        }
+        HWND box = Poll(
+            ms, [] { return WindowWith(0xFFFF); }, 1);  // the baseline's shows in about 20 ms
         const DWORD shown = GetTickCount() - start;
         if (box == nullptr)
             return "timeout";
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         return std::to_string(shown);
     }
-    if (command == "items" && in >> id)
-        return Items(Control(id));
-    if (command == "selected" && in >> id) {
-        HWND control = Control(id);
-        return std::to_string(SendMessageW(control, IsListBox(control) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    if (command == "items") {
+        std::string all;
+        for (LRESULT i = 0, count = SendMessageW(control, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0); i < count;
+             ++i) {
+            wchar_t text[512] = {};
+            SendMessageW(control, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            all += (i > 0 ? "|" : "") + Utf8(text);
+        }
+        return all;
     }
-    if (command == "select" && in >> id) {
+    if (command == "selected")
+        return std::to_string(SendMessageW(control, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    if (command == "select" && in >> ms) {
         // What the control does when the user picks an entry: select it, tell the parent.
-        int index = 0;
-        in >> index;
-        HWND control = Control(id);
-        const bool list = IsListBox(control);
-        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
+        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, ms, 0);
         SendMessageW(gMain, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(control));
         return "ok";
     }
-    if (command == "menu" && in >> ms) {
+    if (command == "menu") {
         HWND menu = Poll(ms, [] {
             HWND popup = FindWindowW(L"#32768", nullptr);
             return IsWindowVisible(popup) ? popup : nullptr;
         });
         return menu != nullptr ? "open" : "none";
     }
-    if (command == "dialog" && in >> ms) {
+    if (command == "dialog") {
         HWND dialog = Poll(ms, [] { return WindowWith(1052); });
         return dialog != nullptr ? TextOf(dialog) : "none";
     }
-    if (command == "wait-closed" && in >> ms)
+    if (command == "wait-closed")
         return Poll(ms, [] { return IsWindow(gMain) ? nullptr : GetDesktopWindow(); }) != nullptr ? "closed"
                                                                                                   : "open";
     return "unknown command";
@@ -197,21 +183,11 @@ std::string Answer(const std::string& line) {
 
 int main() {
     SetProcessDPIAware();
-    std::string line;
-    while (std::getline(std::cin, line)) {
-        if (line.empty())
-            continue;
-        // A line break would end the answer early: each run of them becomes one space.
-        std::string answer;
-        for (char c : Answer(line)) {
-            const bool isBreak = c == '\r' || c == '\n';
-            if (!isBreak)
-                answer += c;
-            else if (answer.empty() || answer.back() != ' ')
-                answer += ' ';
+    for (std::string line; std::getline(std::cin, line);) {
+        if (!line.empty()) {
+            std::printf("%s\n", Answer(line).c_str());
+            std::fflush(stdout);
         }
-        std::printf("%s\n", answer.c_str());
-        std::fflush(stdout);
     }
     return 0;
 }
