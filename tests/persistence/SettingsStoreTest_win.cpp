@@ -44,8 +44,10 @@ class SettingsStoreTest : public ::testing::Test {
     SettingsStore::RegistryFunctions registry = SettingsStore::kPlatformRegistry;
 };
 
-// The first start, then records of several lengths and registry types stored by hand.
-TEST_F(SettingsStoreTest, FirstStartGivesDefaultsAndRecordLengthsFollowTheRulesWhateverTheType) {
+// The first start, records of several lengths and registry types stored by hand, then a
+// record stored by the program.
+TEST_F(SettingsStoreTest,
+       FirstStartGivesDefaultsRecordLengthsFollowTheRulesWhateverTheTypeAndStoresAreBinary) {
     EXPECT_EQ(nullptr, SettingsStore::OpenProgramKey(std::wstring(300, L'x').c_str())) << "a path cut short";
     ASSERT_FALSE(KeyExists(kKeyPath));
     EXPECT_EQ(kDefaultBytes, Bytes(SettingsStore::LoadSavedValues()));
@@ -63,37 +65,29 @@ TEST_F(SettingsStoreTest, FirstStartGivesDefaultsAndRecordLengthsFollowTheRulesW
         EXPECT_EQ(c.expected, Bytes(SettingsStore::LoadSavedValues()))
             << c.length << " bytes, type " << c.type;
     }
-}
-
-TEST_F(SettingsStoreTest, StoredRecordIsTenBinaryBytes) {
-    SavedValues values = DefaultSavedValues();
-    values.SetComPort(256);
-    SettingsStore::StoreSavedValues(values);
+    SettingsStore::StoreSavedValues(DefaultSavedValues());
     uint8_t stored[64];
     DWORD type = REG_NONE, size = sizeof(stored);
     ASSERT_EQ(ERROR_SUCCESS,
               RegGetValueW(HKEY_CURRENT_USER, kKeyPath, L"Values", RRF_RT_ANY, &type, stored, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
-    EXPECT_EQ(Bytes(values), std::vector<uint8_t>(stored, stored + size));
-    EXPECT_EQ(256u, SettingsStore::LoadSavedValues().ComPort());
+    EXPECT_EQ(kDefaultBytes, std::vector<uint8_t>(stored, stored + size)) << "stored as ten binary bytes";
 }
 
-// Grows the value once, between the store's size query and its read: the store must ask
+// The value grows once, between the store's size query and its read: the store must ask
 // again rather than read the new size into the old block.
-int gGrowCalls = 0;
-LSTATUS WINAPI GrowBeforeFirstRead(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                   LPDWORD size) {
-    if (data != nullptr && gGrowCalls++ == 0) {
-        uint8_t grown[20] = {};
-        grown[19] = 10;
-        RegSetValueExW(key, name, 0, REG_BINARY, grown, sizeof(grown));
-    }
-    return RegQueryValueExW(key, name, reserved, type, data, size);
-}
-
 TEST_F(SettingsStoreTest, ValueThatGrowsDuringTheReadIsReadWhole) {
     ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", kRecord, 10));
-    registry.RegQueryValueExW = GrowBeforeFirstRead;
+    registry.RegQueryValueExW = [](HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size) -> LSTATUS {
+        static bool grown = false;
+        if (data != nullptr && !grown) {
+            uint8_t bigger[20] = {};
+            bigger[19] = 10;
+            grown = RegSetValueExW(key, name, 0, REG_BINARY, bigger, sizeof(bigger)) == ERROR_SUCCESS;
+        }
+        return RegQueryValueExW(key, name, reserved, type, data, size);
+    };
     SettingsStore::SetRegistryFunctions(&registry);
     Buffer* read = SettingsStore::ReadBinaryValue(nullptr, L"Values");
     ASSERT_NE(nullptr, read);
