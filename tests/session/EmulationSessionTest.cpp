@@ -46,59 +46,55 @@ class RecordingView : public SessionView {
     std::string said;
 };
 
+constexpr HResult kPortBusy = static_cast<HResult>(0x80070005u);
+
 // The workers: a responder and an association thread that exist only as words in log.
 struct FakeWorkers {
-    static inline HResult readingFails, responderFails, associationsFail;
-    static inline bool workersEnd;  // Wait's answer
-    static inline std::string log;
+    static inline std::string log, failing;  // failing: the start that fails with kPortBusy
+    static inline bool workersEnd;           // Wait's answer
     static inline int32_t linkedWhenThreadStarts;
     static inline int worker;  // the address handed out as a Worker
 
-    static void Log(const std::string& word) { log += (log.empty() ? "" : " ") + word; }
+    // Logs the call; a start hands out a worker unless it is the failing one.
+    static HResult Say(const std::string& word, Worker* out = nullptr) {
+        log += (log.empty() ? "" : " ") + word;
+        const bool fails = word == failing;
+        if (out != nullptr)
+            *out = fails ? nullptr : &worker;
+        return fails ? kPortBusy : kOk;
+    }
     static HResult StartReading(JoystickDevice& device) {
-        Log("read");
-        return Failed(readingFails) ? readingFails : ::StartReading(device);
+        return Failed(Say("read")) ? kPortBusy : ::StartReading(device);
     }
     static void StopReading(JoystickDevice& device) {
-        Log("stop-reading");
+        Say("stop-reading");
         ::StopReading(device);
     }
     static HResult StartResponder(void*, uint32_t port, Worker* out) {
-        Log("responder" + std::to_string(port));
-        *out = Failed(responderFails) ? nullptr : &worker;
-        return responderFails;
+        return Say("responder" + std::to_string(port), out);
     }
     static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
-        Log("associations");
         linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
-        *out = Failed(associationsFail) ? nullptr : &worker;
-        return associationsFail;
+        return Say("associations", out);
     }
     static bool Wait(Worker, uint32_t) { return workersEnd; }
-    static void Close(Worker) { Log("close"); }
+    static void Close(Worker) { Say("close"); }
     static constexpr SessionWorkers kTable = {StartReading,      StopReading, StartResponder,
                                               StartAssociations, Wait,        Close};
 };
-
-constexpr HResult kPortBusy = static_cast<HResult>(0x80070005u);
 
 class EmulationSessionTest : public JoystickFixture {
   protected:
     void SetUp() override {
         JoystickFixture::SetUp();
-        FakeWorkers::readingFails = FakeWorkers::responderFails = FakeWorkers::associationsFail = kOk;
+        FakeWorkers::failing.clear();
         FakeWorkers::workersEnd = true;
-        FakeWorkers::log.clear();
         auto* found = new ObjectList();
         JoystickDevice* pad = MakePad(Handle(1), 0x45E);
-        ASSERT_NE(pad, nullptr);
         found->Append(pad);
         pad->Release();
         session.PrepareJoysticks(found);
-        SavedValues saved = DefaultSavedValues();
-        saved.positions[3] = 40;  // Entrada A
-        saved.positions[4] = 60;  // light
-        session.RestoreSettings(saved);
+        session.RestoreSettings(DefaultSavedValues());
         view.Take();
     }
     void TearDown() override {
@@ -109,12 +105,7 @@ class EmulationSessionTest : public JoystickFixture {
     JoystickDevice& Pad() { return *static_cast<JoystickDevice*>(session.Joysticks()->At(0)); }
     // A pad of the given make as enumeration builds one, unprepared, named "Controller".
     JoystickDevice* MakePad(void* handle, uint32_t vendor) {
-        DeviceIdentity identity;
-        identity.RawHandle = handle;
-        identity.VendorId = vendor;
-        identity.UsagePage = 1;
-        identity.Usage = 5;
-        return MakeDevice(identity, &layout, sizeof layout, false);
+        return MakeDevice({handle, vendor, 0, 0, 1, 5}, &layout, sizeof layout, false);
     }
     // Selects the pad and links button 1 to "Tecla A", button 2 to the board's button and
     // the X axis to "Entrada B" (channel name 1, wire channel 2, row 2), as the editor would.
@@ -146,20 +137,21 @@ class EmulationSessionTest : public JoystickFixture {
     EmulationSession& session = *sessionHolder;
 };
 
-TEST_F(EmulationSessionTest, SettingsComeBackIntoTheRowsAndTheJoysticksArePrepared) {
-    SavedValues saved = DefaultSavedValues();
-    saved.positions[6] = 77;
-    saved.buttonPressed = 1;
-    saved.SetComPort(249);
-    saved.joystickOnly = 1;
-    session.RestoreSettings(saved);
-    EXPECT_EQ(view.Take(), "r0=100 r1=100 r2=100 r3=100 r4=0 r5=0 r6=77 p=1 port249 joystick-only");
-    EXPECT_EQ(session.Board().Value(kChannelSlider), 797);
-    EXPECT_EQ(session.Board().Value(kChannelButton), 0);
-    uint8_t restored[kSavedValuesLength], captured[kSavedValuesLength];
-    SerializeSavedValues(saved, restored);
+// The rows go to wire channels 0, 1, 2, 4, 5, 6, 7 through their conversions, the button
+// to 3, and the settings captured for the exit are those restored.
+TEST_F(EmulationSessionTest, SettingsComeBackIntoTheRowsAndTheBoardAndTheJoysticksArePrepared) {
+    const uint8_t record[kSavedValuesLength] = {99, 0, 100, 50, 75, 25, 100, 1, 248, 1};
+    session.RestoreSettings(ParseSavedValues(record, kSavedValuesLength));
+    EXPECT_EQ(view.Take(), "r0=99 r1=0 r2=100 r3=50 r4=75 r5=25 r6=100 p=1 port249 joystick-only");
+    const uint8_t byWire[kChannelCount] = {99, 0, 100, 1, 50, 75, 25, 100};
+    for (int32_t channel = 0; channel < kChannelCount; ++channel)
+        EXPECT_EQ(byWire[channel], session.Board().Percent(channel)) << "wire channel " << channel;
+    EXPECT_EQ(session.Board().Value(kChannelInputD), 1016) << "99 % on an input";
+    EXPECT_EQ(session.Board().Value(kChannelSound), 74) << "25 % on the sound sensor";
+    EXPECT_EQ(session.Board().Value(kChannelButton), 0) << "a pressed button reads 0";
+    uint8_t captured[kSavedValuesLength];
     SerializeSavedValues(session.CaptureSettings(), captured);
-    EXPECT_EQ(std::vector<uint8_t>(captured, captured + 10), std::vector<uint8_t>(restored, restored + 10));
+    EXPECT_EQ(std::vector<uint8_t>(captured, captured + 10), std::vector<uint8_t>(record, record + 10));
     // Prepared as the editor needs: the 8-bit axis scaled to 0..1023, the hat's directions made.
     EXPECT_NE(Pad().Axes[0].Scale, 0.0f);
     EXPECT_NE(Pad().Hats[0].Directions, nullptr);
@@ -195,26 +187,21 @@ TEST_F(EmulationSessionTest, AFailedStartTellsWhyAndLeavesTheBoardAsTheUserSetIt
     const std::string started = "failure:" + Utf8(Text(Texts::kEmulatorStartFailed)) + "5";
     const struct {
         bool joystickOnly, portIsNumber;
-        HResult* fails;
+        const char* failing;
         std::string said, log;
     } cases[] = {
-        {true, true, nullptr, "error:" + Utf8(Text(Texts::kJoystickOnlyNeedsKeys)), ""},  // no key link
-        {false, false, nullptr, "", ""},  // no number in the port field
-        {false, true, &FakeWorkers::readingFails, "failure:" + Utf8(Text(Texts::kJoystickStartFailed)) + "5",
-         "read"},
-        {false, true, &FakeWorkers::responderFails, "idle " + started, "read responder31 stop-reading"},
-        {false, true, &FakeWorkers::associationsFail, "idle " + started,
-         "read responder31 associations close stop-reading"},
+        {true, true, "", "error:" + Utf8(Text(Texts::kJoystickOnlyNeedsKeys)), ""},  // no key link
+        {false, false, "", "", ""},  // no number in the port field
+        {false, true, "read", "failure:" + Utf8(Text(Texts::kJoystickStartFailed)) + "5", "read"},
+        {false, true, "responder31", "idle " + started, "read responder31 stop-reading"},
+        {false, true, "associations", "idle " + started, "read responder31 associations close stop-reading"},
     };
     session.Associations().RemoveAssociation(0);  // the key association, until the third case
     for (const auto& c : cases) {
         if (&c == &cases[2])
             session.Associations().AddAssociationForInput(0, false, 8);
-        if (c.fails != nullptr)
-            *c.fails = kPortBusy;
+        FakeWorkers::failing = c.failing;
         Start(c.joystickOnly, c.portIsNumber);
-        if (c.fails != nullptr)
-            *c.fails = kOk;
         EXPECT_EQ(view.Take(), c.said) << c.log;
         EXPECT_EQ(FakeWorkers::log, c.log);
         EXPECT_FALSE(session.IsRunning()) << c.log;
