@@ -1,18 +1,25 @@
-// The main window and the font choice in process, under Wine with the real platform: what
-// the end-to-end scenarios cannot reach (a refused registry, a font Wine lacks, a window
-// that never opened, a worker that outlives its stop, two inputs with the same usages).
+// The main window, its font and its texts in process, under Wine with the real platform:
+// what the end-to-end scenarios cannot reach (a refused registry, a font Wine lacks, a
+// window that never opened, a worker that outlives its stop, two inputs with the same
+// usages, a text longer than the reader's buffer, every key of the shipped translation).
+// Which keys the text table reads and what an empty one gives is the native text table test's.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "JoystickSupport_win.h"
 #include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore_win.h"
 #include "session/SessionWorkers_win.h"
+#include "text/TextSources_win.h"
 #include "ui/MainForm_win.h"
+#include "ui/TextTable_win.h"
 #include "ui/UiResources_win.h"
+#include "../support/TestHeap.h"
 
 namespace {
 std::wstring gShown;
@@ -23,12 +30,6 @@ int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
 }
 const MessageFunctions kRecordedMessages = {RecordMessage};
 
-std::wstring ItemText(HWND dialog, int id) {
-    wchar_t text[256] = {};
-    GetDlgItemTextW(dialog, id, text, 256);
-    return text;
-}
-
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -38,6 +39,7 @@ class MainWindowTest : public ::testing::Test {
         gShown.clear();
     }
     void TearDown() override {
+        TextTable::Free();
         SetMessageFunctions(nullptr);
         UiResources::Destroy();
         RegDeleteTreeW(HKEY_CURRENT_USER, SettingsStore::kProgramKeyPath);
@@ -118,15 +120,13 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
     };
     refusing.RegDeleteValueW = [](HKEY, LPCWSTR) -> LSTATUS { return ERROR_ACCESS_DENIED; };
     SettingsStore::SetRegistryFunctions(&refusing);
-    wchar_t denied[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, denied, 256, nullptr);
     // The delete asks first (answered OK here), then shows the refusal.
     for (const auto& [item, name] :
          {std::pair(IDM_SAVE_PROFILE, L"New"), std::pair(IDM_DELETE_PROFILE, L"Kept")}) {
         gAnswer = name;
         SetTimer(nullptr, 0, 10, AnswerProfileDialog);
         SendMessageW(dialog_, WM_COMMAND, item, 0);
-        EXPECT_EQ(gShown, std::wstring(L"Oops...|") + denied) << name;
+        EXPECT_EQ(gShown, L"Oops...|Access denied.\r\n") << name;
         gShown.clear();
     }
     SettingsStore::SetRegistryFunctions(nullptr);
@@ -144,7 +144,9 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
         if (!parked) {
             gWorkersEnd = false;
             Click(IDC_START);  // the stop: its workers outlive the wait
-            EXPECT_EQ(ItemText(dialog_, IDC_START), L"Iniciar");
+            wchar_t start[16] = {};
+            GetDlgItemTextW(dialog_, IDC_START, start, 16);
+            EXPECT_STREQ(start, L"Iniciar");
         }
     }
     SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 0, 0);
@@ -162,23 +164,18 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
     raw.Uninstall();
 }
 
-std::vector<uint8_t> StoredValues() {
-    Buffer* stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
-    std::vector<uint8_t> bytes(stored->Data(), stored->Data() + stored->Length());
-    SafeRelease(stored);
-    return bytes;
-}
-
-TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
-    std::vector<uint8_t> chosen = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
-    ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen.data(), kSavedValuesLength));
-    // A window whose dialog cannot be made: its form is released, and it stores nothing.
+// The settings are stored at a close, which the window session checks; a window whose
+// dialog could not be made has its form released and stores nothing.
+TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhiteOnBlack) {
+    const uint8_t chosen[kSavedValuesLength] = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
+    ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen, kSavedValuesLength));
     EXPECT_EQ(RunModalForm(new MainForm(kPlatformWorkers), 9999, nullptr), -1);
-    EXPECT_EQ(StoredValues(), chosen);
+    Buffer* stored = SettingsStore::ReadBinaryValue(nullptr, L"Values");
+    EXPECT_EQ(std::vector<uint8_t>(stored->Data(), stored->Data() + stored->Length()),
+              std::vector<uint8_t>(chosen, chosen + kSavedValuesLength));
+    SafeRelease(stored);
 
     Open();
-    EXPECT_EQ(ItemText(dialog_, IDC_PORT_EDIT), L"10");
-    // The rows on the board's black area are drawn white on black, the port field is not.
     HDC dc = GetDC(dialog_);
     for (int id : {IDC_CH4_EDIT, IDC_PORT_EDIT}) {
         SetTextColor(dc, RGB(1, 2, 3));
@@ -188,11 +185,7 @@ TEST_F(MainWindowTest, SettingsAreStoredOnlyByAWindowThatOpened) {
         EXPECT_EQ(GetTextColor(dc) == RGB(255, 255, 255), id == IDC_CH4_EDIT) << id;
     }
     ReleaseDC(dialog_, dc);
-    SetFocus(GetDlgItem(dialog_, IDC_CH4_EDIT));  // typed by the user: the edit has the focus
-    SetDlgItemTextW(dialog_, IDC_CH4_EDIT, L"77");
     DestroyWindow(dialog_);
-    chosen[3] = 77;  // Entrada A's row
-    EXPECT_EQ(StoredValues(), chosen);
 }
 
 // Wine has no "Segoe UI", so its branch is reached through the lookup table.
@@ -204,31 +197,78 @@ const FontFunctions kFakeFonts = {[](HDC, const wchar_t*) { return gHasSegoe; },
                                       return kPlatformFonts.CreateUiFont(height, face);
                                   }};
 TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
-    const struct {
-        const FontFunctions* fonts;
-        bool hasSegoe, segoeFails;
-        const wchar_t* face;
-    } cases[] = {
-        {&kFakeFonts, true, false, L"Segoe UI"},
-        {&kFakeFonts, true, true, L"Tahoma"},
-        {&kFakeFonts, false, false, L"Tahoma"},
-        {nullptr, false, false, L"Tahoma"},  // the real lookup under Wine
-    };
     HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    for (const auto& c : cases) {
-        SetFontFunctions(c.fonts);
-        gHasSegoe = c.hasSegoe;
-        gSegoeFails = c.segoeFails;
+    SetFontFunctions(&kFakeFonts);
+    // Segoe UI there and made, there but not made, not there.
+    for (const auto& [hasSegoe, segoeFails, face] :
+         {std::tuple(true, false, L"Segoe UI"), std::tuple(true, true, L"Tahoma"),
+          std::tuple(false, false, L"Tahoma")}) {
+        gHasSegoe = hasSegoe;
+        gSegoeFails = segoeFails;
         HFONT font = ChooseUiFont(display, 120);
-        ASSERT_NE(font, nullptr);
         LOGFONTW chosen = {};
-        GetObjectW(font, sizeof(chosen), &chosen);
-        EXPECT_STREQ(chosen.lfFaceName, c.face);
+        ASSERT_NE(GetObjectW(font, sizeof(chosen), &chosen), 0);
+        EXPECT_STREQ(chosen.lfFaceName, face);
         EXPECT_EQ(chosen.lfHeight, -18);  // 11 points at 120 DPI
         DeleteObject(font);
     }
     SetFontFunctions(nullptr);
     DeleteDC(display);
+}
+
+std::wstring Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
+// A file with nothing but a B0 longer than the reader's buffer.
+TEST_F(MainWindowTest, TextTableFileWithOnlyALongB0GivesItCutTo4095AndEmptyTextsElsewhere) {
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"txt", 0, path);
+    WritePrivateProfileStringW(L"UI", L"B0", std::wstring(5000, L'x').c_str(), path);
+    TextTable::LoadFromFile(path);
+    DeleteFileW(path);
+    ASSERT_TRUE(TextTable::IsLoaded());
+    EXPECT_EQ(std::wstring(4095, L'x'), Wide(TextTable::ChannelName(0)));
+    EXPECT_EQ(L"", Wide(TextTable::ChannelName(1)));
+    EXPECT_EQ(L"", Wide(TextTable::TargetName(0)));
+    EXPECT_EQ(L"", Wide(TextTable::Text(31, u"Sobre...")));
+}
+
+// A second load replaces the first, and Free gives back every copy.
+TEST_F(MainWindowTest, TextTableShippedEnglishFileHasEveryKeyAndFreeGivesBackEveryCopy) {
+    // As a user would install it; a Unix path is on Wine's drive Z:.
+    const std::string unixPath = OMBRIX_ENGLISH_TRANSLATION;  // the source tree's path is ASCII
+    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    ScopedTestHeap heap;
+    TextTable::LoadFromFile(path.c_str());
+    TextTable::LoadFromFile(path.c_str());
+    ASSERT_TRUE(TextTable::IsLoaded()) << OMBRIX_ENGLISH_TRANSLATION;
+    EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks()) << "one heap copy per text, none of the first load";
+    for (int i = 0; i < TextTable::kChannelNameCount; ++i)
+        EXPECT_NE(L"", Wide(TextTable::ChannelName(i))) << "B" << i;
+    for (int i = 0; i < TextTable::kTargetNameCount; ++i)
+        EXPECT_NE(L"", Wide(TextTable::TargetName(i))) << "K" << i;
+    for (int i = 0; i < TextTable::kTextCount; ++i) {
+        // The message prefixes T20 and T21 are followed by the error text: their final space matters.
+        const std::wstring text = Wide(TextTable::Text(i, u"")), end = i == 20 || i == 21 ? L": " : L"";
+        EXPECT_TRUE(text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0)
+            << "T" << i;
+    }
+
+    // Section "Joystick": the names of the joystick inputs.
+    for (const wchar_t* key :
+         {L"Button",   L"DPad",     L"XAxis", L"YAxis",     L"ZAxis",   L"XRAxis",  L"YRAxis",  L"ZRAxis",
+          L"Slider",   L"Dial",     L"Wheel", L"HatSwitch", L"XVector", L"YVector", L"ZVector", L"XRVector",
+          L"YRVector", L"ZRVector", L"DUp",   L"DDown",     L"DRight",  L"DLeft"}) {
+        String* text = TextSources::ReadFileString(path.c_str(), L"Joystick", key);
+        ASSERT_NE(nullptr, text);
+        EXPECT_FALSE(text->IsEmpty()) << key;
+        text->Release();
+    }
+    TextTable::Free();
+    EXPECT_EQ(0, heap.LiveBlocks());
 }
 
 }  // namespace
