@@ -23,14 +23,10 @@ namespace {
 JoystickDevice* Pad() {
     static JoystickDevice* pad = [] {
         InstallStrictHidLoader();
-        StrictLayout layout = EmptyStrictLayout();
+        StrictLayout layout = GamePadLayout();
         layout.InputLength = 9;
-        AddButtons(layout, 1, 12, 1);
-        AddValueField(layout, 1, 0x30, 16, 8, 0, 255);
-        AddValueField(layout, 1, 0x30, 24, 16, 0, 1023);
-        AddValueField(layout, 1, 0x31, 40, 8, 0, 255);
-        AddValueField(layout, 1, kUsageHatSwitch, 48, 4, 1, 8);
-        AddValueField(layout, 1, kUsageDPadUp, 56, 8, 0, 1);
+        AddByteValue(layout, 0x30, 6, 2, 0, 1023);  // a second X
+        AddByteValue(layout, kUsageDPadUp, 8, 1, 0, 1);
         return MakeStrictDevice(layout, reinterpret_cast<void*>(0x1000));
     }();
     return pad;
@@ -40,23 +36,17 @@ JoystickDevice* Pad() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JoystickDevice* pad = Pad();
-    FUZZ_CHECK(pad != nullptr);
-    // Every object of a run is gone at its end; only the pad and its parts stay.
-    static const int32_t kObjectsOfThePad = InstanceCounters[kTypeRefObject].load();
     FuzzedDataProvider in(data, size);
-    {
-        AssociationModel model;
-        RecordingList list;
-        model.SetListView(&list);
-        model.SetSelectedJoystick(pad);
-        FUZZ_CHECK(BuildInputRefs(model, *pad) == kOk);  // the editor's input list
-        if (in.ConsumeBool())
-            Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
-        const bool valid = Restore(model, in.ConsumeRemainingBytes<uint8_t>());
-        FUZZ_CHECK(ListInStep(model, list.items));
-        const std::vector<uint8_t> after = Capture(model);
-        FUZZ_CHECK(!valid || (Restore(model, after) && Capture(model) == after));
-    }
-    FUZZ_CHECK(InstanceCounters[kTypeRefObject].load() == kObjectsOfThePad);
+    AssociationModel model;  // what it leaves behind, LeakSanitizer finds
+    RecordingList list;
+    model.SetListView(&list);
+    model.SetSelectedJoystick(pad);
+    FUZZ_CHECK(BuildInputRefs(model, *pad) == kOk);  // the editor's input list
+    if (in.ConsumeBool())
+        Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
+    const bool valid = Restore(model, in.ConsumeRemainingBytes<uint8_t>());
+    FUZZ_CHECK(ListInStep(model, list.items));
+    const std::vector<uint8_t> after = Capture(model);
+    FUZZ_CHECK(!valid || (Restore(model, after) && Capture(model) == after));
     return 0;
 }
