@@ -151,24 +151,24 @@ for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.
 focus_target() { xdotool mousemove 100 60 click 1; sleep 0.3; }
 focus_target
 light_at_rest=$(values | cut -d, -f6)
-send "at 0 device 0 buttons=1"
-send "at 300 device 0 buttons=0 x=255"
+send "at 0 gamepad12 buttons=1"
+send "at 300 gamepad12 buttons=0 x=255"
 sleep 1.5
 check "a virtual button linked to Tecla A presses and releases A" "down 1E up 1E" "$(grep -v ready "$work/keys" | tr -d '\r' | tr '\n' ' ' | sed 's/ $//')"
 v=$(values)
 check "a virtual axis on Sensor de luz reaches the host, at rest then full" "354 0" "$light_at_rest $(echo "$v" | cut -d, -f6)"
 keys() { grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//'; }
-send "at 0 device 0 buttons=1 x=255"
+send "at 0 gamepad12 buttons=1 x=255"
 sleep 0.5
-send "detach 0"
+send "detach gamepad12"
 sleep 0.5
 check "unplugged during a run with Botão 1 held: A goes up, the run goes on, the pad marked away" \
     "down 1E up 1E down 1E up 1E|Parar|[Nenhum joystick]|Game pad 12 (desconectado)|Hat pad" \
     "$(keys)|$(ask text $IDC_START)|$(ask items $IDC_JOYSTICK)"
 send "attach gamepad12"
 sleep 0.5
-send "at 0 device 0 buttons=1 x=255"
-send "at 200 device 0 buttons=0 x=255"
+send "at 0 gamepad12 buttons=1 x=255"
+send "at 200 gamepad12 buttons=0 x=255"
 sleep 0.8
 check "plugged back in: bound again, a press gives A again, the host answered throughout" \
     "down 1E up 1E down 1E up 1E down 1E up 1E|[Nenhum joystick]|Game pad 12|Hat pad|0" \
@@ -185,8 +185,8 @@ rows_and_selector() { echo "$(ask state $IDC_CH4_EDIT | cut -d' ' -f1) $(ask sta
 check "joystick-only hides the rows and locks the selector" "hidden hidden disabled" "$(rows_and_selector)"
 : >"$work/keys"
 focus_target
-send "at 0 device 0 buttons=1"
-send "at 200 device 0 buttons=0"
+send "at 0 gamepad12 buttons=1"
+send "at 200 gamepad12 buttons=0"
 sleep 1.2
 check "keys in joystick-only mode" "down 1E up 1E" "$(tr -d '\r\0' <"$work/keys" | tr '\n' ' ' | sed 's/ $//')"
 click $IDC_START
@@ -201,7 +201,7 @@ check "the profile is gone" "" "$(profile_bytes 'Meu Perfil')"
 # Closed during a run, with Botão 1 held: the workers end, the reading stops, the settings
 # are stored and nothing is left alive.
 click $IDC_START
-send "at 0 device 0 buttons=1"
+send "at 0 gamepad12 buttons=1"
 sleep 0.5
 check "a run to close" Parar "$(ask text $IDC_START)"
 close_program "session 2, closed during a run"

@@ -2,9 +2,9 @@
 // program, finds its main window and answers one command per input line, so that a script
 // can click and type with xdotool at the screen positions it reports and then read back
 // what the window shows.
-//   wait-window MS | window (WxH+X+Y) | client | rect ID | text ID | state ID | pos ID
+//   wait-window MS | client | rect ID | text ID | state ID | pos ID
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
-//   no-message MS | wait-closed MS | message-cancel MS (as message, answered Cancel)
+//   no-message MS | message-cancel MS (as message, answered Cancel)
 //   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
 //   dialog MS (the profile dialog's caption, or none) | menu MS (open once a pop-up menu is up)
 //   box-after ID MS (posts the command ID to the main window; ms until a box shows, then OK)
@@ -17,7 +17,6 @@
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <utility>
 
 namespace {
 HWND gMain = nullptr;
@@ -45,17 +44,11 @@ std::string TextOf(HWND window) {
 // A visible window other than the main one that has the control id: a message box (its
 // text, 0xFFFF) or the profile dialog (its name field, 1052).
 HWND WindowWith(int id) {
-    std::pair<int, HWND> search{id, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM found) -> BOOL {
-            auto& [wanted, match] = *reinterpret_cast<std::pair<int, HWND>*>(found);
-            if (window == gMain || !IsWindowVisible(window) || GetDlgItem(window, wanted) == nullptr)
-                return TRUE;
-            match = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (window != gMain && IsWindowVisible(window) && GetDlgItem(window, id) != nullptr)
+            return window;
+    }
+    return nullptr;
 }
 
 HWND Control(int id) {
@@ -63,10 +56,8 @@ HWND Control(int id) {
     return control != nullptr ? control : GetDlgItem(WindowWith(1052), id);
 }
 
-bool IsListBox(HWND control) {
-    wchar_t name[64] = {};
-    GetClassNameW(control, name, 64);
-    return lstrcmpiW(name, L"ListBox") == 0;
+HWND Visible(HWND window) {
+    return IsWindowVisible(window) ? window : nullptr;
 }
 
 // Calls found every ms step until it gives a window or ms have passed; its last answer.
@@ -87,21 +78,17 @@ std::string Answer(const std::string& line) {
     in >> command;
     RECT r = {};
     if (command == "wait-window" && in >> ms) {
-        gMain = Poll(ms, [] {
-            HWND main = FindWindowW(L"#32770", L"Ombrix Emulator");
-            return IsWindowVisible(main) ? main : nullptr;
-        });
+        gMain = Poll(ms, [] { return Visible(FindWindowW(L"#32770", L"Ombrix Emulator")); });
         return gMain != nullptr ? "ok" : "timeout";
     }
-    if (command == "window" && GetWindowRect(gMain, &r))
-        return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-               std::to_string(r.left) + "+" + std::to_string(r.top);
     if (command == "client" && GetClientRect(gMain, &r))
         return std::to_string(r.right) + " " + std::to_string(r.bottom);
     if (!(in >> id))
         return "unknown command";
     HWND control = Control(id);
-    const bool list = IsListBox(control);
+    wchar_t kind[64] = {};
+    GetClassNameW(control, kind, 64);
+    const bool list = lstrcmpiW(kind, L"ListBox") == 0;
     if (command == "rect") {
         GetWindowRect(control, &r);
         return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
@@ -163,20 +150,12 @@ std::string Answer(const std::string& line) {
                      reinterpret_cast<LPARAM>(control));
         return "ok";
     }
-    if (command == "menu") {
-        HWND menu = Poll(ms, [] {
-            HWND popup = FindWindowW(L"#32768", nullptr);
-            return IsWindowVisible(popup) ? popup : nullptr;
-        });
-        return menu != nullptr ? "open" : "none";
-    }
+    if (command == "menu")
+        return Poll(ms, [] { return Visible(FindWindowW(L"#32768", nullptr)); }) != nullptr ? "open" : "none";
     if (command == "dialog") {
         HWND dialog = Poll(ms, [] { return WindowWith(1052); });
         return dialog != nullptr ? TextOf(dialog) : "none";
     }
-    if (command == "wait-closed")
-        return Poll(ms, [] { return IsWindow(gMain) ? nullptr : GetDesktopWindow(); }) != nullptr ? "closed"
-                                                                                                  : "open";
     return "unknown command";
 }
 }  // namespace
