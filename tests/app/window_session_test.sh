@@ -203,6 +203,8 @@ about=$(ask message 1000)
 sleep 1
 check "About box in English with a translation" "Ombrix Emulator 1.0 Emulates" "$(echo "${about#*|}" | cut -c1-28)"
 close_program "session 3"
+# Back to 96 DPI only for a session that follows.
+[ "$s" = "${sessions##* }" ] && return
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 wineserver -k
 wineserver -w
