@@ -5,14 +5,11 @@
 // a d-pad value input. The first bytes, when asked for, restore a starting set, so that a
 // record also meets existing associations to replace.
 //
-// Besides crashes and sanitizer findings it traps when an invalid record changes the set,
-// when the list view falls out of step with AllAssociations(), when two associations share
-// an input or a target, or when a restored set does not capture and restore to itself.
-// Built by scripts/fuzz-profiles.sh.
+// Besides crashes, leaks and sanitizer findings it traps when the list view falls out of
+// step with AllAssociations(), when two associations share an input or a target, or when a
+// restored set does not capture and restore to itself. Which records are valid is the
+// profile record tests'. Built by scripts/fuzz-profiles.sh.
 #include <fuzzer/FuzzedDataProvider.h>
-
-#include <string>
-#include <vector>
 
 #include "FuzzCheck.h"
 #include "ListInStep.h"
@@ -26,15 +23,10 @@ namespace {
 JoystickDevice* Pad() {
     static JoystickDevice* pad = [] {
         InstallStrictHidLoader();
-        StrictLayout layout = EmptyStrictLayout();
+        StrictLayout layout = GamePadLayout();
         layout.InputLength = 9;
-        AddButtonCaps(layout, 9, 1, 12);
-        AddBitmap(layout, 9, 0, 12, 1);
-        AddValueField(layout, 1, 0x30, 16, 8, 0, 255);
-        AddValueField(layout, 1, 0x30, 24, 16, 0, 1023);
-        AddValueField(layout, 1, 0x31, 40, 8, 0, 255);
-        AddValueField(layout, 1, kUsageHatSwitch, 48, 4, 1, 8);
-        AddValueField(layout, 1, kUsageDPadUp, 56, 8, 0, 1);
+        AddByteValue(layout, 0x30, 6, 2, 0, 1023);  // a second X
+        AddByteValue(layout, kUsageDPadUp, 8, 1, 0, 1);
         return MakeStrictDevice(layout, reinterpret_cast<void*>(0x1000));
     }();
     return pad;
@@ -44,38 +36,17 @@ JoystickDevice* Pad() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JoystickDevice* pad = Pad();
-    FUZZ_CHECK(pad != nullptr);
-    // Every object of a run is gone at its end; only the pad and its parts stay.
-    static const int32_t kObjectsOfThePad = InstanceCounters[kTypeRefObject].load();
     FuzzedDataProvider in(data, size);
-    {
-        AssociationModel model;
-        RecordingList list;
-        FUZZ_CHECK(model.IsValid());
-        model.SetListView(&list);
-        model.SetSelectedJoystick(pad);
-        FUZZ_CHECK(BuildInputRefs(model, *pad) == kOk);  // the editor's input list
-        if (in.ConsumeBool())
-            Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
-        FUZZ_CHECK(ListInStep(model, list.items));
-
-        const std::vector<uint8_t> record = in.ConsumeRemainingBytes<uint8_t>();
-        const std::vector<uint8_t> before = Capture(model);
-        const std::vector<std::u16string> itemsBefore = list.items;
-        const bool valid = Restore(model, record);
-        const size_t count = record.size() >= 4 ? record[2] | record[3] << 8 : 0;
-        FUZZ_CHECK(valid == (record.size() >= 4 && record[0] == 0 && record[1] == 0 &&
-                             record.size() >= 4 + 8 * count));
-        FUZZ_CHECK(ListInStep(model, list.items));
-        const std::vector<uint8_t> after = Capture(model);
-        FUZZ_CHECK(after.size() == 4 + 8 * static_cast<size_t>(model.AllAssociations().Count()));
-        if (!valid) {
-            FUZZ_CHECK(after == before && list.items == itemsBefore);
-        } else {
-            FUZZ_CHECK(model.AllAssociations().Count() <= static_cast<int32_t>(count));
-            FUZZ_CHECK(Restore(model, after) && Capture(model) == after);
-        }
-    }
-    FUZZ_CHECK(InstanceCounters[kTypeRefObject].load() == kObjectsOfThePad);
+    AssociationModel model;  // what it leaves behind, LeakSanitizer finds
+    RecordingList list;
+    model.SetListView(&list);
+    model.SetSelectedJoystick(pad);
+    FUZZ_CHECK(BuildInputRefs(model, *pad) == kOk);  // the editor's input list
+    if (in.ConsumeBool())
+        Restore(model, in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64)));
+    const bool valid = Restore(model, in.ConsumeRemainingBytes<uint8_t>());
+    FUZZ_CHECK(ListInStep(model, list.items));
+    const std::vector<uint8_t> after = Capture(model);
+    FUZZ_CHECK(!valid || (Restore(model, after) && Capture(model) == after));
     return 0;
 }

@@ -2,9 +2,9 @@
 // program, finds its main window and answers one command per input line, so that a script
 // can click and type with xdotool at the screen positions it reports and then read back
 // what the window shows.
-//   wait-window MS | window (WxH+X+Y) | client | rect ID | text ID | state ID | pos ID
+//   wait-window MS | client | rect ID | text ID | state ID | pos ID
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
-//   no-message MS | wait-closed MS | message-cancel MS (as message, answered Cancel)
+//   no-message MS | message-cancel MS (as message, answered Cancel)
 //   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
 //   dialog MS (the profile dialog's caption, or none) | menu MS (open once a pop-up menu is up)
 //   box-after ID MS (posts the command ID to the main window; ms until a box shows, then OK)
@@ -17,15 +17,21 @@
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <utility>
 
 namespace {
 HWND gMain = nullptr;
 
+// The text as UTF-8, each run of line breaks one space, so that an answer stays one line.
 std::string Utf8(const wchar_t* text) {
     char buffer[4096];
     const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return n > 0 ? std::string(buffer, n - 1) : std::string();
+    std::string out;
+    for (int i = 0; i + 1 < n; ++i) {
+        const bool isBreak = buffer[i] == '\r' || buffer[i] == '\n';
+        if (!isBreak || out.empty() || out.back() != ' ')
+            out += isBreak ? ' ' : buffer[i];
+    }
+    return out;
 }
 
 std::string TextOf(HWND window) {
@@ -38,17 +44,11 @@ std::string TextOf(HWND window) {
 // A visible window other than the main one that has the control id: a message box (its
 // text, 0xFFFF) or the profile dialog (its name field, 1052).
 HWND WindowWith(int id) {
-    std::pair<int, HWND> search{id, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM found) -> BOOL {
-            auto& [wanted, match] = *reinterpret_cast<std::pair<int, HWND>*>(found);
-            if (window == gMain || !IsWindowVisible(window) || GetDlgItem(window, wanted) == nullptr)
-                return TRUE;
-            match = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (window != gMain && IsWindowVisible(window) && GetDlgItem(window, id) != nullptr)
+            return window;
+    }
+    return nullptr;
 }
 
 HWND Control(int id) {
@@ -56,30 +56,16 @@ HWND Control(int id) {
     return control != nullptr ? control : GetDlgItem(WindowWith(1052), id);
 }
 
-bool IsListBox(HWND control) {
-    wchar_t name[64] = {};
-    GetClassNameW(control, name, 64);
-    return lstrcmpiW(name, L"ListBox") == 0;
+HWND Visible(HWND window) {
+    return IsWindowVisible(window) ? window : nullptr;
 }
 
-std::string Items(HWND control) {
-    const bool list = IsListBox(control);
-    const LRESULT count = SendMessageW(control, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
-    std::string all;
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[512] = {};
-        SendMessageW(control, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        all += (i > 0 ? "|" : "") + Utf8(text);
-    }
-    return all;
-}
-
-// Calls found every 20 ms until it gives a window or ms have passed; its last answer.
+// Calls found every ms step until it gives a window or ms have passed; its last answer.
 template <typename Find>
-HWND Poll(int ms, Find found) {
+HWND Poll(int ms, Find found, int step = 20) {
     HWND window = found();
-    for (int waited = 0; window == nullptr && waited < ms; waited += 20) {
-        Sleep(20);
+    for (int waited = 0; window == nullptr && waited < ms; waited += step) {
+        Sleep(step);
         window = found();
     }
     return window;
@@ -87,56 +73,44 @@ HWND Poll(int ms, Find found) {
 
 std::string Answer(const std::string& line) {
     std::istringstream in(line);
-    std::string command;
+    std::string command, expected;
+    int id = 0, ms = 0;  // each command's first number is an ID or MS
     in >> command;
-    int id = 0, ms = 0;
+    RECT r = {};
     if (command == "wait-window" && in >> ms) {
-        gMain = Poll(ms, [] {
-            HWND main = FindWindowW(L"#32770", L"Ombrix Emulator");
-            return IsWindowVisible(main) ? main : nullptr;
-        });
+        gMain = Poll(ms, [] { return Visible(FindWindowW(L"#32770", L"Ombrix Emulator")); });
         return gMain != nullptr ? "ok" : "timeout";
     }
-    if (command == "window") {
-        RECT r = {};
-        GetWindowRect(gMain, &r);
-        return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-               std::to_string(r.left) + "+" + std::to_string(r.top);
-    }
-    if (command == "client") {
-        RECT client = {};
-        GetClientRect(gMain, &client);
-        return std::to_string(client.right) + " " + std::to_string(client.bottom);
-    }
-    if (command == "rect" && in >> id) {
-        RECT r = {};
-        GetWindowRect(Control(id), &r);
+    if (command == "client" && GetClientRect(gMain, &r))
+        return std::to_string(r.right) + " " + std::to_string(r.bottom);
+    if (!(in >> id))
+        return "unknown command";
+    HWND control = Control(id);
+    wchar_t kind[64] = {};
+    GetClassNameW(control, kind, 64);
+    const bool list = lstrcmpiW(kind, L"ListBox") == 0;
+    if (command == "rect") {
+        GetWindowRect(control, &r);
         return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
                std::to_string(r.bottom);
     }
-    if (command == "text" && in >> id)
-        return TextOf(Control(id));
-    if (command == "state" && in >> id) {
-        HWND control = Control(id);
-        const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
+    if (command == "text")
+        return TextOf(control);
+    if (command == "state")
         return std::string(IsWindowVisible(control) ? "visible" : "hidden") + " " +
                (IsWindowEnabled(control) ? "enabled" : "disabled") + " " +
-               (checked == BST_CHECKED ? "checked" : "-");
-    }
-    if (command == "pos" && in >> id)
-        return std::to_string(SendMessageW(Control(id), TBM_GETPOS, 0, 0));
-    if (command == "wait-text" && in >> id) {
-        std::string expected;
-        in >> expected >> ms;
+               (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "checked" : "-");
+    if (command == "pos")
+        return std::to_string(SendMessageW(control, TBM_GETPOS, 0, 0));
+    if (command == "wait-text" && in >> expected >> ms) {
         const DWORD start = GetTickCount();
-        while (GetTickCount() - start <= static_cast<DWORD>(ms)) {
-            if (TextOf(Control(id)) == expected)
-                return std::to_string(GetTickCount() - start);
-            Sleep(2);
-        }
-        return "timeout";
+        return Poll(
+                   ms, [&] { return TextOf(Control(id)) == expected ? GetDesktopWindow() : nullptr; }, 2)
+                   ? std::to_string(GetTickCount() - start)
+                   : "timeout";
     }
-    if ((command == "message" || command == "no-message" || command == "message-cancel") && in >> ms) {
+    ms = id;  // the commands from here on start with MS, except box-after and select
+    if (command == "message" || command == "no-message" || command == "message-cancel") {
         HWND box = Poll(ms, [] { return WindowWith(0xFFFF); });
         if (box == nullptr)
             return "none";
@@ -144,74 +118,55 @@ std::string Answer(const std::string& line) {
         PostMessageW(box, WM_COMMAND, command == "message-cancel" ? IDCANCEL : IDOK, 0);
         return shown;
     }
-    if (command == "box-after" && in >> id >> ms) {
+    if (command == "box-after" && in >> ms) {
         // A box answered just before may not have gone yet, and must not count as this one.
         Poll(ms, [] { return WindowWith(0xFFFF) == nullptr ? GetDesktopWindow() : nullptr; });
         const DWORD start = GetTickCount();
         PostMessageW(gMain, WM_COMMAND, static_cast<WPARAM>(id), 0);
-        HWND box = WindowWith(0xFFFF);
-        while (box == nullptr && GetTickCount() - start <= static_cast<DWORD>(ms)) {
-            Sleep(1);  // the baseline's box shows in about 20 ms
-            box = WindowWith(0xFFFF);
-        }
+        HWND box = Poll(
+            ms, [] { return WindowWith(0xFFFF); }, 1);  // the baseline's shows in about 20 ms
         const DWORD shown = GetTickCount() - start;
         if (box == nullptr)
             return "timeout";
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         return std::to_string(shown);
     }
-    if (command == "items" && in >> id)
-        return Items(Control(id));
-    if (command == "selected" && in >> id) {
-        HWND control = Control(id);
-        return std::to_string(SendMessageW(control, IsListBox(control) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    if (command == "items") {
+        std::string all;
+        for (LRESULT i = 0, count = SendMessageW(control, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0); i < count;
+             ++i) {
+            wchar_t text[512] = {};
+            SendMessageW(control, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            all += (i > 0 ? "|" : "") + Utf8(text);
+        }
+        return all;
     }
-    if (command == "select" && in >> id) {
+    if (command == "selected")
+        return std::to_string(SendMessageW(control, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    if (command == "select" && in >> ms) {
         // What the control does when the user picks an entry: select it, tell the parent.
-        int index = 0;
-        in >> index;
-        HWND control = Control(id);
-        const bool list = IsListBox(control);
-        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
+        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, ms, 0);
         SendMessageW(gMain, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(control));
         return "ok";
     }
-    if (command == "menu" && in >> ms) {
-        HWND menu = Poll(ms, [] {
-            HWND popup = FindWindowW(L"#32768", nullptr);
-            return IsWindowVisible(popup) ? popup : nullptr;
-        });
-        return menu != nullptr ? "open" : "none";
-    }
-    if (command == "dialog" && in >> ms) {
+    if (command == "menu")
+        return Poll(ms, [] { return Visible(FindWindowW(L"#32768", nullptr)); }) != nullptr ? "open" : "none";
+    if (command == "dialog") {
         HWND dialog = Poll(ms, [] { return WindowWith(1052); });
         return dialog != nullptr ? TextOf(dialog) : "none";
     }
-    if (command == "wait-closed" && in >> ms)
-        return Poll(ms, [] { return IsWindow(gMain) ? nullptr : GetDesktopWindow(); }) != nullptr ? "closed"
-                                                                                                  : "open";
     return "unknown command";
 }
 }  // namespace
 
 int main() {
     SetProcessDPIAware();
-    std::string line;
-    while (std::getline(std::cin, line)) {
-        if (line.empty())
-            continue;
-        // A line break would end the answer early: each run of them becomes one space.
-        std::string answer;
-        for (char c : Answer(line)) {
-            const bool isBreak = c == '\r' || c == '\n';
-            if (!isBreak)
-                answer += c;
-            else if (answer.empty() || answer.back() != ' ')
-                answer += ' ';
+    for (std::string line; std::getline(std::cin, line);) {
+        if (!line.empty()) {
+            std::printf("%s\n", Answer(line).c_str());
+            std::fflush(stdout);
         }
-        std::printf("%s\n", answer.c_str());
-        std::fflush(stdout);
     }
     return 0;
 }

@@ -8,10 +8,8 @@
 
 inline std::vector<uint8_t> Capture(const AssociationModel& model) {
     Buffer* record = CaptureAssociations(model);
-    std::vector<uint8_t> bytes;
-    if (record != nullptr)
-        bytes.assign(record->Data(), record->Data() + record->Length());
-    SafeRelease(record);
+    std::vector<uint8_t> bytes(record->Data(), record->Data() + record->Length());
+    record->Release();
     return bytes;
 }
 

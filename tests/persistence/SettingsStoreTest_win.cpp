@@ -1,8 +1,10 @@
-// The settings store against Wine's real registry and private-profile reader. Each test
-// starts and ends without the program key, so the tests of one run (which share one
-// prefix) do not depend on their order.
+// The settings store against Wine's real registry, with refusals and a value that grows put
+// in through the registry table. Each test starts and ends without the program key, so the
+// tests of one run (which share one prefix) do not depend on their order. (The lambdas
+// stand in for WINAPI functions: on x64 there is one calling convention.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,24 +22,15 @@ std::vector<uint8_t> Bytes(const SavedValues& values) {
     return std::vector<uint8_t>(bytes, bytes + kSavedValuesLength);
 }
 
-std::vector<uint8_t> Bytes(Buffer* data) {
-    EXPECT_NE(nullptr, data);
-    if (data == nullptr)
-        return {};
-    std::vector<uint8_t> bytes(data->Data(), data->Data() + data->Length());
-    data->Release();
-    return bytes;
-}
-
 bool KeyExists(const wchar_t* path) {
     HKEY key = nullptr;
     return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS &&
            RegCloseKey(key) == 0;
 }
 
-// Stores data of any type under the program key, bypassing the store.
-void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, kKeyPath, name, type, data, size));
+// Stores data of any type under the program key or its subkey, bypassing the store.
+void SetRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, path, name, type, data, size));
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -48,10 +41,14 @@ class SettingsStoreTest : public ::testing::Test {
         RegDeleteTreeW(HKEY_CURRENT_USER, kKeyPath);
         EXPECT_TRUE(AllInstanceCountersZero()) << "an object was leaked";
     }
+    SettingsStore::RegistryFunctions registry = SettingsStore::kPlatformRegistry;
 };
 
-// The first start, then records of several lengths and registry types stored by hand.
-TEST_F(SettingsStoreTest, FirstStartGivesDefaultsAndRecordLengthsFollowTheRulesWhateverTheType) {
+// The first start, records of several lengths and registry types stored by hand, then a
+// record stored by the program.
+TEST_F(SettingsStoreTest,
+       FirstStartGivesDefaultsRecordLengthsFollowTheRulesWhateverTheTypeAndStoresAreBinary) {
+    EXPECT_EQ(nullptr, SettingsStore::OpenProgramKey(std::wstring(300, L'x').c_str())) << "a path cut short";
     ASSERT_FALSE(KeyExists(kKeyPath));
     EXPECT_EQ(kDefaultBytes, Bytes(SettingsStore::LoadSavedValues()));
     EXPECT_TRUE(KeyExists(kKeyPath)) << "the first start creates the key";
@@ -64,66 +61,77 @@ TEST_F(SettingsStoreTest, FirstStartGivesDefaultsAndRecordLengthsFollowTheRulesW
                  {REG_BINARY, 10, first10},      {REG_BINARY, 12, first10},      {REG_SZ, 10, first10},
                  {REG_MULTI_SZ, 10, first10},    {REG_NONE, 10, first10},        {REG_EXPAND_SZ, 9, nine}};
     for (const auto& c : cases) {
-        SetRaw(L"Values", c.type, kRecord, c.length);
+        SetRaw(kKeyPath, L"Values", c.type, kRecord, c.length);
         EXPECT_EQ(c.expected, Bytes(SettingsStore::LoadSavedValues()))
             << c.length << " bytes, type " << c.type;
     }
+    SettingsStore::StoreSavedValues(DefaultSavedValues());
+    uint8_t stored[64];
+    DWORD type = REG_NONE, size = sizeof(stored);
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_CURRENT_USER, kKeyPath, L"Values", RRF_RT_ANY, &type, stored, &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
+    EXPECT_EQ(kDefaultBytes, std::vector<uint8_t>(stored, stored + size)) << "stored as ten binary bytes";
 }
 
-TEST_F(SettingsStoreTest, StoredRecordIsTenBinaryBytesAndPorts256And0BothGoThroughByte255) {
-    for (uint32_t port : {256u, 0u}) {
-        SavedValues values = DefaultSavedValues();
-        values.SetComPort(port);
-        SettingsStore::StoreSavedValues(values);
-        uint8_t stored[64];
-        DWORD type = REG_NONE, size = sizeof(stored);
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegGetValueW(HKEY_CURRENT_USER, kKeyPath, L"Values", RRF_RT_ANY, &type, stored, &size));
-        std::vector<uint8_t> expected = kDefaultBytes;
-        expected[8] = 255;
-        EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
-        EXPECT_EQ(expected, std::vector<uint8_t>(stored, stored + size)) << "port " << port;
-        EXPECT_EQ(256u, SettingsStore::LoadSavedValues().ComPort()) << "port " << port;
-    }
-}
-
-TEST_F(SettingsStoreTest, SubkeyPathTooLongIsRefusedAndAFittingOneIsReadBackExactly) {
-    const std::wstring longName(300, L'x');
-    EXPECT_EQ(nullptr, SettingsStore::OpenProgramKey(longName.c_str()));
-    EXPECT_FALSE(SettingsStore::WriteBinaryValue(longName.c_str(), L"v", kRecord, 1));
-    EXPECT_EQ(nullptr, SettingsStore::ReadBinaryValue(longName.c_str(), L"v"));
-    EXPECT_FALSE(KeyExists(kKeyPath)) << "nothing is created for a refused path";
-
-    ASSERT_TRUE(SettingsStore::WriteBinaryValue(L"Profiles", L"Meu perfil", kRecord, 5));
-    EXPECT_TRUE(KeyExists(L"Software\\OmbrixEmulator\\Profiles"));
-    EXPECT_EQ(std::vector<uint8_t>(kRecord, kRecord + 5),
-              Bytes(SettingsStore::ReadBinaryValue(L"Profiles", L"Meu perfil")));
-    EXPECT_EQ(std::vector<uint8_t>(), Bytes(SettingsStore::ReadBinaryValue(L"Profiles", L"Outro")))
-        << "an absent value is an empty buffer, not a failure";
-}
-
-// Grows the value once, between the store's size query and its read: the store must ask
+// The value grows once, between the store's size query and its read: the store must ask
 // again rather than read the new size into the old block.
-int gGrowCalls = 0;
-LSTATUS WINAPI GrowBeforeFirstRead(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                   LPDWORD size) {
-    if (data != nullptr && gGrowCalls++ == 0) {
-        uint8_t grown[20] = {};
-        grown[19] = 10;
-        RegSetValueExW(key, name, 0, REG_BINARY, grown, sizeof(grown));
-    }
-    return RegQueryValueExW(key, name, reserved, type, data, size);
-}
-
 TEST_F(SettingsStoreTest, ValueThatGrowsDuringTheReadIsReadWhole) {
     ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", kRecord, 10));
-    SettingsStore::RegistryFunctions growing = SettingsStore::kPlatformRegistry;
-    growing.RegQueryValueExW = GrowBeforeFirstRead;
-    SettingsStore::SetRegistryFunctions(&growing);
-    gGrowCalls = 0;
-    const std::vector<uint8_t> read = Bytes(SettingsStore::ReadBinaryValue(nullptr, L"Values"));
-    ASSERT_EQ(20u, read.size());
-    EXPECT_EQ(10, read[19]);
+    registry.RegQueryValueExW = [](HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size) -> LSTATUS {
+        static bool grown = false;
+        if (data != nullptr && !grown) {
+            uint8_t bigger[20] = {};
+            bigger[19] = 10;
+            grown = RegSetValueExW(key, name, 0, REG_BINARY, bigger, sizeof(bigger)) == ERROR_SUCCESS;
+        }
+        return RegQueryValueExW(key, name, reserved, type, data, size);
+    };
+    SettingsStore::SetRegistryFunctions(&registry);
+    Buffer* read = SettingsStore::ReadBinaryValue(nullptr, L"Values");
+    ASSERT_NE(nullptr, read);
+    EXPECT_EQ(20, read->Length());
+    EXPECT_EQ(10, read->Data()[read->Length() - 1]);
+    read->Release();
+}
+
+std::vector<std::wstring> SortedProfileNames() {
+    ObjectList* list = SettingsStore::ReadProfileNames();
+    std::vector<std::wstring> names;
+    for (int32_t i = 0; list != nullptr && i < list->Count(); ++i) {
+        const String* name = static_cast<const String*>(list->At(i));
+        names.emplace_back(reinterpret_cast<const wchar_t*>(name->Chars()), name->Length());
+    }
+    SafeRelease(list);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool gRefuseEveryIndex = false;
+
+TEST_F(SettingsStoreTest, ProfileListingSkipsLongNamesAndRefusedIndicesAndGoesOnToTheEnd) {
+    const std::wstring longest(100, L'm');
+    for (const std::wstring& name : {std::wstring(L"Alfa"), std::wstring(101, L'L'), std::wstring(L"beta"),
+                                     longest, std::wstring(300, L'z'), std::wstring(L"Gama")})
+        SetRaw(L"Software\\OmbrixEmulator\\Profiles", name.c_str(), REG_BINARY, kRecord, 4);
+    EXPECT_EQ((std::vector<std::wstring>{L"Alfa", L"Gama", L"beta", longest}), SortedProfileNames());
+
+    registry.RegEnumValueW = [](HKEY key, DWORD index, LPWSTR name, LPDWORD length, LPDWORD reserved,
+                                LPDWORD type, LPBYTE data, LPDWORD size) -> LSTATUS {
+        if (gRefuseEveryIndex || index == 0)
+            return ERROR_INVALID_HANDLE;
+        return RegEnumValueW(key, index, name, length, reserved, type, data, size);
+    };
+    SettingsStore::SetRegistryFunctions(&registry);
+    EXPECT_EQ(3u, SortedProfileNames().size()) << "only the refused index is missing";
+    gRefuseEveryIndex = true;
+    EXPECT_EQ(0u, SortedProfileNames().size()) << "a key refusing every index still ends";
+    registry.RegCreateKeyExW = [](HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                  LPDWORD) -> LSTATUS { return ERROR_ACCESS_DENIED; };
+    EXPECT_EQ(nullptr, SettingsStore::ReadProfileNames());
+    SettingsStore::SetRegistryFunctions(nullptr);
+    EXPECT_EQ(kInvalidArg, SettingsStore::DeleteProfileValue(L"")) << "the key's default value is no profile";
 }
 
 }  // namespace
