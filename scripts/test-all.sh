@@ -6,6 +6,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# The compiler cache hashes paths relative to the checkout, so that another clone of the
+# same sources builds from it too.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 
 bash scripts/setup.sh || { echo "setup failed"; exit 1; }
 
