@@ -88,6 +88,7 @@ check "a button offers the keys" "hidden visible enabled -" "$(ask state $IDC_CH
 associate 2 6; associate 17 1; associate 16 4; associate 0 33
 check "the associations made" \
     "Botão 3 -> Tecla Enter|Eixo Y -> Entrada B|Eixo X -> Sensor de luz|Botão 1 -> Tecla Z" "$(ask items $IDC_ASSOCIATIONS)"
+shot joystick-linked
 ask select $IDC_ASSOCIATIONS 1 >/dev/null
 click $IDC_DELETE
 check "deleting a middle line selects the line that moved up" \
@@ -163,6 +164,7 @@ send "detach gamepad12"
 away="down 1E up 1E down 1E up 1E|Parar|[Nenhum joystick]|Game pad 12 (desconectado)|Hat pad"
 check "unplugged during a run with Botão 1 held: A goes up, the run goes on, the pad marked away" "$away" \
     "$(until_is "$away" eval 'echo "$(keys)|$(ask text $IDC_START)|$(ask items $IDC_JOYSTICK)"')"
+shot joystick-away
 send "attach gamepad12"
 back="[Nenhum joystick]|Game pad 12|Hat pad"
 check "plugged back in: offered again" "$back" "$(until_is "$back" ask items $IDC_JOYSTICK)"
