@@ -280,9 +280,13 @@ INT_PTR CALLBACK FormDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunModalForm(Form* form, int32_t dialog, HWND owner) {
     form->hwnd = nullptr;  // set by the binding at WM_INITDIALOG
+    // Held across the call: a bound window drops the creator's reference when it is
+    // destroyed, which may be the last one, and the form must still be asked afterwards.
+    form->AddRef();
     const INT_PTR result = DialogBoxParamW(programInstance, MAKEINTRESOURCEW(dialog), owner, FormBindingProc,
                                            reinterpret_cast<LPARAM>(form));
     if (form->hwnd == nullptr)
         form->Release();
+    form->Release();
     return result;
 }

@@ -164,8 +164,19 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
     raw.Uninstall();
 }
 
+// Ends the modal main window with 0, as a WM_QUIT in its loop does on Windows (Wine's
+// loop does not end on one).
+Form* gModal = nullptr;
+void CALLBACK EndModalWithZero(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (gModal->hwnd == nullptr)
+        return;
+    KillTimer(nullptr, timer);
+    EndDialog(gModal->hwnd, 0);
+}
+
 // The settings are stored at a close, which the window session checks; a window whose
-// dialog could not be made has its form released and stores nothing.
+// dialog could not be made has its form released and stores nothing. A modal form's
+// creator reference goes exactly once, also for a bound dialog that ends with 0.
 TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhiteOnBlack) {
     const uint8_t chosen[kSavedValuesLength] = {1, 2, 3, 4, 5, 6, 7, 1, 9, 0};
     ASSERT_TRUE(SettingsStore::WriteBinaryValue(nullptr, L"Values", chosen, kSavedValuesLength));
@@ -174,6 +185,14 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
     EXPECT_EQ(std::vector<uint8_t>(stored->Data(), stored->Data() + stored->Length()),
               std::vector<uint8_t>(chosen, chosen + kSavedValuesLength));
     SafeRelease(stored);
+    auto* modal = new MainForm(kPlatformWorkers);
+    modal->AddRef();  // the test's own
+    gModal = modal;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, EndModalWithZero);
+    EXPECT_EQ(RunModalForm(modal, IDD_MAIN, nullptr), 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(InstanceCounters[kTypeForm].load(), 1) << "only the test's reference may be left";
+    modal->Release();
 
     Open();
     HDC dc = GetDC(dialog_);
