@@ -164,14 +164,10 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
     raw.Uninstall();
 }
 
-// Ends the modal main window with 0, as a WM_QUIT in its loop does on Windows (Wine's
-// loop does not end on one).
-Form* gModal = nullptr;
-void CALLBACK EndModalWithZero(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (gModal->hwnd == nullptr)
-        return;
-    KillTimer(nullptr, timer);
-    EndDialog(gModal->hwnd, 0);
+// Ends the modal dialog with 0, as a WM_QUIT in its loop does on Windows (Wine's loop does
+// not end on one); until the dialog is up there is nothing to end.
+void CALLBACK EndModalWithZero(HWND, UINT, UINT_PTR, DWORD) {
+    EndDialog(GetActiveWindow(), 0);
 }
 
 // The settings are stored at a close, which the window session checks; a window whose
@@ -187,7 +183,6 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
     SafeRelease(stored);
     auto* modal = new MainForm(kPlatformWorkers);
     modal->AddRef();  // the test's own
-    gModal = modal;
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, EndModalWithZero);
     EXPECT_EQ(RunModalForm(modal, IDD_MAIN, nullptr), 0);
     KillTimer(nullptr, timer);
