@@ -286,7 +286,7 @@ FAULTS = [
           "if (!IsRunning())",
           "a late port loss of an earlier run ends the current run"),
     Fault("arrival-same-pad", "session", "src/session/EmulationSession.cpp",
-          "                !SameJoystick(*away, *device) || ", "                ",
+          "SameJoystick(*away, *device) && away->PreparsedSize", "away->PreparsedSize",
           "any pad with the same report layout takes the place of the selected pad that went"),
     Fault("removed-selected", "session", "src/session/EmulationSession.cpp",
           "if (device == associations_.SelectedJoystick())\n        view_.ShowJoystickEntry",

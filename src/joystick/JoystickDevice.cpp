@@ -2,6 +2,8 @@
 // preparsed data and its name, and holds the HID library loaded while it exists.
 #include "joystick/JoystickDevice.h"
 
+#include <algorithm>
+
 #include "joystick/HidFunctions.h"
 #include "joystick/JoystickReader.h"
 
@@ -69,11 +71,7 @@ JoystickDevice::~JoystickDevice() {
 bool SameJoystick(const JoystickDevice& a, const JoystickDevice& b) {
     if (a.VendorId != 0 || a.ProductId != 0 || b.VendorId != 0 || b.ProductId != 0)
         return a.VendorId == b.VendorId && a.ProductId == b.ProductId;
-    if (a.Path == nullptr || b.Path == nullptr || a.Path->IsEmpty() || a.Path->Length() != b.Path->Length())
-        return false;
-    for (int32_t i = 0; i < a.Path->Length(); ++i) {
-        if (a.Path->Chars()[i] != b.Path->Chars()[i])
-            return false;
-    }
-    return true;
+    return a.Path != nullptr && b.Path != nullptr && !a.Path->IsEmpty() &&
+           a.Path->Length() == b.Path->Length() &&
+           std::equal(a.Path->Chars(), a.Path->Chars() + a.Path->Length(), b.Path->Chars());
 }

@@ -114,18 +114,21 @@ void HandleInput(HRAWINPUT input, ReportBuffer& buffer, ReaderScratch& scratch) 
     DeliverReport(report.Device, report.Report, report.Length, scratch);
 }
 
-// A device came or went. A device being read is rested here, on the thread that decodes
-// its reports, so that no report decoded after the rest can press its keys again; then the
-// window hears of it and updates its list.
-void HandleDeviceChange(const MSG& message) {
-    const bool removed = message.message == kRemoveDeviceMessage || message.wParam == GIDC_REMOVAL;
-    auto* device = reinterpret_cast<void*>(message.lParam);
+// A device came or went: a device being read that went is rested first, so that no report
+// decoded after the rest can press its keys again; then the window hears of it and updates
+// its list. Runs on the thread that decodes the reports, or on the caller's when none does.
+void RestAndTell(bool removed, void* device) {
     if (removed)
         DeviceRemoved(device);
     HWND window = gNotifyWindow.load(std::memory_order_acquire);
     if (window != nullptr)
         PostMessageW(window, gNotifyMessage.load(std::memory_order_relaxed),
-                     removed ? GIDC_REMOVAL : GIDC_ARRIVAL, message.lParam);
+                     removed ? GIDC_REMOVAL : GIDC_ARRIVAL, reinterpret_cast<LPARAM>(device));
+}
+
+void HandleDeviceChange(const MSG& message) {
+    RestAndTell(message.message == kRemoveDeviceMessage || message.wParam == GIDC_REMOVAL,
+                reinterpret_cast<void*>(message.lParam));
 }
 
 void MessageLoop(ReportBuffer& buffer, ReaderScratch& scratch) {
@@ -249,16 +252,10 @@ void SetJoystickNotify(HWND window, UINT message) {
 
 void PostDeviceRemoval(void* rawHandle) {
     HWND reader = ReaderWindow();
+    // No reader thread decodes anything: the rest is safe here.
     if (reader == nullptr ||
-        !PostMessageW(reader, kRemoveDeviceMessage, 0, reinterpret_cast<LPARAM>(rawHandle))) {
-        // No reader thread decodes anything: the rest is safe here, and the window is told
-        // as the thread would tell it.
-        DeviceRemoved(rawHandle);
-        HWND window = gNotifyWindow.load(std::memory_order_acquire);
-        if (window != nullptr)
-            PostMessageW(window, gNotifyMessage.load(std::memory_order_relaxed), GIDC_REMOVAL,
-                         reinterpret_cast<LPARAM>(rawHandle));
-    }
+        !PostMessageW(reader, kRemoveDeviceMessage, 0, reinterpret_cast<LPARAM>(rawHandle)))
+        RestAndTell(true, rawHandle);
 }
 
 void SetReaderGetMessage(decltype(&::GetMessageW) getMessage) {

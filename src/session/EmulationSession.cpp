@@ -57,13 +57,18 @@ JoystickDevice* EmulationSession::JoystickAt(int32_t index) const {
     return static_cast<JoystickDevice*>(joysticks_->At(index));
 }
 
-JoystickDevice* EmulationSession::FindConnected(void* rawHandle) const {
+JoystickDevice* EmulationSession::FindByHandle(void* rawHandle, bool connectedOnly) const {
     for (int32_t j = 0; joysticks_ != nullptr && j < joysticks_->Count(); ++j) {
         JoystickDevice* device = JoystickAt(j);
-        if (device->RawHandle == rawHandle && device->Connected.load(std::memory_order_relaxed) != 0)
+        if (device->RawHandle == rawHandle &&
+            (!connectedOnly || device->Connected.load(std::memory_order_relaxed) != 0))
             return device;
     }
     return nullptr;
+}
+
+JoystickDevice* EmulationSession::FindConnected(void* rawHandle) const {
+    return FindByHandle(rawHandle, true);
 }
 
 void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
@@ -74,19 +79,21 @@ void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
     // The pad that went, the selected one first: its inputs, associations and any run that
     // reads it carry on under the new handle. A pad of another make, or one whose reports
     // are laid out otherwise, is another pad.
+    auto comesBack = [device](const JoystickDevice* away) {
+        return away != nullptr && away->Connected.load(std::memory_order_relaxed) == 0 &&
+               SameJoystick(*away, *device) && away->PreparsedSize == device->PreparsedSize &&
+               std::memcmp(away->PreparsedData, device->PreparsedData, device->PreparsedSize) == 0;
+    };
     const JoystickDevice* selected = associations_.SelectedJoystick();
-    for (int32_t pass = 0; pass < 2; ++pass) {
-        for (int32_t j = 0; j < joysticks_->Count(); ++j) {
-            JoystickDevice* away = JoystickAt(j);
-            if ((pass == 0) != (away == selected) || away->Connected.load(std::memory_order_relaxed) != 0 ||
-                !SameJoystick(*away, *device) || away->PreparsedSize != device->PreparsedSize ||
-                std::memcmp(away->PreparsedData, device->PreparsedData, device->PreparsedSize) != 0)
-                continue;
-            RebindDevice(*away, device->RawHandle);
-            view_.ShowJoystickEntry(j, away->Name->Chars(), false);
-            device->Release();
-            return;
-        }
+    int32_t back = comesBack(selected) ? joysticks_->IndexOf(selected) : -1;
+    for (int32_t j = 0; back < 0 && j < joysticks_->Count(); ++j)
+        back = comesBack(JoystickAt(j)) ? j : -1;
+    if (back >= 0) {
+        JoystickDevice* away = JoystickAt(back);
+        RebindDevice(*away, device->RawHandle);
+        view_.ShowJoystickEntry(back, away->Name->Chars(), false);
+        device->Release();
+        return;
     }
     PrepareInputs(*device);
     if (!Failed(joysticks_->Append(device)))
@@ -98,8 +105,8 @@ void EmulationSession::OnJoystickRemoved(void* rawHandle) {
     // The reader thread has already marked a device it reads as gone, so an away device
     // with the handle counts too (after a connected one, should the system reuse handles).
     JoystickDevice* device = FindConnected(rawHandle);
-    for (int32_t j = 0; device == nullptr && joysticks_ != nullptr && j < joysticks_->Count(); ++j)
-        device = JoystickAt(j)->RawHandle == rawHandle ? JoystickAt(j) : nullptr;
+    if (device == nullptr)
+        device = FindByHandle(rawHandle, false);
     if (device == nullptr)
         return;
     const int32_t index = joysticks_->IndexOf(device);

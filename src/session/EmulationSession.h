@@ -137,6 +137,8 @@ class EmulationSession {
 
   private:
     JoystickDevice* JoystickAt(int32_t index) const;
+    // The first listed joystick with this raw handle, connected or (connectedOnly false) not.
+    JoystickDevice* FindByHandle(void* rawHandle, bool connectedOnly) const;
     void RemoveJoystick(int32_t index);
     HResult StartWorkers();
     // Ends both workers as a stop does, parking one that outlives its wait.
