@@ -3,8 +3,6 @@
 // from standard input.
 #include "board/ScenarioScript.h"
 
-#include <cctype>
-
 #include "board/BoardState.h"
 #include "text/TextTable.h"
 

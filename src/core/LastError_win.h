@@ -1,4 +1,5 @@
-// The failure code of the Win32 call that just failed, from the thread's last error.
+// The failure code of the Win32 call that just failed, from the thread's last error, and
+// the system's text for a failure code.
 #pragma once
 
 #include <windows.h>
@@ -7,4 +8,15 @@
 
 inline HResult LastErrorCode() {
     return FailureFromError(GetLastError());
+}
+
+// The system's text for code (with its closing line break), in a block the caller frees
+// with LocalFree; null when the system has none.
+inline wchar_t* SystemText(HResult code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    return text;
 }

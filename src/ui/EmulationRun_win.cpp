@@ -3,6 +3,7 @@
 // and the error boxes with the system's text.
 #include <new>
 
+#include "core/LastError_win.h"
 #include "ui/MainForm_win.h"
 
 namespace {
@@ -44,11 +45,7 @@ void MainForm::ShowFailure(const char16_t* prefix, HResult code) {
 }
 
 void MainForm::ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption) {
-    wchar_t* system = nullptr;
-    FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<wchar_t*>(&system), 0, nullptr);
+    wchar_t* system = SystemText(code);
     String* text = new (std::nothrow) String(prefix);
     if (text != nullptr && system != nullptr) {
         text->Append(reinterpret_cast<const char16_t*>(system));

@@ -51,17 +51,13 @@ const char* PortUsage() {
 }
 
 std::string SystemErrorText(int32_t code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    wchar_t* text = SystemText(code);
+    const int length = text != nullptr ? lstrlenW(text) : 0;
     std::string result;
     if (length > 0) {
-        const int bytes =
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
         result.resize(static_cast<size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &result[0], bytes, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], bytes, nullptr, nullptr);
     }
     LocalFree(text);
     // The system's texts end with a line break, which would split the message.

@@ -1,7 +1,8 @@
 // The virtual board's seam to the platform: the port it answers on (a pseudo-terminal or
 // a serial device on Linux, a COM port on Windows), standard input, the stop signals and
 // the system's error texts. VirtualBoard.cpp is portable and calls only these;
-// Platform_posix.cpp and Platform_win.cpp implement them.
+// BoardPort_posix.cpp and Console_posix.cpp implement them on Linux, BoardPort_win.cpp and
+// Console_win.cpp on Windows.
 #pragma once
 
 #include <cstddef>

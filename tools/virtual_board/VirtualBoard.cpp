@@ -193,13 +193,19 @@ class ValueLog : public ScenarioListener {
     Clock::time_point epoch_;
 };
 
+// Carries out one command; false when the commands end here: a quit, which ends the run,
+// or a stop.
+bool RunCommand(ScenarioRunner& runner, const ScenarioCommand& command, Shared& shared) {
+    const ScenarioOutcome outcome = runner.Run(command);
+    if (outcome == ScenarioOutcome::kQuit)
+        shared.Stop(0, "");
+    return outcome == ScenarioOutcome::kContinue;
+}
+
 void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared) {
     runner.StartTimeline();
     for (const ScenarioCommand& command : script) {
-        const ScenarioOutcome outcome = runner.Run(command);
-        if (outcome == ScenarioOutcome::kQuit)
-            shared.Stop(0, "");
-        if (outcome != ScenarioOutcome::kContinue)
+        if (!RunCommand(runner, command, shared))
             break;
     }
     shared.Set(&Shared::scriptRunning, false);
@@ -254,10 +260,7 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
         if (kind == LineKind::kBlank)
             continue;
         runner.CatchUp();
-        const ScenarioOutcome outcome = runner.Run(command);
-        if (outcome == ScenarioOutcome::kQuit)
-            shared.Stop(0, "");
-        if (outcome != ScenarioOutcome::kContinue)
+        if (!RunCommand(runner, command, shared))
             return;
     }
     shared.Set(&Shared::inputDone, true);
