@@ -355,10 +355,10 @@ LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == kJoystickChangeMessage) {
         auto* device = reinterpret_cast<void*>(lParam);
-        if (wParam == GIDC_ARRIVAL)
-            session_.OnJoystickArrived(MakeJoystick(device));
-        else
+        if (wParam != GIDC_ARRIVAL)
             session_.OnJoystickRemoved(device);
+        else if (session_.FindConnected(device) == nullptr)  // the re-listing may have found it first
+            session_.OnJoystickArrived(MakeJoystick(device));
         return 1;
     }
     return 0;
