@@ -9,9 +9,11 @@
 //   at MS NAME FIELD=VALUE ...  MS after the previous report, the report of the device with
 //                               the given fields and every other field at rest
 // Lines are taken as they are appended; a report sent while the device is not read is lost,
-// as a real one would be.
+// as a real one would be. What keeps a device from being plugged in goes to standard error
+// as "test devices: ...", where the session looks for it.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -23,12 +25,29 @@
 
 namespace {
 
+void Problem(const std::string& what) {
+    std::fprintf(stderr, "test devices: %s\n", what.c_str());
+    std::fflush(stderr);
+}
+
+// What the system's parser makes of each descriptor, worked out before the entry runs, so
+// that the feeder only plugs devices in and never loads the parser into a running program.
+struct Prepared {
+    const RealDescriptor* descriptor;
+    uint16_t page = 0, usage = 0;
+    std::vector<uint8_t> preparsed;
+};
+std::map<std::string, Prepared> gPrepared;  // fixed before the feeder starts
+
 void Feed(std::string path) {
     std::map<std::string, HANDLE> handles;  // each plug gives a new handle, as the system does
     FakeRawInput& raw = FakeRawInput::Instance();
     std::streamoff done = 0;
-    for (;;) {
+    for (bool told = false;; Sleep(20)) {
         std::ifstream script(path, std::ios::binary);
+        if (!script && !told)
+            Problem("cannot open the script " + path);
+        told = told || !script;
         script.seekg(done);
         std::string line;
         // Only whole lines: the test may be half-way through writing the next one.
@@ -39,11 +58,18 @@ void Feed(std::string path) {
             int ms = 0;
             if (!(in >> word) || (word == "at" && !(in >> ms)) || !(in >> name))
                 continue;
-            const RealDescriptor& descriptor = Descriptor(name);
+            const auto device = gPrepared.find(name);
+            if (device == gPrepared.end()) {
+                Problem("no device " + name);
+                continue;
+            }
+            const Prepared& prepared = device->second;
+            const RealDescriptor& descriptor = *prepared.descriptor;
             if (word == "attach") {
-                uint16_t page = 0, usage = 0;
-                const std::vector<uint8_t> preparsed = descriptor.Preparsed(&page, &usage);
-                handles[name] = raw.Attach(descriptor.vendorId, descriptor.productId, page, usage, preparsed);
+                if (ReaderWindow() == nullptr)
+                    Problem("no reader window to tell of " + name);
+                handles[name] = raw.Attach(descriptor.vendorId, descriptor.productId, prepared.page,
+                                           prepared.usage, prepared.preparsed);
             } else if (word == "detach") {
                 raw.Detach(handles[name]);
             } else if (word == "at") {
@@ -58,7 +84,6 @@ void Feed(std::string path) {
                 raw.Post(RawInputBytes(handles[name], descriptor.Report(values)));
             }
         }
-        Sleep(20);
     }
 }
 
@@ -67,6 +92,16 @@ const bool gTestDevices = [] {
     if (path == nullptr || path[0] == 0)
         return false;
     FakeRawInput::Instance().Install();
+    std::fprintf(stderr, "test build: devices from %s\n", path);
+    std::fflush(stderr);
+    for (const char* name : {"flight_stick", "gamepad12", "signed_pad", "two_sliders", "wireless_pad"}) {
+        Prepared& prepared = gPrepared[name];
+        prepared.descriptor = &Descriptor(name);
+        prepared.preparsed = prepared.descriptor->Preparsed(&prepared.page, &prepared.usage);
+        if (prepared.preparsed.empty())
+            Problem(std::string("no preparsed data for ") + name +
+                    (prepared.descriptor->bytes.empty() ? ": no descriptor" : ""));
+    }
     std::thread(Feed, std::string(path)).detach();
     return true;
 }();

@@ -49,7 +49,8 @@ script="$work/joysticks"
 oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
 wine reg add "$oem\\VID_0171&PID_0419" /v OEMName /t REG_SZ /d "Game pad 12" /f >/dev/null 2>&1
 wine reg add "$oem\\VID_045E&PID_028E" /v OEMName /t REG_SZ /d "Hat pad" /f >/dev/null 2>&1
-OMBRIX_TEST_SCRIPT=$(winepath -w "$script" 2>/dev/null) start_program "$test_program" "restart"
+# Wine's Z: drive is the Unix root.
+OMBRIX_TEST_SCRIPT="Z:$script" start_program "$test_program" "restart"
 got=""
 for id in $IDC_CH0_EDIT $IDC_CH1_EDIT $IDC_CH2_EDIT $IDC_CH4_EDIT $IDC_CH5_EDIT $IDC_CH6_EDIT $IDC_CH7_EDIT $IDC_PORT_EDIT; do got="$got$(ask text $id) "; done
 check "every channel and the port restored" "100 100 100 50 100 1 100 249 " "$got"
@@ -65,8 +66,13 @@ type_into $IDC_PORT_EDIT 31
 check "no pad at the start" "[Nenhum joystick]" "$(ask items $IDC_JOYSTICK)"
 send "attach gamepad12"
 send "attach signed_pad"
+# With whatever else the program said, such as what kept a pad out or a crash.
+feeder_problems() {
+    grep -a -v '^test build:' "$work/program.log" | head -5 | tr -d '\r' | tr '\n' ' '
+    grep -q -a '^test build:' "$work/program.log" || echo " (the test build was given no script)"
+}
 check "pads plugged in are offered" "[Nenhum joystick]|Game pad 12|Hat pad" \
-    "$(until_is "[Nenhum joystick]|Game pad 12|Hat pad" ask items $IDC_JOYSTICK)"
+    "$(until_is "[Nenhum joystick]|Game pad 12|Hat pad" ask items $IDC_JOYSTICK)$(feeder_problems)"
 check "no editor without a joystick" "hidden enabled -" "$(ask state $IDC_INPUT)"
 menu_key a
 check "opening needs a joystick" "Oops...|Por favor, selecione um joystick antes de prosseguir!" "$(ask message 1000)"
