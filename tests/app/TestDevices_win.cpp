@@ -9,8 +9,8 @@
 //   at MS NAME FIELD=VALUE ...  MS after the previous report, the report of the device with
 //                               the given fields and every other field at rest
 // Lines are taken as they are appended; a report sent while the device is not read is lost,
-// as a real one would be. What keeps a device from being plugged in goes to standard error
-// as "test devices: ...", where the session looks for it.
+// as a real one would be. A descriptor missing or refused by the parser is named on standard
+// error, where the session looks for it.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,34 +20,23 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "JoystickSupport_win.h"
 
 namespace {
 
-void Problem(const std::string& what) {
-    std::fprintf(stderr, "test devices: %s\n", what.c_str());
-    std::fflush(stderr);
-}
-
-// What the system's parser makes of each descriptor, worked out before the entry runs, so
-// that the feeder only plugs devices in and never loads the parser into a running program.
-struct Prepared {
-    const RealDescriptor* descriptor;
-    uint16_t page = 0, usage = 0;
-    std::vector<uint8_t> preparsed;
-};
-std::map<std::string, Prepared> gPrepared;  // fixed before the feeder starts
+// The parser's view of each descriptor (usage page, usage, preparsed data), worked out before
+// the entry runs, so that the feeder only plugs devices in and never loads the parser into
+// a running program. Fixed before the feeder starts.
+std::map<std::string, std::tuple<uint16_t, uint16_t, std::vector<uint8_t>>> gParsed;
 
 void Feed(std::string path) {
     std::map<std::string, HANDLE> handles;  // each plug gives a new handle, as the system does
     FakeRawInput& raw = FakeRawInput::Instance();
     std::streamoff done = 0;
-    for (bool told = false;; Sleep(20)) {
+    for (;;) {
         std::ifstream script(path, std::ios::binary);
-        if (!script && !told)
-            Problem("cannot open the script " + path);
-        told = told || !script;
         script.seekg(done);
         std::string line;
         // Only whole lines: the test may be half-way through writing the next one.
@@ -56,20 +45,12 @@ void Feed(std::string path) {
             std::istringstream in(line);
             std::string word, name;
             int ms = 0;
-            if (!(in >> word) || (word == "at" && !(in >> ms)) || !(in >> name))
+            if (!(in >> word) || (word == "at" && !(in >> ms)) || !(in >> name) || gParsed.count(name) == 0)
                 continue;
-            const auto device = gPrepared.find(name);
-            if (device == gPrepared.end()) {
-                Problem("no device " + name);
-                continue;
-            }
-            const Prepared& prepared = device->second;
-            const RealDescriptor& descriptor = *prepared.descriptor;
+            const RealDescriptor& descriptor = Descriptor(name);
             if (word == "attach") {
-                if (ReaderWindow() == nullptr)
-                    Problem("no reader window to tell of " + name);
-                handles[name] = raw.Attach(descriptor.vendorId, descriptor.productId, prepared.page,
-                                           prepared.usage, prepared.preparsed);
+                const auto& [page, usage, preparsed] = gParsed[name];
+                handles[name] = raw.Attach(descriptor.vendorId, descriptor.productId, page, usage, preparsed);
             } else if (word == "detach") {
                 raw.Detach(handles[name]);
             } else if (word == "at") {
@@ -84,6 +65,7 @@ void Feed(std::string path) {
                 raw.Post(RawInputBytes(handles[name], descriptor.Report(values)));
             }
         }
+        Sleep(20);
     }
 }
 
@@ -93,15 +75,13 @@ const bool gTestDevices = [] {
         return false;
     FakeRawInput::Instance().Install();
     std::fprintf(stderr, "test build: devices from %s\n", path);
-    std::fflush(stderr);
     for (const char* name : {"flight_stick", "gamepad12", "signed_pad", "two_sliders", "wireless_pad"}) {
-        Prepared& prepared = gPrepared[name];
-        prepared.descriptor = &Descriptor(name);
-        prepared.preparsed = prepared.descriptor->Preparsed(&prepared.page, &prepared.usage);
-        if (prepared.preparsed.empty())
-            Problem(std::string("no preparsed data for ") + name +
-                    (prepared.descriptor->bytes.empty() ? ": no descriptor" : ""));
+        auto& [page, usage, preparsed] = gParsed[name];
+        preparsed = Descriptor(name).Preparsed(&page, &usage);
+        if (Descriptor(name).bytes.empty() || preparsed.empty())
+            std::fprintf(stderr, "test devices: no descriptor %s, or the parser refused it\n", name);
     }
+    std::fflush(stderr);
     std::thread(Feed, std::string(path)).detach();
     return true;
 }();

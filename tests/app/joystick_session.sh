@@ -66,9 +66,9 @@ type_into $IDC_PORT_EDIT 31
 check "no pad at the start" "[Nenhum joystick]" "$(ask items $IDC_JOYSTICK)"
 send "attach gamepad12"
 send "attach signed_pad"
-# With whatever else the program said, such as what kept a pad out or a crash.
+# With what the test build said kept a pad out, or of a crash, if anything.
 feeder_problems() {
-    grep -a -v '^test build:' "$work/program.log" | head -5 | tr -d '\r' | tr '\n' ' '
+    grep -a -E '^test devices:|Unhandled|terminate' "$work/program.log" | head -5 | tr -d '\r' | tr '\n' ' '
     grep -q -a '^test build:' "$work/program.log" || echo " (the test build was given no script)"
 }
 check "pads plugged in are offered" "[Nenhum joystick]|Game pad 12|Hat pad" \
