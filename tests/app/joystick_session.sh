@@ -15,9 +15,9 @@ menu_key() {  # menu_key LETTER: picks an item of the "..." menu by its mnemonic
     xdotool key "$1"
 }
 menu() { menu_key "$1"; ask dialog 1000; }  # the same, then the profile dialog's caption
-until_is() {  # until_is EXPECTED COMMAND...: the command's output once it matches, or after 3 s
+until_is() {  # until_is EXPECTED COMMAND...: the command's output once it matches, or after 10 s
     local got
-    for _ in $(seq 30); do
+    for _ in $(seq 100); do
         got=$("${@:2}")
         [ "$got" = "$1" ] && break
         sleep 0.1
@@ -154,7 +154,7 @@ check "opening a profile is greyed out during a run" none "$(ask dialog 1000)"
 click $IDC_JOYSTICK_LABEL  # closes the menu if it is still open
 wine "$key_target" >"$work/keys" 2>/dev/null &
 target_pid=$!
-for _ in $(seq 50); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q ready "$work/keys" 2>/dev/null && break; sleep 0.1; done
 xdotool mousemove 100 60 click 1  # the target takes the keyboard focus
 sleep 0.3
 keys() { grep -v ready "$work/keys" | tr -d '\r\0' | tr '\n' ' ' | sed 's/ $//'; }
