@@ -4,9 +4,6 @@
 if(WIN32)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  # Built unoptimised, as the tests are: it compiles in half the time.
-  target_compile_options(gtest PRIVATE -O0)
-  target_compile_options(gtest_main PRIVATE -O0)
   set(OMBRIX_GTEST_MAIN gtest_main)
   set(OMBRIX_GTEST gtest)
 else()
