@@ -76,9 +76,10 @@ const bool gTestDevices = [] {
     FakeRawInput::Instance().Install();
     std::fprintf(stderr, "test build: devices from %s\n", path);
     for (const char* name : {"flight_stick", "gamepad12", "signed_pad", "two_sliders", "wireless_pad"}) {
+        const RealDescriptor& descriptor = Descriptor(name);
         auto& [page, usage, preparsed] = gParsed[name];
-        preparsed = Descriptor(name).Preparsed(&page, &usage);
-        if (Descriptor(name).bytes.empty() || preparsed.empty())
+        preparsed = descriptor.Preparsed(&page, &usage);
+        if (descriptor.bytes.empty() || preparsed.empty())
             std::fprintf(stderr, "test devices: no descriptor %s, or the parser refused it\n", name);
     }
     std::fflush(stderr);

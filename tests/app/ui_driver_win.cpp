@@ -74,7 +74,7 @@ HWND Poll(int ms, Find found, int step = 20) {
 std::string Answer(const std::string& line) {
     std::istringstream in(line);
     std::string command, expected;
-    int id = 0, ms = 0;  // each command's first number is an ID or MS
+    int ms = 0, index = 0;
     in >> command;
     RECT r = {};
     if (command == "wait-window" && in >> ms) {
@@ -83,6 +83,22 @@ std::string Answer(const std::string& line) {
     }
     if (command == "client" && GetClientRect(gMain, &r))
         return std::to_string(r.right) + " " + std::to_string(r.bottom);
+    // The commands that only wait name the time first; the others name a control.
+    if (command == "message" || command == "no-message" || command == "message-cancel") {
+        HWND box = in >> ms ? Poll(ms, [] { return WindowWith(0xFFFF); }) : nullptr;
+        if (box == nullptr)
+            return "none";
+        const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, command == "message-cancel" ? IDCANCEL : IDOK, 0);
+        return shown;
+    }
+    if (command == "menu" && in >> ms)
+        return Poll(ms, [] { return Visible(FindWindowW(L"#32768", nullptr)); }) != nullptr ? "open" : "none";
+    if (command == "dialog" && in >> ms) {
+        HWND dialog = Poll(ms, [] { return WindowWith(1052); });
+        return dialog != nullptr ? TextOf(dialog) : "none";
+    }
+    int id = 0;
     if (!(in >> id))
         return "unknown command";
     HWND control = Control(id);
@@ -109,15 +125,6 @@ std::string Answer(const std::string& line) {
                    ? std::to_string(GetTickCount() - start)
                    : "timeout";
     }
-    ms = id;  // the commands from here on start with MS, except box-after and select
-    if (command == "message" || command == "no-message" || command == "message-cancel") {
-        HWND box = Poll(ms, [] { return WindowWith(0xFFFF); });
-        if (box == nullptr)
-            return "none";
-        const std::string shown = TextOf(box) + "|" + TextOf(GetDlgItem(box, 0xFFFF));
-        PostMessageW(box, WM_COMMAND, command == "message-cancel" ? IDCANCEL : IDOK, 0);
-        return shown;
-    }
     if (command == "box-after" && in >> ms) {
         // A box answered just before may not have gone yet, and must not count as this one.
         Poll(ms, [] { return WindowWith(0xFFFF) == nullptr ? GetDesktopWindow() : nullptr; });
@@ -143,18 +150,12 @@ std::string Answer(const std::string& line) {
     }
     if (command == "selected")
         return std::to_string(SendMessageW(control, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
-    if (command == "select" && in >> ms) {
+    if (command == "select" && in >> index) {
         // What the control does when the user picks an entry: select it, tell the parent.
-        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, ms, 0);
+        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
         SendMessageW(gMain, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(control));
         return "ok";
-    }
-    if (command == "menu")
-        return Poll(ms, [] { return Visible(FindWindowW(L"#32768", nullptr)); }) != nullptr ? "open" : "none";
-    if (command == "dialog") {
-        HWND dialog = Poll(ms, [] { return WindowWith(1052); });
-        return dialog != nullptr ? TextOf(dialog) : "none";
     }
     return "unknown command";
 }
