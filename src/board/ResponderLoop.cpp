@@ -2,9 +2,17 @@
 // cleared and survived, a port that has gone reported instead of retried for ever.
 #include "board/ResponderLoop.h"
 
+#include <chrono>
+
 #include "core/Heap.h"
 
-HResult RunResponder(const BoardState& board, SerialIo& io) {
+int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
+
+HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counters) {
+    (void)counters;  // counted in the next step
     const uint32_t ownGeneration = board.generation.load(std::memory_order_relaxed);
     uint8_t* reply = static_cast<uint8_t*>(HeapAllocate(kReplyLength));
     if (reply == nullptr)

@@ -4,6 +4,7 @@
 // loop with scripted ports.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/BoardState.h"
@@ -23,6 +24,22 @@ class SerialIo {
     virtual HResult ClearError() = 0;
 };
 
+// What the responder saw on the line, for the window's status bar and the virtual board's
+// log and totals, so that both boards count alike. Written by the responder only, read
+// whole by any thread.
+struct LineCounters {
+    std::atomic<uint64_t> pollsAnswered{0};  // replies the port took whole
+    std::atomic<uint64_t> repliesLost{0};    // polls whose reply the port did not take whole
+    std::atomic<uint64_t> otherBytes{0};     // bytes other than the poll byte
+    std::atomic<uint64_t> lineErrors{0};     // reads that failed and were cleared
+    // MonotonicMs() when the last poll was answered; 0 before the first.
+    std::atomic<int64_t> lastPollMs{0};
+};
+
+// A monotonic clock in milliseconds, never 0; cheap enough to read once per poll (no
+// system call on Linux or Windows).
+int64_t MonotonicMs();
+
 // A line error makes one read fail and clearing it lets the next one through; a port that
 // has gone (an adapter unplugged, the other end of a virtual cable removed) fails every
 // read at once, again and again. This many failed reads in a row, with the line cleared
@@ -35,4 +52,5 @@ constexpr int kPortGoneReadFailures = 32;
 // kOutOfMemory when the reply buffer could not be had, and otherwise the code of the port
 // that stopped working: ClearError's failure (after a failed read or one that timed out),
 // or the last read's after kPortGoneReadFailures failures in a row.
-HResult RunResponder(const BoardState& board, SerialIo& io);
+// counters may be null.
+HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counters = nullptr);
