@@ -93,31 +93,6 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
-// Counts what the host sent: polls answered (replies written) and other bytes, which the
-// loop ignores. Read by the main thread for the log and the totals.
-class CountingIo : public SerialIo {
-  public:
-    explicit CountingIo(SerialIo& port) : port_(port) {}
-    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
-        const HResult result = port_.ReadByte(byte, count);
-        if (!Failed(result) && *count == 1 && *byte != kPollByte)
-            ignored.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult Write(const uint8_t* data, uint32_t length) override {
-        const HResult result = port_.Write(data, length);
-        if (!Failed(result))
-            answered.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult ClearError() override { return port_.ClearError(); }
-
-    std::atomic<uint64_t> answered{0}, ignored{0};
-
-  private:
-    SerialIo& port_;
-};
-
 // What every thread of a run shares; one lock and one condition for all of it. The main
 // thread waits for stop signals instead, so whatever may end the run also wakes it. The
 // standard-input reader is never joined (a blocking read cannot be cancelled everywhere),
@@ -312,10 +287,10 @@ int main(int argc, char** argv) {
     if (listener != nullptr)
         log.ValuesChanged(board);
 
-    CountingIo io(port->Io());
+    LineCounters counters;  // the responder's; the log and the totals read them
     board.running = 1;
     std::thread responder([&] {
-        const HResult outcome = RunResponder(board, io);
+        const HResult outcome = RunResponder(board, port->Io(), &counters);
         if (Failed(outcome))
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
         shared->Set(&Shared::responderEnded, true);
@@ -339,7 +314,7 @@ int main(int argc, char** argv) {
         if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
-            const uint64_t polls = io.answered.load(std::memory_order_relaxed);
+            const uint64_t polls = counters.pollsAnswered.load(std::memory_order_relaxed);
             std::printf("t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
                         static_cast<unsigned long long>(polls),
                         static_cast<unsigned long long>(polls - loggedPolls));
@@ -367,9 +342,10 @@ int main(int argc, char** argv) {
     std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
-    std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
-                static_cast<unsigned long long>(io.answered.load()),
-                static_cast<unsigned long long>(io.ignored.load()));
+    std::printf("polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
+                static_cast<unsigned long long>(counters.pollsAnswered.load()),
+                static_cast<unsigned long long>(counters.otherBytes.load()),
+                static_cast<unsigned long long>(counters.repliesLost.load()));
     std::fflush(stdout);
     return shared->status;
 }
