@@ -267,10 +267,15 @@ if start_board device --device "$dir/dev-board" && [ "$host" = "$dir/dev-board" 
   fi
   out=$("$board" --device "$dir/dev-board" </dev/null 2>&1)
   rc=$?
-  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy"; then
+  # The refused board must leave the first board's exclusive mode set (TIOCGEXCL; root may
+  # open the device despite it, which is how the second board got that far).
+  excl=$(python3 -c 'import fcntl, os, struct, sys
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, b"\0" * 4))[0])' "$dir/dev-board" 2>&1)
+  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy" && [ "$excl" = 1 ]; then
     pass "second opener: $out"
   else
-    fail "second opener: rc=$rc $out"
+    fail "second opener: rc=$rc $out; exclusive afterwards: $excl"
   fi
   kill -INT "$board_pid"
   stop_board
