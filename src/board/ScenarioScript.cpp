@@ -157,6 +157,38 @@ bool ParseDuration(const std::string& text, int64_t* durationUs) {
 
 const char kDurationExpected[] = "expected a number followed by ms or s, such as 250ms or 1.5s, up to 86400s";
 
+// How a message shows what was typed: at most kQuotedLength characters, then "...", and
+// every byte that is not printable text (control bytes, bytes outside a UTF-8 sequence)
+// as \xHH, so that a message stays one readable line whatever the script holds.
+constexpr size_t kQuotedLength = 80;
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    size_t shown = 0, i = 0;
+    while (i < text.size() && shown < kQuotedLength) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
+        for (size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                length = 0;  // a broken sequence: its first byte is escaped
+        }
+        if ((length == 1 && c >= 0x20 && c < 0x7F) || length > 1) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+            ++i;
+        }
+        ++shown;
+    }
+    if (i < text.size())
+        out += "...";
+    return out + "'";
+}
+
 LineKind Fail(std::string* error, const std::string& message) {
     *error = message;
     return LineKind::kError;
@@ -198,43 +230,43 @@ LineKind ParseScenarioLine(const std::string& text, int32_t line, ScenarioComman
         parsed.verb = ramp ? ScenarioVerb::kRamp : ScenarioVerb::kSet;
         parsed.channel = ChannelOfName(name);
         if (parsed.channel < 0)
-            return Fail(error, "unknown channel '" + name + "'; " + kChannelsExpected);
+            return Fail(error, "unknown channel " + Quoted(name) + "; " + kChannelsExpected);
         const size_t first = count - numbers;
         for (size_t i = first; i < first + (ramp ? 2 : 1); ++i) {
             if (!ParsePercent(words[i], i == first ? &parsed.value : &parsed.target)) {
-                return Fail(error, "percentage '" + words[i] +
-                                       "' is not valid; expected a whole number from 0 to 100");
+                return Fail(error, "percentage " + Quoted(words[i]) +
+                                       " is not valid; expected a whole number from 0 to 100");
             }
         }
         if (ramp && !ParseDuration(words[count - 1], &parsed.durationUs))
-            return Fail(error, "malformed duration '" + words[count - 1] + "'; " + kDurationExpected);
+            return Fail(error, "malformed duration " + Quoted(words[count - 1]) + "; " + kDurationExpected);
     } else if (verb == "raw") {
         if (count != 3)
             return Fail(error, "'raw' expects a wire channel and a value: raw WIRE VALUE");
         parsed.verb = ScenarioVerb::kRaw;
         if (!ParseWhole(words[1], 0, kChannelCount - 1, &parsed.channel) ||
             parsed.channel == kChannelButton) {
-            return Fail(error, "wire channel '" + words[1] +
-                                   "' cannot be set raw; expected 0, 1, 2, 4, 5, 6 or 7 "
+            return Fail(error, "wire channel " + Quoted(words[1]) +
+                                   " cannot be set raw; expected 0, 1, 2, 4, 5, 6 or 7 "
                                    "(3 is the button: use press and release)");
         }
         if (!ParseWhole(words[2], 0, 1023, &parsed.value))
-            return Fail(error,
-                        "raw value '" + words[2] + "' is not valid; expected a whole number from 0 to 1023");
+            return Fail(error, "raw value " + Quoted(words[2]) +
+                                   " is not valid; expected a whole number from 0 to 1023");
     } else if (verb == "wait") {
         if (count != 2)
             return Fail(error, "'wait' expects a duration: wait DURATION");
         parsed.verb = ScenarioVerb::kWait;
         if (!ParseDuration(words[1], &parsed.durationUs))
-            return Fail(error, "malformed duration '" + words[1] + "'; " + kDurationExpected);
+            return Fail(error, "malformed duration " + Quoted(words[1]) + "; " + kDurationExpected);
     } else if (verb == "press" || verb == "release" || verb == "quit") {
         if (count != 1)
-            return Fail(error, "'" + verb + "' takes nothing after it");
+            return Fail(error, Quoted(verb) + " takes nothing after it");
         parsed.verb = verb == "press" ? ScenarioVerb::kPress
                                       : (verb == "release" ? ScenarioVerb::kRelease : ScenarioVerb::kQuit);
     } else {
-        return Fail(error, "unknown command '" + words[0] +
-                               "'; expected set, raw, press, release, wait, ramp or quit");
+        return Fail(error, "unknown command " + Quoted(words[0]) +
+                               "; expected set, raw, press, release, wait, ramp or quit");
     }
     *command = parsed;
     return LineKind::kCommand;
@@ -244,7 +276,8 @@ bool ParseScenario(const std::string& text, const std::string& source, std::vect
                    std::string* error) {
     commands->clear();
     int32_t line = 0;
-    size_t start = 0;
+    // Notepad starts a UTF-8 file with a byte-order mark; it is no part of the first line.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)

@@ -94,9 +94,14 @@ HResult ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
     return ok != FALSE ? kOk : LastErrorCode();
 }
 
-HResult ComPortIo::Write(const uint8_t* data, uint32_t length) {
-    DWORD written = 0;  // not examined: a short write is not retried
-    return Serial().WriteFile(port_, data, length, &written, nullptr) != FALSE ? kOk : LastErrorCode();
+HResult ComPortIo::Write(const uint8_t* data, uint32_t length, uint32_t* written) {
+    // A write time-out succeeds with fewer bytes written: the reply did not go whole.
+    DWORD taken = 0;
+    const BOOL ok = Serial().WriteFile(port_, data, length, &taken, nullptr);
+    *written = taken;
+    if (ok == FALSE)
+        return LastErrorCode();
+    return taken == length ? kOk : kShortWrite;
 }
 
 HResult ComPortIo::ClearError() {

@@ -116,7 +116,7 @@ for attempt in 1 2; do
   missing="${expected[*]:$found}"
   [ -n "$missing" ] && [ $attempt -lt 2 ] && { echo "     stages missed ($missing), again"; continue; }
   if [ -z "$missing" ] && [ $rc -eq 0 ] && grep -q "^polls=1500 missing=0 malformed=0" "$dir/points.host" &&
-    grep -qx "polls_answered=1500 other_bytes_ignored=0" "$dir/points.out"; then
+    grep -qx "polls_answered=1500 other_bytes_ignored=0 replies_lost=0" "$dir/points.out"; then
     pass "script stages reach the host in order; 1500 polls, 1500 answered"
   else
     fail "script stages: rc=$rc missing: $missing; seen: $(echo $seen); $(tail -2 "$dir/points.host"; tail -1 "$dir/points.out")"
@@ -167,6 +167,34 @@ for case in "${bad_cases[@]}"; do
   else
     fail "bad script '${case%%|*}': rc=$rc out=$(cat "$dir/bad.out") err=$(cat "$dir/bad.err")"
   fi
+done
+
+# --- Bad options: the argument named first, then the usage, status 2.
+option_cases=(
+  "--bogus|unknown option '--bogus'"
+  "stray|unexpected argument 'stray'"
+  "--script|--script needs a value"
+  "--port 0|--port takes a number from 1 to 99999999, not '0'"
+)
+for case in "${option_cases[@]}"; do
+  # shellcheck disable=SC2086 # the options are words
+  "$board" ${case%%|*} </dev/null >"$dir/opt.out" 2>"$dir/opt.err"
+  rc=$?
+  if [ $rc -eq 2 ] && [ "$(head -1 "$dir/opt.err")" = "virtual_board: ${case#*|}" ] &&
+    sed -n 2p "$dir/opt.err" | grep -q "^usage: virtual_board"; then
+    pass "bad option: $(head -1 "$dir/opt.err")"
+  else
+    fail "bad option ${case%%|*}: rc=$rc $(cat "$dir/opt.err")"
+  fi
+done
+
+# The monitor refuses a malformed number instead of reading it as 0 (a flood, or no end).
+for args in "--rate x|--rate takes polls per second" "--count 5x|--count takes a whole number"; do
+  # shellcheck disable=SC2086 # the options are words
+  out=$(timeout 10 "$monitor" --device /dev/null ${args%%|*} 2>&1)
+  rc=$?
+  [ $rc -eq 2 ] && echo "$out" | head -1 | grep -q "^board_monitor: ${args#*|} from 0 to" &&
+    pass "monitor: $(echo "$out" | head -1)" || fail "monitor ${args%%|*}: rc=$rc $out"
 done
 
 # Before anything opens: with a device that does not exist, it is the script that is refused.
@@ -222,7 +250,7 @@ if start_board input --log --stay --link "$dir/board"; then
   # 1 + 1 + 1 + 200 + 200 + 1 polls, and the 255 other bytes of --silence.
   # The log also counts the polls answered every second; the run lasted more than one.
   if [ $rc -eq 0 ] && [ ! -L "$dir/board" ] &&
-    grep -qx "polls_answered=404 other_bytes_ignored=255" "$dir/input.out" &&
+    grep -qx "polls_answered=404 other_bytes_ignored=255 replies_lost=0" "$dir/input.out" &&
     grep -q "^t=[0-9.]* polls_answered=[0-9]* last_second=[0-9]*$" "$dir/input.out"; then
     pass "SIGTERM: clean end, link removed, $(tail -1 "$dir/input.out")"
   else
@@ -267,10 +295,15 @@ if start_board device --device "$dir/dev-board" && [ "$host" = "$dir/dev-board" 
   fi
   out=$("$board" --device "$dir/dev-board" </dev/null 2>&1)
   rc=$?
-  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy"; then
+  # The refused board must leave the first board's exclusive mode set (TIOCGEXCL; root may
+  # open the device despite it, which is how the second board got that far).
+  excl=$(python3 -c 'import fcntl, os, struct, sys
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, b"\0" * 4))[0])' "$dir/dev-board" 2>&1)
+  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy" && [ "$excl" = 1 ]; then
     pass "second opener: $out"
   else
-    fail "second opener: rc=$rc $out"
+    fail "second opener: rc=$rc $out; exclusive afterwards: $excl"
   fi
   kill -INT "$board_pid"
   stop_board
@@ -291,6 +324,10 @@ if start_board gone --device "$dir/dev-board"; then
     fail "device gone: rc=$rc $(cat "$dir/gone.err")"
   fi
 fi
+
+# --- Hosts and parents that misbehave: a flood of polls, replies left unread, a link a
+# live board holds, a log nobody reads, signals blocked by the parent.
+python3 "$(dirname "$0")/vb_host_checks.py" "$board" "$dir" || failures=$((failures + 1))
 
 echo "virtual board: $failures failure(s)"
 [ $failures -eq 0 ]

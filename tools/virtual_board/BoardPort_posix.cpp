@@ -3,9 +3,11 @@
 // descriptor that a stop interrupts with a signal. Opened by VirtualBoard.cpp through
 // Platform.h.
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "Platform.h"
 
@@ -25,38 +28,50 @@ HResult ErrnoCode(int error) {
     return FailureFromError(static_cast<uint32_t>(error));
 }
 
-// The signal that interrupts the responder's blocking read or write for a stop. Its
-// handler does nothing: the call fails with EINTR and the loop looks at the board's
-// words.
+// The signal that interrupts the responder's wait for a stop. Its handler does nothing:
+// the wait fails with EINTR and the loop looks at the board's words.
 constexpr int kInterruptSignal = SIGUSR2;
 
 void OnInterrupt(int) {}
 
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
-// system call, not one per byte. Replies to polls of one burst are written together
-// when the next read finds it all handed out: the host sees them no later, in fewer
-// writes. The descriptor blocks, so that a poll costs one read and one write, as in the
-// barest loop, and an idle board never wakes up.
+// system call, not one per byte. The descriptor does not block: a reply the host's end
+// cannot take whole at once is lost, not waited for, so that a host that writes without
+// reading never stalls the board. When a read's bytes are all handed out the responder
+// waits in ppoll, the one place where the interrupt signal is let through: a signal sent
+// at any other moment stays pending until then, so no stop is missed. A poll costs a
+// ppoll, a read and a write, and the replies to a burst's polls go out in one write; an
+// idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
     explicit DescriptorIo(int fd) : fd_(fd) {}
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
+        if (next_ != end_ && discards_.load(std::memory_order_relaxed) != discardsAtRead_) {
+            // The host that sent these has gone since they were read (PtyPort's watcher):
+            // none gets a reply.
+            next_ = end_ = 0;
+        }
         if (next_ == end_) {
             if (!readerKnown_.load(std::memory_order_acquire)) {
+                // The interrupt signal stays blocked in this thread but for the wait,
+                // whatever mask the process was started with.
+                sigset_t interrupt;
+                sigemptyset(&interrupt);
+                sigaddset(&interrupt, kInterruptSignal);
+                pthread_sigmask(SIG_BLOCK, &interrupt, &waitMask_);
+                sigdelset(&waitMask_, kInterruptSignal);
                 reader_ = pthread_self();
                 readerKnown_.store(true, std::memory_order_release);
             }
-            // The replies to a burst's polls go out together once it is all handed out.
-            // Interrupted by a stop, they are dropped; a port that fails counts as a
-            // failed read.
-            const HResult flushed = Flush();
-            if (Failed(flushed))
-                return flushed == ErrnoCode(EINTR) ? kOk : flushed;
+            pollfd wait{fd_, POLLIN, 0};
+            if (ppoll(&wait, 1, nullptr, &waitMask_) < 0)
+                return errno == EINTR ? kOk : ErrnoCode(errno);
+            discardsAtRead_ = discards_.load(std::memory_order_relaxed);
             const ssize_t n = read(fd_, in_, sizeof in_);
             if (n < 0)
-                return errno == EINTR ? kOk : ErrnoCode(errno);
+                return errno == EINTR || errno == EAGAIN ? kOk : ErrnoCode(errno);
             if (n == 0)  // a hang-up: the device has gone
                 return ErrnoCode(EIO);
             next_ = 0;
@@ -67,59 +82,40 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
-    HResult Write(const uint8_t* data, uint32_t length) override {
-        if (length > sizeof out_ - pending_) {
-            const HResult flushed = Flush();
-            if (Failed(flushed))
-                return flushed;
-            if (length > sizeof out_)
-                return WriteAll(data, length);
-        }
-        std::memcpy(out_ + pending_, data, length);
-        pending_ += length;
-        return kOk;
+    // Replies the host's end takes only part of are lost like those it does not take: the
+    // host that flushes before its next poll then reads a whole reply, as from a real line.
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override {
+        const ssize_t n = write(fd_, data, length);
+        *written = n < 0 ? 0 : static_cast<uint32_t>(n);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? kShortWrite : ErrnoCode(errno);
+        return static_cast<uint32_t>(n) == length ? kOk : kShortWrite;
     }
 
-    HResult ClearError() override {
-        // A failed write leaves nothing queued: the reply is lost, as on a line error.
-        pending_ = 0;
-        return kOk;
-    }
+    // Responder thread, as ReadByte.
+    bool HasBufferedInput() const override { return next_ != end_; }
 
-    // Any thread. A signal that comes just before the read starts is missed, so the
-    // caller repeats this until the loop has ended.
+    HResult ClearError() override { return kOk; }
+
+    // Any thread. Pending until the responder waits, if it is not waiting yet.
     void Interrupt() {
         if (readerKnown_.load(std::memory_order_acquire))
             pthread_kill(reader_, kInterruptSignal);
     }
 
+    // Any thread: what the host sent and the board has not handed out yet is dropped
+    // before the next read.
+    void DiscardPending() { discards_.fetch_add(1, std::memory_order_relaxed); }
+
   private:
-    HResult Flush() {
-        const size_t length = pending_;
-        pending_ = 0;
-        return length == 0 ? kOk : WriteAll(out_, length);
-    }
-
-    // Blocks while the host does not read, as a host that never reads gets nothing
-    // anyway; a stop interrupts it.
-    HResult WriteAll(const uint8_t* data, size_t length) {
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n = write(fd_, data + done, length - done);
-            if (n < 0)
-                return ErrnoCode(errno);
-            done += static_cast<size_t>(n);
-        }
-        return kOk;
-    }
-
     int fd_;
     std::atomic<bool> readerKnown_{false};
+    std::atomic<uint32_t> discards_{0};  // DiscardPending's count; any thread adds
+    uint32_t discardsAtRead_ = 0;
     pthread_t reader_{};
+    sigset_t waitMask_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
-    uint8_t out_[4096];
-    size_t pending_ = 0;
 };
 
 // 38400 baud, 8 data bits, no parity, one stop bit, raw, no flow control.
@@ -147,16 +143,17 @@ class DescriptorPort : public BoardPort {
   public:
     SerialIo& Io() override { return *io_; }
     void Interrupt() override { io_->Interrupt(); }
+    void DiscardPending() { io_->DiscardPending(); }
 
   protected:
-    // fd: blocking from here on.
+    // fd: non-blocking from here on.
     bool StartIo(int fd) {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;  // without SA_RESTART: the call returns EINTR
         sigemptyset(&action.sa_mask);
         const int flags = fcntl(fd, F_GETFL);
         if (sigaction(kInterruptSignal, &action, nullptr) != 0 || flags < 0 ||
-            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
             return false;
         io_.reset(new DescriptorIo(fd));
         return true;
@@ -166,9 +163,42 @@ class DescriptorPort : public BoardPort {
     std::unique_ptr<DescriptorIo> io_;
 };
 
+// A running board holds an open-file-description write lock on byte 0 of its host end,
+// so that another board can tell a link to a live board from one a killed board left.
+// (A host's flock is another kind of lock and never conflicts with it.)
+struct flock LiveBoardLock(short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 1;
+    return lock;
+}
+
+// True when path is the host end of a board that runs now. Opening it is seen by that
+// board as a host that came and went, which costs it at most the reply in flight.
+bool IsLiveBoardEnd(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock = LiveBoardLock(F_WRLCK);
+    const bool held = fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    close(fd);
+    return held;
+}
+
 class PtyPort : public DescriptorPort {
   public:
     ~PtyPort() override {
+        if (watcher_.joinable()) {
+            const char stop = 0;
+            (void)!write(stopPipe_[1], &stop, 1);
+            watcher_.join();
+        }
+        for (int fd : {watch_, stopPipe_[0], stopPipe_[1]}) {
+            if (fd >= 0)
+                close(fd);
+        }
         // Only a link that still points at this run's end: another run may have taken
         // the name since.
         if (!link_.empty()) {
@@ -197,7 +227,8 @@ class PtyPort : public DescriptorPort {
         // this side fail with EIO, so a host that closes its end would look like a port
         // that has gone. Held, the next host to open it is simply served.
         slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0 || !SetBoardLine(slave_)) {
+        struct flock live = LiveBoardLock(F_WRLCK);
+        if (slave_ < 0 || !SetBoardLine(slave_) || fcntl(slave_, F_OFD_SETLK, &live) != 0) {
             *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
@@ -205,6 +236,14 @@ class PtyPort : public DescriptorPort {
             struct stat existing;
             if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
                 *error = "cannot make the link " + link + ": it exists and is not a symbolic link";
+                return false;
+            }
+            // The name of this run's own end may be what a killed board's link still names.
+            char target[512];
+            const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+            const bool own = n >= 0 && std::string(target, static_cast<size_t>(n)) == hostEnd_;
+            if (!own && IsLiveBoardEnd(link)) {
+                *error = "cannot make the link " + link + ": it points at the host end of a board that runs";
                 return false;
             }
             // A link left by a run that was killed is replaced.
@@ -215,7 +254,7 @@ class PtyPort : public DescriptorPort {
             }
             link_ = link;
         }
-        if (!StartIo(master_)) {
+        if (!StartIo(master_) || !StartWatcher()) {
             *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
@@ -223,7 +262,41 @@ class PtyPort : public DescriptorPort {
     }
 
   private:
+    // A real port drops what is buffered when its last user closes it; this board holds
+    // the host end itself, so the kernel never does. A thread watches the host end for
+    // closes and drops, both ways, what the host that went left: the replies it did not
+    // read and the polls not answered yet. Otherwise the next host, if it does not flush on
+    // opening, reads a stale reply first and stays one reply late.
+    bool StartWatcher() {
+        watch_ = inotify_init1(IN_CLOEXEC);
+        if (watch_ < 0 ||
+            inotify_add_watch(watch_, hostEnd_.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0 ||
+            pipe2(stopPipe_, O_CLOEXEC) != 0)
+            return false;
+        watcher_ = std::thread([this] { WatchHostEnd(); });
+        return true;
+    }
+
+    void WatchHostEnd() {
+        alignas(inotify_event) char events[4096];
+        for (;;) {
+            pollfd waits[2] = {{watch_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+            if (poll(waits, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (waits[1].revents != 0 || read(watch_, events, sizeof events) <= 0)
+                return;
+            // Every event is a close: one drop covers all that came together.
+            tcflush(slave_, TCIOFLUSH);
+            DiscardPending();
+        }
+    }
+
     int master_ = -1, slave_ = -1;
+    int watch_ = -1, stopPipe_[2] = {-1, -1};
+    std::thread watcher_;
     std::string hostEnd_, link_;
 };
 
@@ -231,7 +304,10 @@ class DevicePort : public DescriptorPort {
   public:
     ~DevicePort() override {
         if (fd_ >= 0) {
-            ioctl(fd_, TIOCNXCL);
+            // Only what this run set: a board turned away by the lock has not touched the
+            // exclusive mode of the board that holds the device.
+            if (exclusive_)
+                ioctl(fd_, TIOCNXCL);
             close(fd_);  // and the lock goes with it
         }
     }
@@ -241,23 +317,31 @@ class DevicePort : public DescriptorPort {
         path_ = path;
         fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) {
-            *error = Failure("cannot open " + path, errno);
+            // EBUSY: another opener set TIOCEXCL.
+            *error = errno == EBUSY ? Failure(path + " is busy: another program holds it", errno)
+                                    : Failure("cannot open " + path, errno);
             return false;
         }
-        // Exclusive: TIOCEXCL turns away later opens (except root's), the lock other
-        // programs that ask for one, root's included.
-        if (ioctl(fd_, TIOCEXCL) != 0) {
-            *error = Failure(path + " is not a serial device", errno);
-            return false;
-        }
+        // Exclusive: the lock turns away other programs that ask for one, root's included;
+        // TIOCEXCL, set once the lock is ours, turns away later opens (except root's).
         if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             *error = Failure(path + " is busy: another program holds it", errno);
             return false;
         }
+        if (ioctl(fd_, TIOCEXCL) != 0) {
+            *error = Failure(path + " is not a serial device", errno);
+            return false;
+        }
+        exclusive_ = true;
         if (!SetBoardLine(fd_) || tcflush(fd_, TCIOFLUSH) != 0) {
             *error = Failure("cannot set up " + path + " at 38400 8N1", errno);
             return false;
         }
+        // DTR and RTS off, as the Windows program opens its port, so that a host that
+        // watches DSR or CTS sees the same board. A pseudo-terminal has no modem lines and
+        // refuses the call, which changes nothing there.
+        const int modemLines = TIOCM_DTR | TIOCM_RTS;
+        ioctl(fd_, TIOCMBIC, &modemLines);
         if (!StartIo(fd_)) {
             *error = Failure("cannot set up " + path, errno);
             return false;
@@ -267,6 +351,7 @@ class DevicePort : public DescriptorPort {
 
   private:
     int fd_ = -1;
+    bool exclusive_ = false;
     std::string path_;
 };
 

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -25,6 +27,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How long the end waits for standard output to take the last lines.
+constexpr int kOutputDrainMs = 500;
 
 struct Options {
     std::string script;
@@ -44,15 +49,22 @@ void Usage(std::FILE* out) {
                  PortUsage());
 }
 
-bool ParseOptions(int argc, char** argv, Options* options) {
+// False with *problem naming the argument that is wrong.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* problem) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const bool takesValue = arg == "--script" || arg == "--link" || arg == "--device" || arg == "--port";
         if (arg == "--log") {
             options->log = true;
         } else if (arg == "--stay") {
             options->stay = true;
+        } else if (!takesValue) {
+            *problem = arg.compare(0, 1, "-") == 0 ? "unknown option '" + arg + "'"
+                                                   : "unexpected argument '" + arg + "'";
+            return false;
         } else if (value == nullptr) {
+            *problem = arg + " needs a value";
             return false;
         } else if (arg == "--script") {
             options->script = argv[++i];
@@ -60,17 +72,15 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->port.link = argv[++i];
         } else if (arg == "--device") {
             options->port.device = argv[++i];
-        } else if (arg == "--port") {
+        } else {
             // Digits only, 1 to 99999999: anything longer has no COM name.
             const std::string digits = argv[++i];
             if (digits.empty() || digits.size() > 8 ||
-                digits.find_first_not_of("0123456789") != std::string::npos)
+                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) == 0) {
+                *problem = "--port takes a number from 1 to 99999999, not '" + digits + "'";
                 return false;
+            }
             options->port.comPort = static_cast<unsigned>(std::stoul(digits));
-            if (options->port.comPort == 0)
-                return false;
-        } else {
-            return false;
         }
     }
     return true;
@@ -93,29 +103,84 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
-// Counts what the host sent: polls answered (replies written) and other bytes, which the
-// loop ignores. Read by the main thread for the log and the totals.
-class CountingIo : public SerialIo {
+// Standard output, written by a thread of its own, so that no other thread ever waits on
+// it: a host's CI harness may read the first line and then nothing, and a pipe that
+// fills would otherwise stall whoever prints, the stop included. Lines wait in a bounded
+// queue; what does not fit is dropped and counted.
+class Printer {
   public:
-    explicit CountingIo(SerialIo& port) : port_(port) {}
-    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
-        const HResult result = port_.ReadByte(byte, count);
-        if (!Failed(result) && *count == 1 && *byte != kPollByte)
-            ignored.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult Write(const uint8_t* data, uint32_t length) override {
-        const HResult result = port_.Write(data, length);
-        if (!Failed(result))
-            answered.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult ClearError() override { return port_.ClearError(); }
+    static constexpr size_t kMaxQueued = 4096;  // lines: 40 s of a ramp's log
 
-    std::atomic<uint64_t> answered{0}, ignored{0};
+    Printer() : thread_([this] { Run(); }) {}
+    ~Printer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Any thread; never blocks on the output. A line the queue has no room for is dropped,
+    // unless it must get out (the first line, the totals).
+    void Print(bool mustGetOut, const char* format, ...) {
+        std::string text(256, '\0');
+        va_list arguments;
+        va_start(arguments, format);
+        va_list again;
+        va_copy(again, arguments);
+        const int length = std::vsnprintf(&text[0], text.size(), format, arguments);
+        va_end(arguments);
+        if (length >= static_cast<int>(text.size())) {  // a long device path
+            text.resize(static_cast<size_t>(length) + 1);
+            std::vsnprintf(&text[0], text.size(), format, again);
+        }
+        va_end(again);
+        text.resize(length < 0 ? 0 : static_cast<size_t>(length));
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!mustGetOut && queued_.size() >= kMaxQueued) {
+            ++dropped_;
+            return;
+        }
+        queued_.push_back(std::move(text));
+        changed_.notify_all();
+    }
+
+    // Main thread, at the end: waits up to timeoutMs for every line to be written. False
+    // when output stays blocked; the thread is then left behind, blocked in its write, and
+    // the process must end without flushing standard output (_Exit), or the flush would
+    // block as well.
+    bool Finish(int timeoutMs, uint64_t* dropped) {
+        std::unique_lock<std::mutex> hold(lock_);
+        closing_ = true;
+        changed_.notify_all();
+        *dropped = dropped_;
+        if (changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [this] { return ended_; }))
+            return true;
+        thread_.detach();
+        return false;
+    }
 
   private:
-    SerialIo& port_;
+    void Run() {
+        std::unique_lock<std::mutex> hold(lock_);
+        for (;;) {
+            changed_.wait(hold, [this] { return closing_ || !queued_.empty(); });
+            if (queued_.empty())
+                break;
+            const std::string line = std::move(queued_.front());
+            queued_.pop_front();
+            hold.unlock();
+            std::fputs(line.c_str(), stdout);
+            std::fflush(stdout);
+            hold.lock();
+        }
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<std::string> queued_;
+    uint64_t dropped_ = 0;
+    bool closing_ = false, ended_ = false;
+    std::thread thread_;  // last: starts once the rest is set up
 };
 
 // What every thread of a run shares; one lock and one condition for all of it. The main
@@ -178,18 +243,18 @@ class RunClock : public ScenarioClock {
 // With --log: the values after each change, in wire order as the reply carries them.
 class ValueLog : public ScenarioListener {
   public:
-    explicit ValueLog(Clock::time_point epoch) : epoch_(epoch) {}
+    ValueLog(Printer& printer, Clock::time_point epoch) : printer_(printer), epoch_(epoch) {}
     void ValuesChanged(const BoardState& board) override {
         int32_t v[kChannelCount];
         for (int32_t c = 0; c < kChannelCount; ++c)
             v[c] = board.Value(c);
-        std::printf("t=%.3f values=%d,%d,%d,%d,%d,%d,%d,%d\n", Seconds(), v[0], v[1], v[2], v[3], v[4], v[5],
-                    v[6], v[7]);
-        std::fflush(stdout);
+        printer_.Print(false, "t=%.3f values=%d,%d,%d,%d,%d,%d,%d,%d\n", Seconds(), v[0], v[1], v[2], v[3],
+                       v[4], v[5], v[6], v[7]);
     }
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - epoch_).count(); }
 
   private:
+    Printer& printer_;
     Clock::time_point epoch_;
 };
 
@@ -274,7 +339,9 @@ int main(int argc, char** argv) {
         Usage(stdout);
         return 0;
     }
-    if (!ParseOptions(argc, argv, &options)) {
+    std::string problem;
+    if (!ParseOptions(argc, argv, &options, &problem)) {
+        std::fprintf(stderr, "virtual_board: %s\n", problem.c_str());
         Usage(stderr);
         return 2;
     }
@@ -300,22 +367,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual_board: %s\n", error.c_str());
         return 2;
     }
-    std::printf("%s\n", port->HostEnd().c_str());
-    std::fflush(stdout);
+    Printer printer;
+    printer.Print(true, "%s\n", port->HostEnd().c_str());
 
     const Clock::time_point epoch = Clock::now();
     auto shared = std::make_shared<Shared>();
     shared->scriptRunning = !script.empty();
     RunClock clock(*shared, epoch);
-    ValueLog log(epoch);
+    ValueLog log(printer, epoch);
     ScenarioListener* listener = options.log ? &log : nullptr;
     if (listener != nullptr)
         log.ValuesChanged(board);
 
-    CountingIo io(port->Io());
+    LineCounters counters;  // the responder's; the log and the totals read them
     board.running = 1;
     std::thread responder([&] {
-        const HResult outcome = RunResponder(board, io);
+        const HResult outcome = RunResponder(board, port->Io(), &counters);
         if (Failed(outcome))
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
         shared->Set(&Shared::responderEnded, true);
@@ -339,11 +406,10 @@ int main(int argc, char** argv) {
         if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
-            const uint64_t polls = io.answered.load(std::memory_order_relaxed);
-            std::printf("t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
-                        static_cast<unsigned long long>(polls),
-                        static_cast<unsigned long long>(polls - loggedPolls));
-            std::fflush(stdout);
+            const uint64_t polls = counters.pollsAnswered.load(std::memory_order_relaxed);
+            printer.Print(false, "t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
+                          static_cast<unsigned long long>(polls),
+                          static_cast<unsigned long long>(polls - loggedPolls));
             loggedPolls = polls;
             nextLog += std::chrono::seconds(1);
         }
@@ -367,9 +433,18 @@ int main(int argc, char** argv) {
     std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
-    std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
-                static_cast<unsigned long long>(io.answered.load()),
-                static_cast<unsigned long long>(io.ignored.load()));
-    std::fflush(stdout);
+    printer.Print(true, "polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
+                  static_cast<unsigned long long>(counters.pollsAnswered.load()),
+                  static_cast<unsigned long long>(counters.otherBytes.load()),
+                  static_cast<unsigned long long>(counters.repliesLost.load()));
+    // A reader that is there takes the rest at once; one that is not must not hold the end.
+    uint64_t dropped = 0;
+    const bool written = printer.Finish(kOutputDrainMs, &dropped);
+    if (dropped != 0 || !written)
+        std::fprintf(stderr, "virtual_board: standard output was not read: %llu log line(s) dropped%s\n",
+                     static_cast<unsigned long long>(dropped), written ? "" : ", the totals not written");
+    StopCompleted();
+    if (!written)
+        std::_Exit(shared->status);
     return shared->status;
 }
