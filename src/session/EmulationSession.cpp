@@ -1,6 +1,7 @@
 // The start and stop of an emulation run and the settings around it; see EmulationSession.h.
 #include "session/EmulationSession.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -33,13 +34,17 @@ struct BoardSnapshot {
 
 }  // namespace
 
-EmulationSession::EmulationSession(SessionView& view, const SessionWorkers& workers)
-    : view_(view), workers_(workers) {}
+EmulationSession::EmulationSession(SessionView& view, const SessionWorkers& workers,
+                                   const JoystickPlatform& joysticks)
+    : view_(view), workers_(workers), platform_(joysticks) {}
 
 EmulationSession::~EmulationSession() {
     associations_.SetListView(nullptr);
-    associations_.ClearAssociations();
-    associations_.ClearInputRefs();
+    // A model whose lists could not be had holds nothing to clear.
+    if (associations_.IsValid()) {
+        associations_.ClearAssociations();
+        associations_.ClearInputRefs();
+    }
     if (JoystickDevice* joystick = associations_.SelectedJoystick())
         workers_.StopReading(*joystick);
     associations_.SetSelectedJoystick(nullptr);
@@ -72,15 +77,23 @@ JoystickDevice* EmulationSession::FindConnected(void* rawHandle) const {
 }
 
 void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
+    Arrived(device, nullptr, 0);
+}
+
+void EmulationSession::Arrived(JoystickDevice* device, JoystickDevice* const* going, int32_t goingCount) {
     if (device == nullptr || joysticks_ == nullptr || FindConnected(device->RawHandle) != nullptr) {
         SafeRelease(device);  // nothing new: a device already listed, told twice
         return;
     }
     // The pad that went, the selected one first: its inputs, associations and any run that
     // reads it carry on under the new handle. A pad of another make, or one whose reports
-    // are laid out otherwise, is another pad.
-    auto comesBack = [device](const JoystickDevice* away) {
-        return away != nullptr && away->Connected.load(std::memory_order_relaxed) == 0 &&
+    // are laid out otherwise, is another pad. A pad whose removal the reader has not yet
+    // handled has gone as well: after a fast re-plug its new handle is listed before the
+    // old one's removal has come back.
+    auto comesBack = [device, going, goingCount](const JoystickDevice* away) {
+        return away != nullptr &&
+               (away->Connected.load(std::memory_order_relaxed) == 0 ||
+                std::find(going, going + goingCount, away) != going + goingCount) &&
                SameJoystick(*away, *device) && away->PreparsedSize == device->PreparsedSize &&
                std::memcmp(away->PreparsedData, device->PreparsedData, device->PreparsedSize) == 0;
     };
@@ -92,6 +105,7 @@ void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
         JoystickDevice* away = JoystickAt(back);
         RebindDevice(*away, device->RawHandle);
         view_.ShowJoystickEntry(back, away->Name->Chars(), false);
+        ShowSelection();
         device->Release();
         return;
     }
@@ -111,10 +125,45 @@ void EmulationSession::OnJoystickRemoved(void* rawHandle) {
         return;
     const int32_t index = joysticks_->IndexOf(device);
     device->Connected.store(0, std::memory_order_relaxed);
-    if (device == associations_.SelectedJoystick())
+    if (device == associations_.SelectedJoystick()) {
         view_.ShowJoystickEntry(index, device->Name->Chars(), true);
-    else
+        ShowSelection();
+    } else {
         RemoveJoystick(index);
+    }
+}
+
+void EmulationSession::OnJoystickChange(bool arrival, void* rawHandle) {
+    if (!arrival)
+        OnJoystickRemoved(rawHandle);
+    else if (FindConnected(rawHandle) == nullptr)  // the re-listing may have found it first
+        OnJoystickArrived(platform_.MakeJoystick(rawHandle));
+}
+
+void EmulationSession::RelistJoysticks() {
+    constexpr uint32_t kCapacity = 64;
+    void* listed[kCapacity];
+    uint32_t count = 0;
+    // A listing that failed says nothing about the pads: read as "all gone", it would rest
+    // the selected one for good, since the system sends no arrival for a pad it still lists.
+    if (joysticks_ == nullptr || Failed(platform_.ListJoysticks(listed, kCapacity, &count)))
+        return;
+    // Removals first: the reader rests a pad that went and then tells the window. Until
+    // then the pad still reads as connected, and an arrival of it under a new handle must
+    // know it as the pad that went, not as another one.
+    JoystickDevice* going[kCapacity];
+    int32_t goingCount = 0;
+    for (int32_t j = 0; j < joysticks_->Count(); ++j) {
+        JoystickDevice* device = JoystickAt(j);
+        if (device->Connected.load(std::memory_order_relaxed) != 0 &&
+            std::find(listed, listed + count, device->RawHandle) == listed + count &&
+            platform_.PostRemoval(device->RawHandle) && goingCount < static_cast<int32_t>(kCapacity))
+            going[goingCount++] = device;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (FindConnected(listed[i]) == nullptr)
+            Arrived(platform_.MakeJoystick(listed[i]), going, goingCount);
+    }
 }
 
 void EmulationSession::DropAwayJoysticks() {
@@ -127,9 +176,15 @@ void EmulationSession::DropAwayJoysticks() {
 }
 
 void EmulationSession::RemoveJoystick(int32_t index) {
-    // The selector's entry goes first, while the device it names is still listed.
-    view_.RemoveJoystickEntry(index);
+    // The list first: the selection shown next is counted in the list as it is now.
     joysticks_->RemoveAt(index);
+    view_.RemoveJoystickEntry(index);
+    ShowSelection();
+}
+
+void EmulationSession::ShowSelection() {
+    const JoystickDevice* selected = associations_.SelectedJoystick();
+    view_.SelectJoystickEntry(selected != nullptr ? joysticks_->IndexOf(selected) : -1);
 }
 
 void EmulationSession::RestoreSettings(const SavedValues& saved) {
@@ -150,8 +205,12 @@ SavedValues EmulationSession::CaptureSettings() const {
 void EmulationSession::Start(const StartRequest& request) {
     // A worker parked by an earlier stop still reads the lists and the board; a second
     // association thread beside it would find them changed under it.
-    if (IsRunning() || WorkersParked())
+    if (IsRunning())
         return;
+    if (WorkersParked()) {
+        view_.ShowError(Text(Texts::kPreviousRunNotEnded));
+        return;
+    }
     joystickOnly_ = request.joystickOnly ? 1 : 0;
     if (joystickOnly_ != 0 && associations_.KeyAssociations().Count() == 0) {
         view_.ShowError(Text(Texts::kJoystickOnlyNeedsKeys));
@@ -260,19 +319,9 @@ bool EmulationSession::WorkersParked() {
 }
 
 bool EmulationSession::Shutdown() {
+    // One wait per worker in all, as a stop has: one parked by an earlier stop has had it.
     EndWorkers();
-    bool ended = true;
-    for (Worker& worker : parked_) {
-        if (worker == nullptr)
-            continue;
-        if (workers_.Wait(worker, waitMs_)) {
-            workers_.Close(worker);
-            worker = nullptr;
-        } else {
-            ended = false;
-        }
-    }
-    return ended;
+    return !WorkersParked();
 }
 
 void EmulationSession::EndRun(bool handBack) {

@@ -41,11 +41,12 @@ class SessionView {
     virtual void ShowError(const char16_t* text) = 0;
     virtual void ShowFailure(const char16_t* prefix, HResult code) = 0;
     // The joystick selector, whose entries follow Joysticks(): one appended, one removed,
-    // and one's text, its name marked while the pad is away. The selector shows the selected
-    // joystick after each change.
+    // and one's text, its name marked while the pad is away; after each change the session
+    // says which entry to show selected (index in Joysticks(), -1 for "[Nenhum joystick]").
     virtual void AddJoystickEntry(const char16_t* name) = 0;
     virtual void RemoveJoystickEntry(int32_t index) = 0;
     virtual void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) = 0;
+    virtual void SelectJoystickEntry(int32_t index) = 0;
 
   protected:
     ~SessionView() = default;
@@ -69,6 +70,19 @@ struct SessionWorkers {
     void (*Close)(Worker worker);
 };
 
+// What the joysticks that come and go need of the platform, as a table so that tests can
+// list pads of their own.
+struct JoystickPlatform {
+    // The device of a raw-input device as enumeration builds one, or null.
+    JoystickDevice* (*MakeJoystick)(void* rawHandle);
+    // The raw handles of the pads the system lists now (at most capacity) in *count; a
+    // failed listing returns its code and says nothing about the pads.
+    HResult (*ListJoysticks)(void** handles, uint32_t capacity, uint32_t* count);
+    // Has the reader rest the device with this handle and tell the window it went; false
+    // when that could not be arranged now (the next re-listing tries again).
+    bool (*PostRemoval)(void* rawHandle);
+};
+
 // What the window read when "Iniciar" was pressed.
 struct StartRequest {
     bool joystickOnly;  // the check box's state
@@ -80,7 +94,7 @@ class EmulationSession {
   public:
     static constexpr uint32_t kWorkerWaitMs = 20000;
 
-    EmulationSession(SessionView& view, const SessionWorkers& workers);
+    EmulationSession(SessionView& view, const SessionWorkers& workers, const JoystickPlatform& joysticks);
     ~EmulationSession();  // releases the model and the joysticks; call Shutdown first
     EmulationSession(const EmulationSession&) = delete;
     EmulationSession& operator=(const EmulationSession&) = delete;
@@ -89,6 +103,9 @@ class EmulationSession {
     void SetWorkerContext(void* context) { context_ = context; }
     // How long a stop waits for each worker before it parks it (tests shorten it).
     void SetWorkerWait(uint32_t ms) { waitMs_ = ms; }
+
+    // False when memory ran out while the association model was built: nothing may run.
+    bool IsValid() const { return associations_.IsValid(); }
 
     BoardState& Board() { return board_; }
     AssociationModel& Associations() { return associations_; }
@@ -118,8 +135,14 @@ class EmulationSession {
     void DropAwayJoysticks();
     // The listed, connected joystick with this raw handle, or null.
     JoystickDevice* FindConnected(void* rawHandle) const;
+    // The reader's news (JoystickReader_win.cpp): a device with this handle arrived or went.
+    void OnJoystickChange(bool arrival, void* rawHandle);
+    // Where the system sends no device notifications: the pads it lists now against those
+    // listed here. A listing that fails changes nothing.
+    void RelistJoysticks();
 
-    // "Iniciar": refused while a run is going or a worker of an earlier one is parked.
+    // "Iniciar": refused while a run is going, and with a box while a worker of an earlier
+    // one is parked.
     void Start(const StartRequest& request);
     // "Parar": ends the workers and hands the joystick's last positions to the rows.
     void Stop();
@@ -131,8 +154,9 @@ class EmulationSession {
     // Whether a worker of an earlier run still runs after its wait; forgets those that
     // have ended since. While one runs, nothing it reads may change.
     bool WorkersParked();
-    // At close: ends a run's workers and waits for any parked one as a stop does. False
-    // when one still runs: then nothing it reads may be freed.
+    // At close: ends a run's workers as a stop does. Each worker is waited for once, at the
+    // stop that ended it, so one parked earlier is only looked at. False when one still
+    // runs: then nothing it reads may be freed.
     bool Shutdown();
 
   private:
@@ -140,6 +164,10 @@ class EmulationSession {
     // The first listed joystick with this raw handle, connected or (connectedOnly false) not.
     JoystickDevice* FindByHandle(void* rawHandle, bool connectedOnly) const;
     void RemoveJoystick(int32_t index);
+    // The selector shows the selected joystick.
+    void ShowSelection();
+    // An arrival; going: pads the re-listing found gone whose removal is still on its way.
+    void Arrived(JoystickDevice* device, JoystickDevice* const* going, int32_t goingCount);
     HResult StartWorkers();
     // Ends both workers as a stop does, parking one that outlives its wait.
     void EndWorkers();
@@ -147,6 +175,7 @@ class EmulationSession {
 
     SessionView& view_;
     const SessionWorkers& workers_;
+    const JoystickPlatform& platform_;
     void* context_ = nullptr;
     uint32_t waitMs_ = kWorkerWaitMs;
     BoardState board_;

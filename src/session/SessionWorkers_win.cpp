@@ -1,5 +1,6 @@
 // The Win32 workers of a run behind SessionWorkers: opening the port and starting the
-// responder on it, the association thread, and waiting for and forgetting their handles.
+// responder on it, the association thread, and waiting for and forgetting their handles;
+// and behind JoystickPlatform the raw-input listing and the reader's removals.
 #include "session/SessionWorkers_win.h"
 
 #include <windows.h>
@@ -9,7 +10,9 @@
 #include "board/SerialResponder_win.h"
 #include "core/Handle_win.h"
 #include "core/LastError_win.h"
+#include "joystick/JoystickEnumeration.h"
 #include "joystick/JoystickReader.h"
+#include "joystick/RawInput_win.h"
 
 namespace {
 
@@ -50,3 +53,4 @@ void Close(Worker worker) {
 
 const SessionWorkers kPlatformWorkers = {StartReading,      StopReading, StartResponder,
                                          StartAssociations, Wait,        Close};
+const JoystickPlatform kPlatformJoysticks = {MakeJoystick, ListJoysticks, PostDeviceRemoval};

@@ -3,7 +3,6 @@
 // "Associar entrada" and "Excluir". The model reports every change of its list to the list
 // box 1046 itself (AssociationListView), so the box stays index for index with
 // AllAssociations(). User-interface thread only; its controls are disabled during a run.
-#include <algorithm>
 #include <initializer_list>
 #include <new>
 
@@ -40,7 +39,10 @@ void MainForm::AddJoystickEntry(const char16_t* name) {
 
 void MainForm::RemoveJoystickEntry(int32_t index) {
     SendMessageW(Item(IDC_JOYSTICK), CB_DELETESTRING, static_cast<WPARAM>(index + 1), 0);
-    ShowSelectedJoystick();
+}
+
+void MainForm::SelectJoystickEntry(int32_t index) {
+    SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index + 1), 0);
 }
 
 void MainForm::ShowJoystickEntry(int32_t index, const char16_t* name, bool away) {
@@ -51,24 +53,6 @@ void MainForm::ShowJoystickEntry(int32_t index, const char16_t* name, bool away)
     SendMessageW(Item(IDC_JOYSTICK), CB_INSERTSTRING, static_cast<WPARAM>(index + 1),
                  reinterpret_cast<LPARAM>(text != nullptr ? text->Chars() : name));
     SafeRelease(text);
-    ShowSelectedJoystick();
-}
-
-void MainForm::RelistJoysticks() {
-    void* listed[64];
-    const uint32_t count = ListJoysticks(listed, 64);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (session_.FindConnected(listed[i]) == nullptr)
-            session_.OnJoystickArrived(MakeJoystick(listed[i]));
-    }
-    // One that went is rested by the reader thread first, which then tells the window.
-    const ObjectList* joysticks = session_.Joysticks();
-    for (int32_t j = 0; joysticks != nullptr && j < joysticks->Count(); ++j) {
-        const auto* device = static_cast<const JoystickDevice*>(joysticks->At(j));
-        if (device->Connected.load(std::memory_order_relaxed) != 0 &&
-            std::find(listed, listed + count, device->RawHandle) == listed + count)
-            PostDeviceRemoval(device->RawHandle);
-    }
 }
 
 bool MainForm::AssociationsEditable() {

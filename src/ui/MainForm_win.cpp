@@ -13,6 +13,7 @@
 #include "joystick/JoystickReader.h"
 #include "joystick/RawInput_win.h"
 #include "persistence/SettingsStore_win.h"
+#include "session/SessionWorkers_win.h"
 #include "text/BuiltInTexts.h"
 #include "ui/UiMetrics.h"
 #include "ui/UiResources_win.h"
@@ -60,7 +61,7 @@ bool MainFormLeftWorkersRunning() {
 }
 
 MainForm::MainForm(const SessionWorkers& workers)
-    : session_(*this, workers),
+    : session_(*this, workers, kPlatformJoysticks),
       associations_(session_.Associations()),
       responderOwner_{&session_.Board(), nullptr, kPortLostMessage} {
     session_.SetWorkerContext(&responderOwner_);
@@ -150,7 +151,9 @@ LRESULT MainForm::OnInit(void*) {
     // The reader thread runs from here on, so that joysticks plugged in later are offered
     // and unplugged ones are noticed; without it the list stays as it was found.
     SetJoystickNotify(hwnd, kJoystickChangeMessage);
-    StartWatching();
+    const HResult watching = StartWatching();
+    if (Failed(watching))
+        ShowFailure(Text(Texts::kJoystickStartFailed), watching);
     Layout();
     PrepareRows();
     session_.RestoreSettings(SettingsStore::LoadSavedValues());
@@ -354,11 +357,7 @@ LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     }
     if (message == kJoystickChangeMessage) {
-        auto* device = reinterpret_cast<void*>(lParam);
-        if (wParam != GIDC_ARRIVAL)
-            session_.OnJoystickRemoved(device);
-        else if (session_.FindConnected(device) == nullptr)  // the re-listing may have found it first
-            session_.OnJoystickArrived(MakeJoystick(device));
+        session_.OnJoystickChange(wParam == GIDC_ARRIVAL, reinterpret_cast<void*>(lParam));
         return 1;
     }
     return 0;
@@ -415,7 +414,7 @@ void MainForm::OnPaint() {
 
 LRESULT MainForm::DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE) {
-        RelistJoysticks();
+        session_.RelistJoysticks();
         return 0;
     }
     if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORBTN && message != WM_CTLCOLORSTATIC)

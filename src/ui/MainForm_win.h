@@ -54,6 +54,8 @@ class MainForm : public Form, private SessionView, private AssociationListView {
 
     const wchar_t* GetClassName() const override { return L"MainForm"; }
     uint32_t Release() override;
+    // False when memory ran out while the window's model was built: it cannot be run.
+    bool IsValid() const { return session_.IsValid(); }
 
     void OnPaint() override;
     LRESULT OnCommand(HWND control, uint32_t id, uint32_t code) override;
@@ -79,6 +81,7 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void AddJoystickEntry(const char16_t* name) override;
     void RemoveJoystickEntry(int32_t index) override;
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override;
+    void SelectJoystickEntry(int32_t index) override;
     // The same box under another caption (the profile commands' translated one).
     void ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption);
 
@@ -113,9 +116,6 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     bool IsShown(int32_t id) const;
     // The selector shows the selected joystick, or "[Nenhum joystick]".
     void ShowSelectedJoystick();
-    // Where the system sends no device notifications: the joysticks it lists now against
-    // those the window knows.
-    void RelistJoysticks();
     // False while the association lists must not change: during a run, or while a worker
     // of an earlier run still reads them.
     bool AssociationsEditable();

@@ -1,9 +1,12 @@
 // The rules of a run, as the window shows them: a recording view in the window's place,
 // the workers played by a table that records what was started and can refuse or outlive
 // its wait, and a pad of the substitute HID parser whose reports the test hands over.
+#include <atomic>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "session/EmulationSession.h"
 #include "support/JoystickFixture.h"
@@ -19,7 +22,9 @@ std::string Utf8(const char16_t* text) {
 }
 
 // What the window was told, one word per call: rN+ and rN- show and hide row N, rN=P
-// shows P % in it, p+ p- show and hide "Pressionado", p=1 p=0 check it.
+// shows P % in it, p+ p- show and hide "Pressionado", p=1 p=0 check it. The selector's
+// lines are kept as the window's combo box keeps them, "-" first for "[Nenhum joystick]";
+// a selection past the end clears it, as Windows documents for CB_SETCURSEL.
 class RecordingView : public SessionView {
   public:
     void ShowRow(int32_t m, bool shown) override { Say("r" + std::to_string(m) + (shown ? "+" : "-")); }
@@ -33,11 +38,25 @@ class RecordingView : public SessionView {
     void ShowFailure(const char16_t* prefix, HResult code) override {
         Say("failure:" + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
     }
-    void AddJoystickEntry(const char16_t* name) override { Say("add:" + Utf8(name)); }
-    void RemoveJoystickEntry(int32_t index) override { Say("remove" + std::to_string(index)); }
+    void AddJoystickEntry(const char16_t* name) override {
+        Say("add:" + Utf8(name));
+        lines.push_back(Utf8(name));
+    }
+    void RemoveJoystickEntry(int32_t index) override {
+        Say("remove" + std::to_string(index));
+        lines.erase(lines.begin() + index + 1);
+    }
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override {
         Say("entry" + std::to_string(index) + ":" + Utf8(name) + (away ? ":away" : ""));
+        lines[index + 1] = Utf8(name) + (away ? "*" : "");
     }
+    void SelectJoystickEntry(int32_t index) override {
+        shown = index + 1 < static_cast<int32_t>(lines.size()) ? index + 1 : -1;
+    }
+    // The selector's text: "" when nothing is selected.
+    std::string Shown() const { return shown >= 0 ? lines[shown] : ""; }
+    std::vector<std::string> lines{"-", "Controller"};
+    int32_t shown = 0;
     // The words said since the last call, separated by spaces.
     std::string Take() { return std::exchange(said, std::string()); }
 
@@ -52,6 +71,7 @@ constexpr HResult kPortBusy = static_cast<HResult>(0x80070005u);
 struct FakeWorkers {
     static inline std::string log, failing;  // failing: the start that fails with kPortBusy
     static inline bool workersEnd;           // Wait's answer
+    static inline uint32_t waited;           // the milliseconds of every Wait
     static inline int32_t linkedWhenThreadStarts;
     static inline int worker;  // the address handed out as a Worker
 
@@ -77,10 +97,36 @@ struct FakeWorkers {
         linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
         return Say("associations", out);
     }
-    static bool Wait(Worker, uint32_t) { return workersEnd; }
+    static bool Wait(Worker, uint32_t ms) {
+        waited += ms;
+        return workersEnd;
+    }
     static void Close(Worker) { Say("close"); }
     static constexpr SessionWorkers kTable = {StartReading,      StopReading, StartResponder,
                                               StartAssociations, Wait,        Close};
+};
+
+// The system's pad list, and the removals posted to the reader (pN: Handle(N)).
+struct FakePlatform {
+    static inline std::vector<void*> listed;
+    static inline HResult listing = kOk;
+    static inline std::string posted;
+    static inline StrictLayout* layout;
+
+    static JoystickDevice* Make(void* handle) {
+        return MakeDevice({handle, 0x45E, 0, 0, 1, 5}, layout, sizeof *layout, false);
+    }
+    static HResult List(void** handles, uint32_t capacity, uint32_t* count) {
+        *count = 0;
+        for (uint32_t i = 0; !Failed(listing) && i < listed.size() && i < capacity; ++i)
+            handles[(*count)++] = listed[i];
+        return listing;
+    }
+    static bool PostRemoval(void* handle) {
+        posted += "p" + std::to_string(reinterpret_cast<uintptr_t>(handle) - 0x1000);
+        return true;
+    }
+    static constexpr JoystickPlatform kTable = {Make, List, PostRemoval};
 };
 
 class EmulationSessionTest : public JoystickFixture {
@@ -89,6 +135,7 @@ class EmulationSessionTest : public JoystickFixture {
         JoystickFixture::SetUp();
         FakeWorkers::failing.clear();
         FakeWorkers::workersEnd = true;
+        FakePlatform::layout = &layout;
         auto* found = new ObjectList();
         JoystickDevice* pad = MakePad(Handle(1), 0x45E);
         found->Append(pad);
@@ -133,7 +180,8 @@ class EmulationSessionTest : public JoystickFixture {
 
     StrictLayout layout = GamePadLayout();
     RecordingView view;
-    std::optional<EmulationSession> sessionHolder{std::in_place, view, FakeWorkers::kTable};
+    std::optional<EmulationSession> sessionHolder{std::in_place, view, FakeWorkers::kTable,
+                                                  FakePlatform::kTable};
     EmulationSession& session = *sessionHolder;
 };
 
@@ -217,12 +265,16 @@ TEST_F(EmulationSessionTest, AWorkerThatOutlivesItsWaitBlocksStartsAndCloseUntil
     session.SetWorkerWait(1);
     Start();
     FakeWorkers::workersEnd = false;
+    FakeWorkers::waited = 0;
     session.Stop();
     EXPECT_TRUE(session.WorkersParked());
+    view.Take();
     Start();
     EXPECT_EQ(FakeWorkers::log, "") << "a second run beside the parked worker";
+    EXPECT_EQ(view.Take(), "error:" + Utf8(Text(Texts::kPreviousRunNotEnded)));
     EXPECT_FALSE(session.IsRunning());
     EXPECT_FALSE(session.Shutdown()) << "a close would free what the worker reads";
+    EXPECT_EQ(FakeWorkers::waited, 2u) << "each of the two workers is waited for once in all";
     FakeWorkers::workersEnd = true;
     EXPECT_FALSE(session.WorkersParked());
     EXPECT_EQ(FakeWorkers::log, "close close");
@@ -248,8 +300,7 @@ TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
 }
 
 // Pads plugged in and out: another make joins the list, the selected pad stays while it is
-// away and comes back under a new handle with its associations and a run that reads it,
-// and a pad away and no longer selected leaves.
+// away and comes back under a new handle with its associations and a run that reads it.
 TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssociations) {
     Link();
     session.OnJoystickArrived(MakePad(Handle(2), 0x79));
@@ -274,11 +325,87 @@ TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssocia
     session.OnJoystickRemoved(Handle(4));
     session.DropAwayJoysticks();
     EXPECT_EQ(session.Joysticks()->Count(), 2) << "the selected pad stays while it is away";
-    session.Associations().SetSelectedJoystick(nullptr);
+}
+
+// Pads A, B and C: the selector names the selected pad after another leaves before, after
+// or beside it, also when the one leaving was selected, went away and another was chosen.
+TEST_F(EmulationSessionTest, TheSelectorNamesTheSelectedPadAfterAnotherLeaves) {
+    // The selected pad, the one leaving, and whether it was chosen after the other went.
+    const int32_t cases[][3] = {{1, 0, 0}, {1, 2, 0}, {2, 1, 0}, {0, 1, 0}, {2, 1, 1}, {0, 1, 1}};
+    for (const auto& c : cases) {
+        session.Associations().SetSelectedJoystick(nullptr);
+        auto* found = new ObjectList();
+        for (char16_t p = 0; p < 3; ++p) {
+            JoystickDevice* pad = MakePad(Handle(11 + p), 0x45E);
+            pad->Name->Assign(std::u16string(1, u'A' + p).c_str());
+            found->Append(pad);
+            pad->Release();
+        }
+        session.PrepareJoysticks(found);
+        view.lines = {"-", "A", "B", "C"};
+        auto select = [&](int32_t i) {
+            session.Associations().SetSelectedJoystick(static_cast<JoystickDevice*>(found->At(i)));
+            view.SelectJoystickEntry(i);
+        };
+        select(c[2] != 0 ? c[1] : c[0]);
+        session.OnJoystickRemoved(Handle(11 + c[1]));
+        if (c[2] != 0) {
+            select(c[0]);
+            session.DropAwayJoysticks();
+        }
+        EXPECT_EQ(view.Shown() + std::to_string(view.lines.size()), std::string(1, 'A' + c[0]) + "3")
+            << c[0] << c[1] << c[2];
+    }
+}
+
+// Where the system sends no notifications, a re-listing: one that fails changes nothing,
+// and a pad re-plugged under a new handle before the reader handled its old one's removal
+// is the pad that went, its run going on, not a new entry beside it marked away.
+TEST_F(EmulationSessionTest, ARelistingKnowsAFastReplugAndAFailedOneChangesNothing) {
+    Link();
+    Start();
     view.Take();
-    session.DropAwayJoysticks();
-    EXPECT_EQ(view.Take(), "remove0");
+    FakePlatform::posted.clear();
+    FakePlatform::listed.clear();
+    FakePlatform::listing = kPortBusy;
+    session.RelistJoysticks();
+    EXPECT_EQ(FakePlatform::posted + view.Take(), "");
+    FakePlatform::listing = kOk;
+    FakePlatform::listed = {Handle(5)};
+    session.RelistJoysticks();
+    EXPECT_EQ(FakePlatform::posted, "p1");
+    EXPECT_EQ(view.Take(), "entry0:Controller");
+    session.OnJoystickChange(false, Handle(1));  // the reader's news of the old handle, later
+    session.OnJoystickChange(true, Handle(5));   // and the system's of the new one
+    EXPECT_EQ(view.Take(), "");
+    EXPECT_EQ(Pad().RawHandle, Handle(5));
     EXPECT_EQ(session.Joysticks()->Count(), 1);
+    EXPECT_TRUE(session.IsRunning());
+}
+
+std::atomic<bool> gRefuseNothrowNew{false};
+
+// Memory runs out while the association model is built: the session says it cannot be
+// used, and goes without touching the lists it never had.
+TEST(EmulationSessionMemory, AModelWithoutItsListsMakesASessionThatCannotRunAndStillGoes) {
+    RecordingView view;
+    gRefuseNothrowNew = true;
+    std::optional<EmulationSession> session{std::in_place, view, FakeWorkers::kTable, FakePlatform::kTable};
+    EXPECT_FALSE(gRefuseNothrowNew.load());
+    EXPECT_FALSE(session->IsValid());
+    session.reset();
+    EXPECT_TRUE(AllInstanceCountersZero());
 }
 
 }  // namespace
+
+// Refuses the next allocation without exceptions once asked; the model takes its lists so.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (gRefuseNothrowNew.exchange(false))
+        return nullptr;
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
