@@ -61,10 +61,7 @@ bool MainFormLeftWorkersRunning() {
 }
 
 MainForm::MainForm(const SessionWorkers& workers)
-    : session_(*this, workers, kPlatformJoysticks),
-      associations_(session_.Associations()),
-      responderOwner_{&session_.Board(), nullptr, kPortLostMessage} {
-    session_.SetWorkerContext(&responderOwner_);
+    : session_(*this, workers, kPlatformJoysticks), associations_(session_.Associations()) {
     const float factor = PictureFactor(UiResources::scaleY);
     boardPicture_ = LoadScaledPicture(IDB_BOARD, factor);
     secondPicture_ = LoadScaledPicture(IDB_EMBLEM, factor);
@@ -120,7 +117,7 @@ void MainForm::StoreSettings() {
 LRESULT MainForm::OnInit(void*) {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
-    responderOwner_.window = hwnd;
+    session_.SetPortLostTarget({hwnd, kPortLostMessage});
 
     // The client area is 638 by 460 logical units, the window centred on the screen.
     CentreWithClientArea(638, 460);
@@ -146,7 +143,7 @@ LRESULT MainForm::OnInit(void*) {
     ObjectList* found = nullptr;
     if (Failed(EnumerateJoysticks(&found)))
         found = nullptr;  // the window carries on without joysticks
-    session_.PrepareJoysticks(found);
+    session_.Roster().Prepare(found);
     WrapControls();
     // The reader thread runs from here on, so that joysticks plugged in later are offered
     // and unplugged ones are noticed; without it the list stays as it was found.
@@ -357,7 +354,7 @@ LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     }
     if (message == kJoystickChangeMessage) {
-        session_.OnJoystickChange(wParam == GIDC_ARRIVAL, reinterpret_cast<void*>(lParam));
+        session_.Roster().OnChange(wParam == GIDC_ARRIVAL, reinterpret_cast<void*>(lParam));
         return 1;
     }
     return 0;
@@ -414,7 +411,7 @@ void MainForm::OnPaint() {
 
 LRESULT MainForm::DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE) {
-        session_.RelistJoysticks();
+        session_.Roster().Relist();
         return 0;
     }
     if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORBTN && message != WM_CTLCOLORSTATIC)

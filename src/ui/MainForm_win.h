@@ -19,7 +19,6 @@
 #include <cstdint>
 
 #include "associations/AssociationModel.h"
-#include "board/SerialResponder_win.h"
 #include "resource.h"
 #include "session/EmulationSession.h"
 #include "text/BuiltInTexts.h"
@@ -82,6 +81,7 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void RemoveJoystickEntry(int32_t index) override;
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override;
     void SelectJoystickEntry(int32_t index) override;
+    void ShowEditor(JoystickDevice* device) override;
     // The same box under another caption (the profile commands' translated one).
     void ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption);
 
@@ -114,8 +114,6 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void AssociateInput();
     void RemoveSelectedAssociation();
     bool IsShown(int32_t id) const;
-    // The selector shows the selected joystick, or "[Nenhum joystick]".
-    void ShowSelectedJoystick();
     // False while the association lists must not change: during a run, or while a worker
     // of an earlier run still reads them.
     bool AssociationsEditable();
@@ -129,8 +127,6 @@ class MainForm : public Form, private SessionView, private AssociationListView {
 
     EmulationSession session_;
     AssociationModel& associations_;
-    // What the responder thread reads and tells; lives as long as the session's board.
-    ResponderOwner responderOwner_;
 
     TextBox* edits_[kManualRowCount] = {};
     Control* spins_[kManualRowCount] = {};

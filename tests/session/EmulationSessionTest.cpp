@@ -1,6 +1,7 @@
-// The rules of a run, as the window shows them: a recording view in the window's place,
-// the workers played by a table that records what was started and can refuse or outlive
-// its wait, and a pad of the substitute HID parser whose reports the test hands over.
+// The rules of a run and of its joystick roster, as the window shows them: a recording view
+// in the window's place, the workers played by a table that records what was started and
+// can refuse or outlive its wait, the system's pad list by another, and a pad of the
+// substitute HID parser whose reports the test hands over.
 #include <atomic>
 #include <new>
 #include <optional>
@@ -53,10 +54,16 @@ class RecordingView : public SessionView {
     void SelectJoystickEntry(int32_t index) override {
         shown = index + 1 < static_cast<int32_t>(lines.size()) ? index + 1 : -1;
     }
+    void ShowEditor(JoystickDevice* device) override {
+        Say(device != nullptr ? "editor" : "no-editor");
+        for (int32_t i = 0; device != nullptr && i < device->InputCount(); ++i)
+            model->AddInputRef(&device->Inputs()[i], nullptr);
+    }
     // The selector's text: "" when nothing is selected.
     std::string Shown() const { return shown >= 0 ? lines[shown] : ""; }
     std::vector<std::string> lines{"-", "Controller"};
     int32_t shown = 0;
+    AssociationModel* model = nullptr;  // whose input list the editor builds
     // The words said since the last call, separated by spaces.
     std::string Take() { return std::exchange(said, std::string()); }
 
@@ -90,10 +97,10 @@ struct FakeWorkers {
         Say("stop-reading");
         ::StopReading(device);
     }
-    static HResult StartResponder(void*, uint32_t port, Worker* out) {
+    static HResult StartResponder(BoardState&, const PortLostTarget&, uint32_t port, Worker* out) {
         return Say("responder" + std::to_string(port), out);
     }
-    static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
+    static HResult StartAssociations(const AssociationRun* run, Worker* out) {
         linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
         return Say("associations", out);
     }
@@ -136,11 +143,12 @@ class EmulationSessionTest : public JoystickFixture {
         FakeWorkers::failing.clear();
         FakeWorkers::workersEnd = true;
         FakePlatform::layout = &layout;
+        view.model = &session.Associations();
         auto* found = new ObjectList();
         JoystickDevice* pad = MakePad(Handle(1), 0x45E);
         found->Append(pad);
         pad->Release();
-        session.PrepareJoysticks(found);
+        session.Roster().Prepare(found);
         session.RestoreSettings(DefaultSavedValues());
         view.Take();
     }
@@ -303,27 +311,27 @@ TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
 // away and comes back under a new handle with its associations and a run that reads it.
 TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssociations) {
     Link();
-    session.OnJoystickArrived(MakePad(Handle(2), 0x79));
-    session.OnJoystickArrived(MakePad(Handle(2), 0x79));  // told twice
-    session.OnJoystickRemoved(Handle(2));
-    session.OnJoystickRemoved(Handle(9));  // never listed
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));  // told twice
+    session.Roster().OnRemoved(Handle(2));
+    session.Roster().OnRemoved(Handle(9));  // never listed
     EXPECT_EQ(view.Take(), "add:Controller remove1");
     EXPECT_NE(Pad().Axes[0].Scale, 0.0f) << "an arrival is prepared";
 
     Start();
     view.Take();
     DeviceRemoved(Handle(1));  // the reader thread first, as it hears of it first
-    session.OnJoystickRemoved(Handle(1));
-    session.OnJoystickArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
-    session.OnJoystickArrived(MakePad(Handle(4), 0x45E));
+    session.Roster().OnRemoved(Handle(1));
+    session.Roster().OnArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
+    session.Roster().OnArrived(MakePad(Handle(4), 0x45E));
     EXPECT_EQ(view.Take(), "entry0:Controller:away add:Controller entry0:Controller");
     EXPECT_EQ(Pad().RawHandle, Handle(4));
     EXPECT_TRUE(session.IsRunning());
     EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
 
     session.Stop();
-    session.OnJoystickRemoved(Handle(4));
-    session.DropAwayJoysticks();
+    session.Roster().OnRemoved(Handle(4));
+    session.Roster().DropAway();
     EXPECT_EQ(session.Joysticks()->Count(), 2) << "the selected pad stays while it is away";
 }
 
@@ -341,17 +349,17 @@ TEST_F(EmulationSessionTest, TheSelectorNamesTheSelectedPadAfterAnotherLeaves) {
             found->Append(pad);
             pad->Release();
         }
-        session.PrepareJoysticks(found);
+        session.Roster().Prepare(found);
         view.lines = {"-", "A", "B", "C"};
         auto select = [&](int32_t i) {
             session.Associations().SetSelectedJoystick(static_cast<JoystickDevice*>(found->At(i)));
             view.SelectJoystickEntry(i);
         };
         select(c[2] != 0 ? c[1] : c[0]);
-        session.OnJoystickRemoved(Handle(11 + c[1]));
+        session.Roster().OnRemoved(Handle(11 + c[1]));
         if (c[2] != 0) {
             select(c[0]);
-            session.DropAwayJoysticks();
+            session.Roster().DropAway();
         }
         EXPECT_EQ(view.Shown() + std::to_string(view.lines.size()), std::string(1, 'A' + c[0]) + "3")
             << c[0] << c[1] << c[2];
@@ -368,19 +376,43 @@ TEST_F(EmulationSessionTest, ARelistingKnowsAFastReplugAndAFailedOneChangesNothi
     FakePlatform::posted.clear();
     FakePlatform::listed.clear();
     FakePlatform::listing = kPortBusy;
-    session.RelistJoysticks();
+    session.Roster().Relist();
     EXPECT_EQ(FakePlatform::posted + view.Take(), "");
     FakePlatform::listing = kOk;
     FakePlatform::listed = {Handle(5)};
-    session.RelistJoysticks();
+    session.Roster().Relist();
     EXPECT_EQ(FakePlatform::posted, "p1");
     EXPECT_EQ(view.Take(), "entry0:Controller");
-    session.OnJoystickChange(false, Handle(1));  // the reader's news of the old handle, later
-    session.OnJoystickChange(true, Handle(5));   // and the system's of the new one
+    session.Roster().OnChange(false, Handle(1));  // the reader's news of the old handle, later
+    session.Roster().OnChange(true, Handle(5));   // and the system's of the new one
     EXPECT_EQ(view.Take(), "");
     EXPECT_EQ(Pad().RawHandle, Handle(5));
     EXPECT_EQ(session.Joysticks()->Count(), 1);
     EXPECT_TRUE(session.IsRunning());
+}
+
+// Choosing another pad carries the links over to it and stops reading the old one; a
+// choice while a run reads the lists is refused and the selector goes back; "[Nenhum
+// joystick]" hides the editor and keeps no link.
+TEST_F(EmulationSessionTest, ChoosingAPadCarriesTheLinksOverAndARefusedChoiceShowsTheSelectedPad) {
+    Link();
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));
+    StartReading(Pad());
+    view.Take();
+    FakeWorkers::log.clear();
+    session.SelectJoystick(1);
+    EXPECT_EQ(FakeWorkers::log + " " + view.Take(), "stop-reading editor");
+    EXPECT_EQ(session.Associations().SelectedJoystick(), session.Joysticks()->At(1));
+    EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
+    Start();
+    view.SelectJoystickEntry(0);  // the user picks another entry, the selector being locked
+    session.SelectJoystick(0);
+    EXPECT_EQ(view.shown, 2);
+    session.Stop();
+    session.SelectJoystick(-1);
+    EXPECT_EQ(session.Associations().SelectedJoystick(), nullptr);
+    EXPECT_EQ(session.Associations().AllAssociations().Count(), 0);
+    EXPECT_EQ(view.Take(), "running p- r2- idle p=0 p+ r2+ r2=50 no-editor");
 }
 
 std::atomic<bool> gRefuseNothrowNew{false};

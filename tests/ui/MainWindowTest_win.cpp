@@ -81,11 +81,11 @@ int gWorker = 0;
 const SessionWorkers kFakeWorkers = {
     StartReading,
     StopReading,
-    [](void*, uint32_t, Worker* worker) {
+    [](BoardState&, const PortLostTarget&, uint32_t, Worker* worker) {
         *worker = &gWorker;
         return kOk;
     },
-    [](void*, const AssociationRun* run, Worker* worker) {
+    [](const AssociationRun* run, Worker* worker) {
         gRun = run;
         *worker = &gWorker;
         return kOk;
