@@ -61,7 +61,9 @@ bool MainFormLeftWorkersRunning() {
 }
 
 MainForm::MainForm(const SessionWorkers& workers)
-    : session_(*this, workers, kPlatformJoysticks), associations_(session_.Associations()) {
+    : session_(*this, workers, kPlatformJoysticks),
+      associations_(session_.Associations()),
+      profiles_(*this, RegistryProfiles(), associations_) {
     const float factor = PictureFactor(UiResources::scaleY);
     boardPicture_ = LoadScaledPicture(IDB_BOARD, factor);
     secondPicture_ = LoadScaledPicture(IDB_EMBLEM, factor);
@@ -329,13 +331,13 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
                 ShowMenu();
             return 0;
         case IDM_OPEN_PROFILE:
-            OpenProfile();
+            profiles_.Open(AssociationsEditable());
             return 0;
         case IDM_SAVE_PROFILE:
-            SaveProfile();
+            profiles_.Save();
             return 0;
         case IDM_DELETE_PROFILE:
-            DeleteProfile();
+            profiles_.Delete();
             return 0;
         case IDM_ABOUT:
             ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);

@@ -8,7 +8,7 @@
 //   EmulationRun_win.cpp      "Iniciar"/"Parar", the locks of a run, its error boxes;
 //   AssociationEditor_win.cpp the joystick selector, joysticks that come and go, and the
 //                             association editor;
-//   Profiles_win.cpp          the profile commands of the "..." menu.
+//   Profiles_win.cpp          the profile commands' dialog and boxes.
 //
 // Threads: every method runs on the user-interface thread. The run's workers read the
 // session's board, model and joystick; teardown keeps them alive while one may still run.
@@ -21,6 +21,7 @@
 #include "associations/AssociationModel.h"
 #include "resource.h"
 #include "session/EmulationSession.h"
+#include "session/ProfileCommands.h"
 #include "text/BuiltInTexts.h"
 #include "ui/Bitmap_win.h"
 #include "ui/UiMetrics.h"
@@ -46,7 +47,7 @@ bool MainFormLeftWorkersRunning();
 // A message box through the table.
 int ShowMessage(HWND owner, const char16_t* text, const char16_t* caption, UINT style);
 
-class MainForm : public Form, private SessionView, private AssociationListView {
+class MainForm : public Form, private SessionView, private AssociationListView, private ProfileView {
   public:
     // workers: the run's platform; tests hand in their own.
     explicit MainForm(const SessionWorkers& workers);
@@ -118,15 +119,18 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     // of an earlier run still reads them.
     bool AssociationsEditable();
 
-    // The profile commands of the "..." menu (Profiles_win.cpp).
-    void OpenProfile();
-    void SaveProfile();
-    void DeleteProfile();
-    // False, after telling the user, while "[Nenhum joystick]" is selected.
-    bool JoystickChosen();
+    // ProfileView: the profile commands' dialog and boxes (Profiles_win.cpp), over the
+    // registry's profiles.
+    String* AskProfileName(const char16_t* title, bool existingOnly, bool* exists) override;
+    bool Confirm(const char16_t* question) override;
+    void ShowProfileInfo(const char16_t* text) override;
+    void ShowProfileError(const char16_t* text) override;
+    void ShowProfileFailure(HResult code) override;
+    static const ProfileStore& RegistryProfiles();
 
     EmulationSession session_;
     AssociationModel& associations_;
+    ProfileCommands profiles_;
 
     TextBox* edits_[kManualRowCount] = {};
     Control* spins_[kManualRowCount] = {};
