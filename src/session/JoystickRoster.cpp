@@ -149,7 +149,8 @@ void JoystickRoster::Remove(int32_t index) {
 
 void JoystickRoster::ShowSelection() {
     const JoystickDevice* selected = model_.SelectedJoystick();
-    view_.SelectJoystickEntry(selected != nullptr ? joysticks_->IndexOf(selected) : -1);
+    view_.SelectJoystickEntry(selected != nullptr && joysticks_ != nullptr ? joysticks_->IndexOf(selected)
+                                                                           : -1);
 }
 
 void JoystickRoster::Select(int32_t index, bool editable) {

@@ -80,12 +80,12 @@ class JoystickRoster {
     void Select(int32_t index, bool editable);
     // Pads that went away and are no longer selected leave.
     void DropAway();
-    // The listed, connected joystick with this raw handle, or null.
-    JoystickDevice* FindConnected(void* rawHandle) const;
     // The selector shows the selected joystick.
     void ShowSelection();
 
   private:
+    // The listed, connected joystick with this raw handle, or null.
+    JoystickDevice* FindConnected(void* rawHandle) const;
     JoystickDevice* JoystickAt(int32_t index) const;
     // The first listed joystick with this raw handle, connected or (connectedOnly false) not.
     JoystickDevice* FindByHandle(void* rawHandle, bool connectedOnly) const;
