@@ -8,6 +8,7 @@
 
 #include <new>
 
+#include "core/LastError_win.h"
 #include "core/RefObject.h"
 #include "joystick/JoystickReader.h"
 #include "session/SessionWorkers_win.h"
@@ -31,10 +32,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     windowClass.lpszClassName = L"WndClass";
     RegisterClassExW(&windowClass);
 
+    // A failed start-up leaves the reader without its list or its window class; the main
+    // window then cannot start watching for joysticks and says so in its box, and the
+    // channels can still be set by hand.
     JoystickStartup();
     MainForm* form = new (std::nothrow) MainForm(kPlatformWorkers);
-    if (form != nullptr)
+    if (form != nullptr && form->IsValid()) {
         RunModalForm(form, IDD_MAIN, nullptr);
+    } else {
+        // Out of memory before any window: the system's text for it is all there is to say.
+        SafeRelease(form);
+        wchar_t* text = SystemText(kOutOfMemory);
+        MessageBoxW(nullptr, text != nullptr ? text : L"0x8007000E",
+                    reinterpret_cast<const wchar_t*>(Texts::kOops), MB_ICONERROR | MB_OK);
+        if (text != nullptr)
+            LocalFree(text);
+    }
 
     JoystickShutdown();
     UnregisterClassW(L"WndClass", programInstance);

@@ -16,7 +16,9 @@ HResult EvaluationScratch::Allocate(int32_t keyCount) {
     block_ = nullptr;
     records_ = nullptr;
     down_ = nullptr;
+    sent_ = nullptr;
     keyCount_ = 0;
+    releaseOwed_ = false;
     if (keyCount < 0)
         return kInvalidArg;
     // Room for two records per key association, a release and a press, though a pass sends
@@ -24,21 +26,45 @@ HResult EvaluationScratch::Allocate(int32_t keyCount) {
     // large enough should a pass ever send both.
     const size_t recordCount = keyCount > 0 ? 2 * static_cast<size_t>(keyCount) : 1;
     const size_t recordBytes = recordCount * sizeof(KeyboardInputRecord);
-    const size_t bytes = recordBytes + static_cast<size_t>(keyCount);
+    const size_t sentBytes = recordCount * sizeof(int32_t);
+    const size_t bytes = recordBytes + sentBytes + static_cast<size_t>(keyCount);
     block_ = HeapAllocate(bytes);
     if (block_ == nullptr)
         return kOutOfMemory;
     std::memset(block_, 0, bytes);
     records_ = static_cast<KeyboardInputRecord*>(block_);
-    down_ = static_cast<uint8_t*>(block_) + recordBytes;
+    sent_ = reinterpret_cast<int32_t*>(static_cast<uint8_t*>(block_) + recordBytes);
+    down_ = static_cast<uint8_t*>(block_) + recordBytes + sentBytes;
     keyCount_ = keyCount;
     return kOk;
 }
 
+namespace {
+
+// Sends records [0, n) and keeps Down() to what the system took: SendInput injects the
+// records in order and returns how many it took. A release it refused leaves the key held.
+uint32_t SendKeys(uint32_t n, EvaluationScratch& scratch, const KeyboardFunctions& keyboard) {
+    if (n == 0)
+        return 0;
+    KeyboardInputRecord* records = scratch.Records();
+    const uint32_t taken = keyboard.SendInput(n, records, static_cast<int32_t>(sizeof(KeyboardInputRecord)));
+    scratch.ReleaseOwed() = false;
+    for (uint32_t r = 0; r < n; ++r) {
+        const bool press = (records[r].Ki.Flags & kKeyEventKeyUp) == 0;
+        if (r < taken)
+            scratch.Down()[scratch.Sent()[r]] = press ? 1 : 0;
+        else if (!press)
+            scratch.ReleaseOwed() = true;
+    }
+    return taken < n ? taken : n;
+}
+
+}  // namespace
+
 uint32_t EvaluatePass(const AssociationModel& model, JoystickDevice& joystick, BoardState& board,
                       EvaluationScratch& scratch, const KeyboardFunctions& keyboard) {
     const uint32_t changed = Poll(joystick);
-    if (changed == 0)
+    if (changed == 0 && !scratch.ReleaseOwed())
         return 0;
 
     const ObjectList& keys = model.KeyAssociations();
@@ -48,14 +74,17 @@ uint32_t EvaluatePass(const AssociationModel& model, JoystickDevice& joystick, B
     for (int32_t i = keyCount - 1; i >= 0; --i) {
         const Association* association = AssociationModel::At(keys, i);
         const JoystickInput& input = association->Input();
-        if (input.Changed == 0)
-            continue;
         const bool press = input.LoadValue() != 0;
+        // Changed is this pass's only when Poll took something.
+        const bool owed = !press && scratch.Down()[i] != 0;
+        if (!owed && (changed == 0 || input.Changed == 0))
+            continue;
+        scratch.Sent()[n] = i;
         FillKeyRecord(records[n++], association->code, press);
-        scratch.Down()[i] = press ? 1 : 0;
     }
-    if (n > 0)
-        keyboard.SendInput(n, records, static_cast<int32_t>(sizeof(KeyboardInputRecord)));
+    SendKeys(n, scratch, keyboard);
+    if (changed == 0)
+        return 0;
 
     const ObjectList& channels = model.ChannelAssociations();
     for (int32_t i = channels.Count() - 1; i >= 0; --i) {
@@ -79,12 +108,10 @@ uint32_t ReleaseHeldKeys(const AssociationModel& model, EvaluationScratch& scrat
     for (int32_t i = keyCount - 1; i >= 0; --i) {
         if (scratch.Down()[i] == 0)
             continue;
+        scratch.Sent()[n] = i;
         FillKeyRecord(scratch.Records()[n++], AssociationModel::At(keys, i)->code, false);
-        scratch.Down()[i] = 0;
     }
-    if (n > 0)
-        keyboard.SendInput(n, scratch.Records(), static_cast<int32_t>(sizeof(KeyboardInputRecord)));
-    return n;
+    return SendKeys(n, scratch, keyboard);
 }
 
 uint32_t RunAssociations(const AssociationRun& run, const KeyboardFunctions& keyboard,
@@ -105,7 +132,12 @@ uint32_t RunAssociations(const AssociationRun& run, const KeyboardFunctions& key
                 break;
         }
     }
-    // A key held when the run stops would stay pressed in the system.
+    // A key held when the run stops would stay pressed in the system: a release refused
+    // here is tried again a few times before the run gives the key up.
     ReleaseHeldKeys(*run.Model, scratch, keyboard);
+    for (int attempt = 1; attempt < kStopReleaseAttempts && scratch.ReleaseOwed(); ++attempt) {
+        sleep(kAssociationPollMs);
+        ReleaseHeldKeys(*run.Model, scratch, keyboard);
+    }
     return 0;
 }

@@ -22,9 +22,9 @@ HResult EnumerateJoysticks(ObjectList** out);
 class JoystickDevice;
 JoystickDevice* MakeJoystick(void* rawHandle);
 
-// The raw handles of the joysticks and game pads the system lists now, at most capacity;
-// 0 when the list cannot be had.
-uint32_t ListJoysticks(void** handles, uint32_t capacity);
+// The raw handles of the joysticks and game pads the system lists now, at most capacity,
+// in *count; the system's error when the list cannot be had.
+HResult ListJoysticks(void** handles, uint32_t capacity, uint32_t* count);
 
 // The device's name from the system's OEM name for the vendor and product, trimmed, or
 // "Controller". The caller owns the result; null only when memory ran out.

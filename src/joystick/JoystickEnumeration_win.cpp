@@ -168,18 +168,20 @@ HResult EnumerateJoysticks(ObjectList** out) {
     return code;
 }
 
-uint32_t ListJoysticks(void** handles, uint32_t capacity) {
+HResult ListJoysticks(void** handles, uint32_t capacity, uint32_t* count) {
     std::unique_ptr<RAWINPUTDEVICELIST[]> entries;
     UINT listed = 0;
-    if (Failed(FetchDeviceList(&entries, &listed)))
-        return 0;
-    uint32_t found = 0;
+    *count = 0;
+    const HResult code = FetchDeviceList(&entries, &listed);
+    if (Failed(code))
+        return code;
+    uint32_t& found = *count;
     for (UINT i = 0; i < listed && found < capacity; ++i) {
         RID_DEVICE_INFO info;
         if (entries[i].dwType == RIM_TYPEHID && ReadJoystickInfo(entries[i].hDevice, &info))
             handles[found++] = entries[i].hDevice;
     }
-    return found;
+    return kOk;
 }
 
 String* LookupDeviceName(uint32_t vendorId, uint32_t productId) {

@@ -272,6 +272,15 @@ bool DeviceRemoved(void* rawHandle) {
     return true;
 }
 
+bool RemoveWithoutReader(void* rawHandle) {
+    // Holding ReaderThreadLock keeps a thread from starting until the rest is done.
+    TicketGuard threadGuard(ReaderThreadLock);
+    if (gThreadRecorded && (gThread == nullptr || gThread->Alive == nullptr || gThread->Alive()))
+        return false;
+    DeviceRemoved(rawHandle);
+    return true;
+}
+
 void RestDevice(JoystickDevice& device) {
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];

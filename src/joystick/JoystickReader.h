@@ -89,6 +89,11 @@ bool DeviceRemoved(void* rawHandle);
 // keys and the board button they hold; its axes keep their positions, and with them the
 // channels they drive.
 void RestDevice(JoystickDevice& device);
+// A removal that the reader thread cannot take (none runs, or its queue refused the
+// request): DeviceRemoved here, but only while no reader thread is recorded, since a rest
+// beside a decoding thread could be undone by the report it decodes. Returns whether the
+// removal was done; when not, the caller tries again later.
+bool RemoveWithoutReader(void* rawHandle);
 // The device is listed again under rawHandle: its reports count again.
 void RebindDevice(JoystickDevice& device, void* rawHandle);
 

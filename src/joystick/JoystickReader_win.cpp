@@ -117,13 +117,17 @@ void HandleInput(HRAWINPUT input, ReportBuffer& buffer, ReaderScratch& scratch) 
 // A device came or went: a device being read that went is rested first, so that no report
 // decoded after the rest can press its keys again; then the window hears of it and updates
 // its list. Runs on the thread that decodes the reports, or on the caller's when none does.
-void RestAndTell(bool removed, void* device) {
-    if (removed)
-        DeviceRemoved(device);
+void Tell(bool removed, void* device) {
     HWND window = gNotifyWindow.load(std::memory_order_acquire);
     if (window != nullptr)
         PostMessageW(window, gNotifyMessage.load(std::memory_order_relaxed),
                      removed ? GIDC_REMOVAL : GIDC_ARRIVAL, reinterpret_cast<LPARAM>(device));
+}
+
+void RestAndTell(bool removed, void* device) {
+    if (removed)
+        DeviceRemoved(device);
+    Tell(removed, device);
 }
 
 void HandleDeviceChange(const MSG& message) {
@@ -250,12 +254,17 @@ void SetJoystickNotify(HWND window, UINT message) {
     gNotifyWindow.store(window, std::memory_order_release);
 }
 
-void PostDeviceRemoval(void* rawHandle) {
+bool PostDeviceRemoval(void* rawHandle) {
     HWND reader = ReaderWindow();
-    // No reader thread decodes anything: the rest is safe here.
-    if (reader == nullptr ||
-        !PostMessageW(reader, kRemoveDeviceMessage, 0, reinterpret_cast<LPARAM>(rawHandle)))
-        RestAndTell(true, rawHandle);
+    if (reader != nullptr &&
+        PostMessageW(reader, kRemoveDeviceMessage, 0, reinterpret_cast<LPARAM>(rawHandle)))
+        return true;
+    // Rested here only when no reader thread decodes reports meanwhile; a full queue of a
+    // running reader leaves the pad to the next re-listing.
+    if (!RemoveWithoutReader(rawHandle))
+        return false;
+    Tell(true, rawHandle);
+    return true;
 }
 
 void SetReaderGetMessage(decltype(&::GetMessageW) getMessage) {

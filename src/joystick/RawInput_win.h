@@ -30,4 +30,5 @@ HWND ReaderWindow();
 void SetJoystickNotify(HWND window, UINT message);
 // Where the system sends no device notifications, the window's own re-listing reports a
 // device gone through this: the reader thread rests it and tells the window as above.
-void PostDeviceRemoval(void* rawHandle);
+// False when neither the reader nor this thread could rest it now.
+bool PostDeviceRemoval(void* rawHandle);

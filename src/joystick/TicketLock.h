@@ -18,6 +18,9 @@ class TicketLock {
         }
     }
 
+    // For tests: the tickets handed out so far.
+    uint32_t TicketsTaken() const { return next_.load(std::memory_order_relaxed); }
+
     void Release() {
         busy_.fetch_sub(1, std::memory_order_release);
         serving_.fetch_add(1, std::memory_order_release);

@@ -1,11 +1,9 @@
 // The start and stop of an emulation run and the settings around it; see EmulationSession.h.
 #include "session/EmulationSession.h"
 
-#include <cstring>
 #include <initializer_list>
 #include <new>
 
-#include "joystick/InputCatalogue.h"
 #include "joystick/JoystickReader.h"
 #include "text/BuiltInTexts.h"
 
@@ -33,103 +31,20 @@ struct BoardSnapshot {
 
 }  // namespace
 
-EmulationSession::EmulationSession(SessionView& view, const SessionWorkers& workers)
-    : view_(view), workers_(workers) {}
+EmulationSession::EmulationSession(SessionView& view, const SessionWorkers& workers,
+                                   const JoystickPlatform& joysticks)
+    : view_(view), workers_(workers), roster_(view, associations_, joysticks, workers.StopReading) {}
 
 EmulationSession::~EmulationSession() {
     associations_.SetListView(nullptr);
-    associations_.ClearAssociations();
-    associations_.ClearInputRefs();
+    // A model whose lists could not be had holds nothing to clear.
+    if (associations_.IsValid()) {
+        associations_.ClearAssociations();
+        associations_.ClearInputRefs();
+    }
     if (JoystickDevice* joystick = associations_.SelectedJoystick())
         workers_.StopReading(*joystick);
     associations_.SetSelectedJoystick(nullptr);
-    SafeRelease(joysticks_);
-}
-
-void EmulationSession::PrepareJoysticks(ObjectList* found) {
-    SafeRelease(joysticks_);
-    joysticks_ = found != nullptr ? found : new (std::nothrow) ObjectList();
-    for (int32_t j = joysticks_ != nullptr ? joysticks_->Count() - 1 : -1; j >= 0; --j)
-        PrepareInputs(*static_cast<JoystickDevice*>(joysticks_->At(j)));
-}
-
-JoystickDevice* EmulationSession::JoystickAt(int32_t index) const {
-    return static_cast<JoystickDevice*>(joysticks_->At(index));
-}
-
-JoystickDevice* EmulationSession::FindByHandle(void* rawHandle, bool connectedOnly) const {
-    for (int32_t j = 0; joysticks_ != nullptr && j < joysticks_->Count(); ++j) {
-        JoystickDevice* device = JoystickAt(j);
-        if (device->RawHandle == rawHandle &&
-            (!connectedOnly || device->Connected.load(std::memory_order_relaxed) != 0))
-            return device;
-    }
-    return nullptr;
-}
-
-JoystickDevice* EmulationSession::FindConnected(void* rawHandle) const {
-    return FindByHandle(rawHandle, true);
-}
-
-void EmulationSession::OnJoystickArrived(JoystickDevice* device) {
-    if (device == nullptr || joysticks_ == nullptr || FindConnected(device->RawHandle) != nullptr) {
-        SafeRelease(device);  // nothing new: a device already listed, told twice
-        return;
-    }
-    // The pad that went, the selected one first: its inputs, associations and any run that
-    // reads it carry on under the new handle. A pad of another make, or one whose reports
-    // are laid out otherwise, is another pad.
-    auto comesBack = [device](const JoystickDevice* away) {
-        return away != nullptr && away->Connected.load(std::memory_order_relaxed) == 0 &&
-               SameJoystick(*away, *device) && away->PreparsedSize == device->PreparsedSize &&
-               std::memcmp(away->PreparsedData, device->PreparsedData, device->PreparsedSize) == 0;
-    };
-    const JoystickDevice* selected = associations_.SelectedJoystick();
-    int32_t back = comesBack(selected) ? joysticks_->IndexOf(selected) : -1;
-    for (int32_t j = 0; back < 0 && j < joysticks_->Count(); ++j)
-        back = comesBack(JoystickAt(j)) ? j : -1;
-    if (back >= 0) {
-        JoystickDevice* away = JoystickAt(back);
-        RebindDevice(*away, device->RawHandle);
-        view_.ShowJoystickEntry(back, away->Name->Chars(), false);
-        device->Release();
-        return;
-    }
-    PrepareInputs(*device);
-    if (!Failed(joysticks_->Append(device)))
-        view_.AddJoystickEntry(device->Name->Chars());
-    device->Release();
-}
-
-void EmulationSession::OnJoystickRemoved(void* rawHandle) {
-    // The reader thread has already marked a device it reads as gone, so an away device
-    // with the handle counts too (after a connected one, should the system reuse handles).
-    JoystickDevice* device = FindConnected(rawHandle);
-    if (device == nullptr)
-        device = FindByHandle(rawHandle, false);
-    if (device == nullptr)
-        return;
-    const int32_t index = joysticks_->IndexOf(device);
-    device->Connected.store(0, std::memory_order_relaxed);
-    if (device == associations_.SelectedJoystick())
-        view_.ShowJoystickEntry(index, device->Name->Chars(), true);
-    else
-        RemoveJoystick(index);
-}
-
-void EmulationSession::DropAwayJoysticks() {
-    for (int32_t j = joysticks_ != nullptr ? joysticks_->Count() - 1 : -1; j >= 0; --j) {
-        const JoystickDevice* device = JoystickAt(j);
-        if (device->Connected.load(std::memory_order_relaxed) == 0 &&
-            device != associations_.SelectedJoystick())
-            RemoveJoystick(j);
-    }
-}
-
-void EmulationSession::RemoveJoystick(int32_t index) {
-    // The selector's entry goes first, while the device it names is still listed.
-    view_.RemoveJoystickEntry(index);
-    joysticks_->RemoveAt(index);
 }
 
 void EmulationSession::RestoreSettings(const SavedValues& saved) {
@@ -150,8 +65,12 @@ SavedValues EmulationSession::CaptureSettings() const {
 void EmulationSession::Start(const StartRequest& request) {
     // A worker parked by an earlier stop still reads the lists and the board; a second
     // association thread beside it would find them changed under it.
-    if (IsRunning() || WorkersParked())
+    if (IsRunning())
         return;
+    if (WorkersParked()) {
+        view_.ShowError(Text(Texts::kPreviousRunNotEnded));
+        return;
+    }
     joystickOnly_ = request.joystickOnly ? 1 : 0;
     if (joystickOnly_ != 0 && associations_.KeyAssociations().Count() == 0) {
         view_.ShowError(Text(Texts::kJoystickOnlyNeedsKeys));
@@ -203,7 +122,7 @@ void EmulationSession::Start(const StartRequest& request) {
 
 HResult EmulationSession::StartWorkers() {
     if (joystickOnly_ == 0) {
-        const HResult code = workers_.StartResponder(context_, comPort_, &responder_);
+        const HResult code = workers_.StartResponder(board_, portLost_, comPort_, &responder_);
         if (Failed(code))
             return code;
     }
@@ -212,7 +131,7 @@ HResult EmulationSession::StartWorkers() {
         return kOk;
     run_ = {&associations_, &board_, joystick};
     // With the responder running, the stop that follows a failure here ends it.
-    return workers_.StartAssociations(context_, &run_, &associationThread_);
+    return workers_.StartAssociations(&run_, &associationThread_);
 }
 
 void EmulationSession::Stop() {
@@ -260,19 +179,9 @@ bool EmulationSession::WorkersParked() {
 }
 
 bool EmulationSession::Shutdown() {
+    // One wait per worker in all, as a stop has: one parked by an earlier stop has had it.
     EndWorkers();
-    bool ended = true;
-    for (Worker& worker : parked_) {
-        if (worker == nullptr)
-            continue;
-        if (workers_.Wait(worker, waitMs_)) {
-            workers_.Close(worker);
-            worker = nullptr;
-        } else {
-            ended = false;
-        }
-    }
-    return ended;
+    return !WorkersParked();
 }
 
 void EmulationSession::EndRun(bool handBack) {

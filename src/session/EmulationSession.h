@@ -1,9 +1,9 @@
 // The rules of an emulation run, free of the window: the start and its checks, the
 // joystick reader, the port's responder and the association thread (through
 // SessionWorkers), which rows and boxes a run hides or locks and what its stop hands
-// back, a port that stops working, workers that outlive their wait, the joysticks'
-// preparation and the saved settings. The main window shows what this decides through
-// SessionView and keeps only the control plumbing.
+// back, a port that stops working, workers that outlive their wait, and the saved
+// settings; the joysticks that come and go in its JoystickRoster. The main window shows what this decides
+// through SessionView and keeps only the control plumbing.
 //
 // Threads: every method runs on the user-interface thread. During a run the responder
 // reads the board, and the association thread reads the board, the model and the selected
@@ -19,9 +19,10 @@
 #include "core/ObjectList.h"
 #include "core/Status.h"
 #include "persistence/SavedValues.h"
+#include "session/JoystickRoster.h"
 
-// What the session asks of the window.
-class SessionView {
+// What the session asks of the window, the joystick selector and editor included.
+class SessionView : public RosterView {
   public:
     // A manual channel row (its edit, spin and slider), by manual index.
     virtual void ShowRow(int32_t manualIndex, bool shown) = 0;
@@ -40,12 +41,6 @@ class SessionView {
     // system's text for code.
     virtual void ShowError(const char16_t* text) = 0;
     virtual void ShowFailure(const char16_t* prefix, HResult code) = 0;
-    // The joystick selector, whose entries follow Joysticks(): one appended, one removed,
-    // and one's text, its name marked while the pad is away. The selector shows the selected
-    // joystick after each change.
-    virtual void AddJoystickEntry(const char16_t* name) = 0;
-    virtual void RemoveJoystickEntry(int32_t index) = 0;
-    virtual void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) = 0;
 
   protected:
     ~SessionView() = default;
@@ -54,18 +49,26 @@ class SessionView {
 // A worker thread as the platform knows it; null for none.
 using Worker = void*;
 
+// Whom the responder of a run tells that its port stopped working: the window and its
+// message as the platform knows them (OnPortLost's arguments follow); no window, nobody.
+struct PortLostTarget {
+    void* window;
+    uint32_t message;
+};
+
 // The platform under a run, as a table so that tests can stand in for the threads.
 struct SessionWorkers {
     HResult (*StartReading)(JoystickDevice& device);
     void (*StopReading)(JoystickDevice& device);
-    // Opens the COM port and starts the responder on it (answering from context's board);
-    // on success *worker is the running responder. context: SetWorkerContext's.
-    HResult (*StartResponder)(void* context, uint32_t port, Worker* worker);
+    // Opens the COM port and starts the responder on it, answering from board, which
+    // outlives it, and telling target when the port stops working; on success *worker is
+    // the running responder.
+    HResult (*StartResponder)(BoardState& board, const PortLostTarget& target, uint32_t port, Worker* worker);
     // Starts the association thread on run, which outlives it.
-    HResult (*StartAssociations)(void* context, const AssociationRun* run, Worker* worker);
+    HResult (*StartAssociations)(const AssociationRun* run, Worker* worker);
     // True when the worker has ended, waiting at most ms for it.
     bool (*Wait)(Worker worker, uint32_t ms);
-    // Forgets a worker (ended or not); it is never killed.
+    // Forgets a worker that has ended; none is ever killed.
     void (*Close)(Worker worker);
 };
 
@@ -80,46 +83,42 @@ class EmulationSession {
   public:
     static constexpr uint32_t kWorkerWaitMs = 20000;
 
-    EmulationSession(SessionView& view, const SessionWorkers& workers);
+    EmulationSession(SessionView& view, const SessionWorkers& workers, const JoystickPlatform& joysticks);
     ~EmulationSession();  // releases the model and the joysticks; call Shutdown first
     EmulationSession(const EmulationSession&) = delete;
     EmulationSession& operator=(const EmulationSession&) = delete;
 
-    // Handed to the worker functions; the window's, set before the first start.
-    void SetWorkerContext(void* context) { context_ = context; }
+    // Whom a run's responder tells of a lost port; the window's, set before the first start.
+    void SetPortLostTarget(const PortLostTarget& target) { portLost_ = target; }
     // How long a stop waits for each worker before it parks it (tests shorten it).
     void SetWorkerWait(uint32_t ms) { waitMs_ = ms; }
+
+    // False when memory ran out while the association model was built: nothing may run.
+    bool IsValid() const { return associations_.IsValid(); }
 
     BoardState& Board() { return board_; }
     AssociationModel& Associations() { return associations_; }
     // The joysticks found at start-up, in the system's order; never null once prepared.
-    ObjectList* Joysticks() const { return joysticks_; }
+    ObjectList* Joysticks() const { return roster_.List(); }
+    JoystickRoster& Roster() { return roster_; }
     uint32_t ComPort() const { return comPort_; }
     bool JoystickOnly() const { return joystickOnly_ != 0; }
     bool IsRunning() const { return board_.running.load(std::memory_order_relaxed) != 0; }
 
-    // Takes over the list of enumerated joysticks (null: none were found) and prepares each
-    // as the editor needs it: axes normalised, eight-way hats given their directions.
-    void PrepareJoysticks(ObjectList* found);
     // The board, the rows, the button, the port and the mode take the saved settings.
     void RestoreSettings(const SavedValues& saved);
     // What to store at exit: the channels' percentages and the port and mode in force.
     SavedValues CaptureSettings() const;
 
-    // A joystick the system lists anew, built as enumeration builds one (null: nothing to
-    // add); the reference passes here. The same pad come back is bound again under its new
-    // handle, and a run that reads it goes on with it; another pad joins the list, prepared.
-    void OnJoystickArrived(JoystickDevice* device);
-    // The system no longer lists the device with this handle (the reader has rested it if
-    // it was read). The selected pad stays, with its associations, marked away; another
-    // leaves the list.
-    void OnJoystickRemoved(void* rawHandle);
-    // After the selection changed: pads that went away and are no longer selected leave.
-    void DropAwayJoysticks();
-    // The listed, connected joystick with this raw handle, or null.
-    JoystickDevice* FindConnected(void* rawHandle) const;
+    // False while the association lists must not change: during a run, or while a worker
+    // of an earlier run still reads them.
+    bool ListsEditable() { return !IsRunning() && !WorkersParked(); }
+    // The user chose selector entry index (-1: "[Nenhum joystick]"), refused while the lists
+    // must not change.
+    void SelectJoystick(int32_t index) { roster_.Select(index, ListsEditable()); }
 
-    // "Iniciar": refused while a run is going or a worker of an earlier one is parked.
+    // "Iniciar": refused while a run is going, and with a box while a worker of an earlier
+    // one is parked.
     void Start(const StartRequest& request);
     // "Parar": ends the workers and hands the joystick's last positions to the rows.
     void Stop();
@@ -131,15 +130,12 @@ class EmulationSession {
     // Whether a worker of an earlier run still runs after its wait; forgets those that
     // have ended since. While one runs, nothing it reads may change.
     bool WorkersParked();
-    // At close: ends a run's workers and waits for any parked one as a stop does. False
-    // when one still runs: then nothing it reads may be freed.
+    // At close: ends a run's workers as a stop does. Each worker is waited for once, at the
+    // stop that ended it, so one parked earlier is only looked at. False when one still
+    // runs: then nothing it reads may be freed.
     bool Shutdown();
 
   private:
-    JoystickDevice* JoystickAt(int32_t index) const;
-    // The first listed joystick with this raw handle, connected or (connectedOnly false) not.
-    JoystickDevice* FindByHandle(void* rawHandle, bool connectedOnly) const;
-    void RemoveJoystick(int32_t index);
     HResult StartWorkers();
     // Ends both workers as a stop does, parking one that outlives its wait.
     void EndWorkers();
@@ -147,11 +143,11 @@ class EmulationSession {
 
     SessionView& view_;
     const SessionWorkers& workers_;
-    void* context_ = nullptr;
+    PortLostTarget portLost_ = {};
     uint32_t waitMs_ = kWorkerWaitMs;
     BoardState board_;
     AssociationModel associations_;
-    ObjectList* joysticks_ = nullptr;
+    JoystickRoster roster_;  // after the model it chooses in
     uint32_t comPort_ = 0;
     uint32_t joystickOnly_ = 0;
     Worker responder_ = nullptr;

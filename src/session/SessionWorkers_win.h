@@ -4,6 +4,5 @@
 
 #include "session/EmulationSession.h"
 
-// The worker context these expect is the window's ResponderOwner (SerialResponder_win.h):
-// the board the responder answers from and the window it tells of a lost port.
 extern const SessionWorkers kPlatformWorkers;
+extern const JoystickPlatform kPlatformJoysticks;

@@ -52,6 +52,9 @@ constexpr BuiltInText kAboutCaption{31, u"Sobre..."};
 constexpr BuiltInText kPortStopped{32, u"A porta serial parou de funcionar e a emulação foi interrompida: "};
 // Follows a joystick's name in the selector while the pad is unplugged.
 constexpr BuiltInText kJoystickAway{33, u" (desconectado)"};
+// A start refused while a worker of the previous run still runs after its stop.
+constexpr BuiltInText kPreviousRunNotEnded{
+    34, u"O trabalho da execução anterior ainda não terminou. Tente novamente em instantes."};
 
 // The caption of the start, stop and profile-name messages; never translated.
 constexpr const char16_t* kOops = u"Oops...";

@@ -1,17 +1,13 @@
-// The association editor in the main window's right-hand column: choosing a joystick
-// (which carries the associations over to it), the input and target selectors,
+// The association editor in the main window's right-hand column: the joystick selector
+// as the session's JoystickRoster decides it, the input and target selectors,
 // "Associar entrada" and "Excluir". The model reports every change of its list to the list
 // box 1046 itself (AssociationListView), so the box stays index for index with
 // AllAssociations(). User-interface thread only; its controls are disabled during a run.
-#include <algorithm>
 #include <initializer_list>
 #include <new>
 
 #include "joystick/InputCatalogue.h"
-#include "joystick/JoystickEnumeration.h"
 #include "joystick/JoystickReader.h"
-#include "joystick/RawInput_win.h"
-#include "persistence/ProfileRecord.h"
 #include "ui/InputOrder.h"
 #include "ui/MainForm_win.h"
 
@@ -27,20 +23,16 @@ bool MainForm::IsShown(int32_t id) const {
     return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void MainForm::ShowSelectedJoystick() {
-    const JoystickDevice* selected = associations_.SelectedJoystick();
-    const ObjectList* joysticks = session_.Joysticks();
-    const int32_t index = selected != nullptr && joysticks != nullptr ? joysticks->IndexOf(selected) + 1 : 0;
-    SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
 void MainForm::AddJoystickEntry(const char16_t* name) {
     SendMessageW(Item(IDC_JOYSTICK), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
 }
 
 void MainForm::RemoveJoystickEntry(int32_t index) {
     SendMessageW(Item(IDC_JOYSTICK), CB_DELETESTRING, static_cast<WPARAM>(index + 1), 0);
-    ShowSelectedJoystick();
+}
+
+void MainForm::SelectJoystickEntry(int32_t index) {
+    SendMessageW(Item(IDC_JOYSTICK), CB_SETCURSEL, static_cast<WPARAM>(index + 1), 0);
 }
 
 void MainForm::ShowJoystickEntry(int32_t index, const char16_t* name, bool away) {
@@ -51,60 +43,26 @@ void MainForm::ShowJoystickEntry(int32_t index, const char16_t* name, bool away)
     SendMessageW(Item(IDC_JOYSTICK), CB_INSERTSTRING, static_cast<WPARAM>(index + 1),
                  reinterpret_cast<LPARAM>(text != nullptr ? text->Chars() : name));
     SafeRelease(text);
-    ShowSelectedJoystick();
-}
-
-void MainForm::RelistJoysticks() {
-    void* listed[64];
-    const uint32_t count = ListJoysticks(listed, 64);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (session_.FindConnected(listed[i]) == nullptr)
-            session_.OnJoystickArrived(MakeJoystick(listed[i]));
-    }
-    // One that went is rested by the reader thread first, which then tells the window.
-    const ObjectList* joysticks = session_.Joysticks();
-    for (int32_t j = 0; joysticks != nullptr && j < joysticks->Count(); ++j) {
-        const auto* device = static_cast<const JoystickDevice*>(joysticks->At(j));
-        if (device->Connected.load(std::memory_order_relaxed) != 0 &&
-            std::find(listed, listed + count, device->RawHandle) == listed + count)
-            PostDeviceRemoval(device->RawHandle);
-    }
 }
 
 bool MainForm::AssociationsEditable() {
-    return !session_.IsRunning() && !session_.WorkersParked();
+    return session_.ListsEditable();
 }
 
 void MainForm::SelectJoystick() {
-    const ObjectList* joysticks = session_.Joysticks();
-    // The run disables the selector; a thread that outlived its stop still reads the lists.
-    // The selector goes back to what is really selected.
-    if (!AssociationsEditable()) {
-        ShowSelectedJoystick();
-        return;
-    }
-    if (associations_.SelectedJoystick() != nullptr)
-        StopReading(*associations_.SelectedJoystick());
-    associations_.SetSelectedJoystick(nullptr);
-    // The associations travel to the new joystick as a record, matched by usages there.
-    Buffer* snapshot = CaptureAssociations(associations_);
-    associations_.ClearInputRefs();
-    associations_.ClearAssociations();
-    SendMessageW(Item(IDC_INPUT), CB_RESETCONTENT, 0, 0);
-
     const auto chosen = static_cast<int32_t>(SendMessageW(Item(IDC_JOYSTICK), CB_GETCURSEL, 0, 0));
-    if (chosen < 1 || joysticks == nullptr || chosen > joysticks->Count()) {
+    session_.SelectJoystick(chosen - 1);
+}
+
+void MainForm::ShowEditor(JoystickDevice* device) {
+    SendMessageW(Item(IDC_INPUT), CB_RESETCONTENT, 0, 0);
+    if (device == nullptr) {
         for (int32_t id : kEditorControls)
             ShowWindow(Item(id), SW_HIDE);
         for (int32_t id : {IDC_TARGET_LABEL, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
             ShowWindow(Item(id), SW_HIDE);
-        SafeRelease(snapshot);
-        session_.DropAwayJoysticks();
         return;
     }
-
-    auto* device = static_cast<JoystickDevice*>(joysticks->At(chosen - 1));
-    associations_.SetSelectedJoystick(device);
     BuildInputRefs(associations_, *device);
     const ObjectList& refs = associations_.InputRefs();
     for (int32_t i = 0; i < refs.Count(); ++i) {
@@ -116,10 +74,6 @@ void MainForm::SelectJoystick() {
     UpdateTargetChoice();
     for (int32_t id : kEditorControls)
         ShowWindow(Item(id), SW_SHOWNA);
-    RestoreAssociations(associations_, snapshot);
-    SafeRelease(snapshot);
-    // A pad that went away stays only while it is selected.
-    session_.DropAwayJoysticks();
 }
 
 void MainForm::UpdateTargetChoice() {

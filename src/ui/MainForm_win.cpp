@@ -13,6 +13,7 @@
 #include "joystick/JoystickReader.h"
 #include "joystick/RawInput_win.h"
 #include "persistence/SettingsStore_win.h"
+#include "session/SessionWorkers_win.h"
 #include "text/BuiltInTexts.h"
 #include "ui/UiMetrics.h"
 #include "ui/UiResources_win.h"
@@ -60,10 +61,9 @@ bool MainFormLeftWorkersRunning() {
 }
 
 MainForm::MainForm(const SessionWorkers& workers)
-    : session_(*this, workers),
+    : session_(*this, workers, kPlatformJoysticks),
       associations_(session_.Associations()),
-      responderOwner_{&session_.Board(), nullptr, kPortLostMessage} {
-    session_.SetWorkerContext(&responderOwner_);
+      profiles_(*this, RegistryProfiles(), associations_) {
     const float factor = PictureFactor(UiResources::scaleY);
     boardPicture_ = LoadScaledPicture(IDB_BOARD, factor);
     secondPicture_ = LoadScaledPicture(IDB_EMBLEM, factor);
@@ -119,7 +119,7 @@ void MainForm::StoreSettings() {
 LRESULT MainForm::OnInit(void*) {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
-    responderOwner_.window = hwnd;
+    session_.SetPortLostTarget({hwnd, kPortLostMessage});
 
     // The client area is 638 by 460 logical units, the window centred on the screen.
     CentreWithClientArea(638, 460);
@@ -145,12 +145,14 @@ LRESULT MainForm::OnInit(void*) {
     ObjectList* found = nullptr;
     if (Failed(EnumerateJoysticks(&found)))
         found = nullptr;  // the window carries on without joysticks
-    session_.PrepareJoysticks(found);
+    session_.Roster().Prepare(found);
     WrapControls();
     // The reader thread runs from here on, so that joysticks plugged in later are offered
     // and unplugged ones are noticed; without it the list stays as it was found.
     SetJoystickNotify(hwnd, kJoystickChangeMessage);
-    StartWatching();
+    const HResult watching = StartWatching();
+    if (Failed(watching))
+        ShowFailure(Text(Texts::kJoystickStartFailed), watching);
     Layout();
     PrepareRows();
     session_.RestoreSettings(SettingsStore::LoadSavedValues());
@@ -329,13 +331,13 @@ LRESULT MainForm::OnCommand(HWND, uint32_t id, uint32_t code) {
                 ShowMenu();
             return 0;
         case IDM_OPEN_PROFILE:
-            OpenProfile();
+            profiles_.Open(AssociationsEditable());
             return 0;
         case IDM_SAVE_PROFILE:
-            SaveProfile();
+            profiles_.Save();
             return 0;
         case IDM_DELETE_PROFILE:
-            DeleteProfile();
+            profiles_.Delete();
             return 0;
         case IDM_ABOUT:
             ShowMessage(hwnd, AboutText(), Text(Texts::kAboutCaption), MB_ICONINFORMATION | MB_OK);
@@ -354,11 +356,7 @@ LRESULT MainForm::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     }
     if (message == kJoystickChangeMessage) {
-        auto* device = reinterpret_cast<void*>(lParam);
-        if (wParam != GIDC_ARRIVAL)
-            session_.OnJoystickRemoved(device);
-        else if (session_.FindConnected(device) == nullptr)  // the re-listing may have found it first
-            session_.OnJoystickArrived(MakeJoystick(device));
+        session_.Roster().OnChange(wParam == GIDC_ARRIVAL, reinterpret_cast<void*>(lParam));
         return 1;
     }
     return 0;
@@ -415,7 +413,7 @@ void MainForm::OnPaint() {
 
 LRESULT MainForm::DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE) {
-        RelistJoysticks();
+        session_.Roster().Relist();
         return 0;
     }
     if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORBTN && message != WM_CTLCOLORSTATIC)

@@ -8,7 +8,7 @@
 //   EmulationRun_win.cpp      "Iniciar"/"Parar", the locks of a run, its error boxes;
 //   AssociationEditor_win.cpp the joystick selector, joysticks that come and go, and the
 //                             association editor;
-//   Profiles_win.cpp          the profile commands of the "..." menu.
+//   Profiles_win.cpp          the profile commands' dialog and boxes.
 //
 // Threads: every method runs on the user-interface thread. The run's workers read the
 // session's board, model and joystick; teardown keeps them alive while one may still run.
@@ -19,9 +19,9 @@
 #include <cstdint>
 
 #include "associations/AssociationModel.h"
-#include "board/SerialResponder_win.h"
 #include "resource.h"
 #include "session/EmulationSession.h"
+#include "session/ProfileCommands.h"
 #include "text/BuiltInTexts.h"
 #include "ui/Bitmap_win.h"
 #include "ui/UiMetrics.h"
@@ -47,13 +47,15 @@ bool MainFormLeftWorkersRunning();
 // A message box through the table.
 int ShowMessage(HWND owner, const char16_t* text, const char16_t* caption, UINT style);
 
-class MainForm : public Form, private SessionView, private AssociationListView {
+class MainForm : public Form, private SessionView, private AssociationListView, private ProfileView {
   public:
     // workers: the run's platform; tests hand in their own.
     explicit MainForm(const SessionWorkers& workers);
 
     const wchar_t* GetClassName() const override { return L"MainForm"; }
     uint32_t Release() override;
+    // False when memory ran out while the window's model was built: it cannot be run.
+    bool IsValid() const { return session_.IsValid(); }
 
     void OnPaint() override;
     LRESULT OnCommand(HWND control, uint32_t id, uint32_t code) override;
@@ -79,6 +81,8 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void AddJoystickEntry(const char16_t* name) override;
     void RemoveJoystickEntry(int32_t index) override;
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override;
+    void SelectJoystickEntry(int32_t index) override;
+    void ShowEditor(JoystickDevice* device) override;
     // The same box under another caption (the profile commands' translated one).
     void ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption);
 
@@ -111,26 +115,22 @@ class MainForm : public Form, private SessionView, private AssociationListView {
     void AssociateInput();
     void RemoveSelectedAssociation();
     bool IsShown(int32_t id) const;
-    // The selector shows the selected joystick, or "[Nenhum joystick]".
-    void ShowSelectedJoystick();
-    // Where the system sends no device notifications: the joysticks it lists now against
-    // those the window knows.
-    void RelistJoysticks();
     // False while the association lists must not change: during a run, or while a worker
     // of an earlier run still reads them.
     bool AssociationsEditable();
 
-    // The profile commands of the "..." menu (Profiles_win.cpp).
-    void OpenProfile();
-    void SaveProfile();
-    void DeleteProfile();
-    // False, after telling the user, while "[Nenhum joystick]" is selected.
-    bool JoystickChosen();
+    // ProfileView: the profile commands' dialog and boxes (Profiles_win.cpp), over the
+    // registry's profiles.
+    String* AskProfileName(const char16_t* title, bool existingOnly, bool* exists) override;
+    bool Confirm(const char16_t* question) override;
+    void ShowProfileInfo(const char16_t* text) override;
+    void ShowProfileError(const char16_t* text) override;
+    void ShowProfileFailure(HResult code) override;
+    static const ProfileStore& RegistryProfiles();
 
     EmulationSession session_;
     AssociationModel& associations_;
-    // What the responder thread reads and tells; lives as long as the session's board.
-    ResponderOwner responderOwner_;
+    ProfileCommands profiles_;
 
     TextBox* edits_[kManualRowCount] = {};
     Control* spins_[kManualRowCount] = {};

@@ -28,4 +28,16 @@ TEST(RefObjectTest, QueryInterfaceAcceptsOwnAndBaseIdsOnly) {
     EXPECT_TRUE(AllInstanceCountersZero());
 }
 
+// An object whose count is already 0 (being destroyed, while a list it is in releases it)
+// is left alone by a Release, and the count does not wrap.
+TEST(RefObjectTest, ReleaseOfAnObjectBeingDestroyedDoesNothing) {
+    static uint32_t released = 1;
+    struct Probe : RefObject {
+        int32_t GetTypeId() const override { return kTypeRefObject; }
+        ~Probe() override { released = Release(); }
+    };
+    EXPECT_EQ((new Probe())->Release(), 0u);
+    EXPECT_EQ(released, 0u);
+}
+
 }  // namespace

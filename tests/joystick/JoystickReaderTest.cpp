@@ -90,6 +90,9 @@ TEST_F(JoystickReaderTest, OneThreadServesTheDevicesReadOrWatchedAndShutdownEnds
     EXPECT_EQ(1, ReaderDeviceCount());
     EXPECT_EQ(2, FakeReaderThread::starts.load());
     EXPECT_EQ(2u, pad->RefCount()) << "the reader holds exactly one reference";
+    // A removal the reader cannot take is never done beside a thread that decodes reports.
+    EXPECT_FALSE(RemoveWithoutReader(Handle(1)));
+    EXPECT_EQ(1u, pad->Connected.load());
     ReaderShutdown();
     EXPECT_EQ(2, FakeReaderThread::ends.load());
     EXPECT_FALSE(HidLibraryLoaded());

@@ -156,7 +156,7 @@ TEST(ProfileNameTest, TrimsMatchesWithoutCaseAndRefusesWithTheMessageOfTheMode) 
     const std::u16string hundred(100, u'n');
     ObjectList* saved = new ObjectList();
     // "": the key's default value.
-    for (const char16_t* name : {u"Corrida", u"AÇÃO Ŀ Ωμέγα Жук", u"x", u""}) {
+    for (const char16_t* name : {u"Corrida", u"AÇÃO Ŀ Ωμέγα Жук", u"x", u"", hundred.c_str()}) {
         String* text = new String(name);
         saved->Append(text);
         text->Release();
@@ -173,7 +173,8 @@ TEST(ProfileNameTest, TrimsMatchesWithoutCaseAndRefusesWithTheMessageOfTheMode) 
         {false, u"  Novo perfil ", u"Novo perfil", u"", false},
         {false, u"X", u"X", u"", true},
         {false, u" \t", u"", emptyName, true},
-        {false, hundred + u"x", hundred, u"", false},
+        {false, hundred + u"x", hundred, u"", true},
+        {true, hundred + u"x", u"", notInList, false},  // only a save cuts to the limit
     };
     for (const auto& c : cases) {
         String* name = new String(c.typed.c_str());

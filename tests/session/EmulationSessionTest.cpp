@@ -1,11 +1,16 @@
-// The rules of a run, as the window shows them: a recording view in the window's place,
-// the workers played by a table that records what was started and can refuse or outlive
-// its wait, and a pad of the substitute HID parser whose reports the test hands over.
+// The rules of a run and of its joystick roster, as the window shows them: a recording view
+// in the window's place, the workers played by a table that records what was started and
+// can refuse or outlive its wait, the system's pad list by another, and a pad of the
+// substitute HID parser whose reports the test hands over.
+#include <atomic>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "session/EmulationSession.h"
+#include "session/ProfileCommands.h"
 #include "support/JoystickFixture.h"
 #include "text/BuiltInTexts.h"
 
@@ -19,8 +24,12 @@ std::string Utf8(const char16_t* text) {
 }
 
 // What the window was told, one word per call: rN+ and rN- show and hide row N, rN=P
-// shows P % in it, p+ p- show and hide "Pressionado", p=1 p=0 check it.
-class RecordingView : public SessionView {
+// shows P % in it, p+ p- show and hide "Pressionado", p=1 p=0 check it; the profile
+// commands' dialog says ask (open and delete mode) or ask-new and answers with name
+// (cancelling when empty), a question says ? and is answered ok. The selector's
+// lines are kept as the window's combo box keeps them, "-" first for "[Nenhum joystick]";
+// a selection past the end clears it, as Windows documents for CB_SETCURSEL.
+class RecordingView : public SessionView, public ProfileView {
   public:
     void ShowRow(int32_t m, bool shown) override { Say("r" + std::to_string(m) + (shown ? "+" : "-")); }
     void UpdateRow(int32_t m, int32_t p) override { Say("r" + std::to_string(m) + "=" + std::to_string(p)); }
@@ -33,11 +42,42 @@ class RecordingView : public SessionView {
     void ShowFailure(const char16_t* prefix, HResult code) override {
         Say("failure:" + Utf8(prefix) + std::to_string(static_cast<uint32_t>(code) & 0xFFFF));
     }
-    void AddJoystickEntry(const char16_t* name) override { Say("add:" + Utf8(name)); }
-    void RemoveJoystickEntry(int32_t index) override { Say("remove" + std::to_string(index)); }
+    void AddJoystickEntry(const char16_t* name) override {
+        Say("add:" + Utf8(name));
+        lines.push_back(Utf8(name));
+    }
+    void RemoveJoystickEntry(int32_t index) override {
+        Say("remove" + std::to_string(index));
+        lines.erase(lines.begin() + index + 1);
+    }
     void ShowJoystickEntry(int32_t index, const char16_t* name, bool away) override {
         Say("entry" + std::to_string(index) + ":" + Utf8(name) + (away ? ":away" : ""));
     }
+    void SelectJoystickEntry(int32_t index) override {
+        shown = index + 1 < static_cast<int32_t>(lines.size()) ? index + 1 : -1;
+    }
+    void ShowEditor(JoystickDevice* device) override {
+        Say(device != nullptr ? "editor" : "no-editor");
+        for (int32_t i = 0; device != nullptr && i < device->InputCount(); ++i)
+            model->AddInputRef(&device->Inputs()[i], nullptr);
+    }
+    String* AskProfileName(const char16_t*, bool existingOnly, bool* nameExists) override {
+        Say(existingOnly ? "ask" : "ask-new");
+        *nameExists = exists;
+        return name.empty() ? nullptr : new String(u"P");
+    }
+    bool Confirm(const char16_t* question) override {
+        Say(std::u16string(question).find(u"P\"?") != std::u16string::npos ? "?" : "??");
+        return ok;
+    }
+    void ShowProfileInfo(const char16_t* text) override { Say("info:" + Utf8(text)); }
+    void ShowProfileError(const char16_t* text) override { Say("error:" + Utf8(text)); }
+    void ShowProfileFailure(HResult code) override { ShowFailure(u"", code); }
+    std::string name = "P";
+    bool exists = true, ok = true;
+    std::vector<std::string> lines{"-", "Controller"};
+    int32_t shown = 0;
+    AssociationModel* model = nullptr;  // whose input list the editor builds
     // The words said since the last call, separated by spaces.
     std::string Take() { return std::exchange(said, std::string()); }
 
@@ -52,6 +92,7 @@ constexpr HResult kPortBusy = static_cast<HResult>(0x80070005u);
 struct FakeWorkers {
     static inline std::string log, failing;  // failing: the start that fails with kPortBusy
     static inline bool workersEnd;           // Wait's answer
+    static inline uint32_t waited;           // the milliseconds of every Wait
     static inline int32_t linkedWhenThreadStarts;
     static inline int worker;  // the address handed out as a Worker
 
@@ -70,17 +111,56 @@ struct FakeWorkers {
         Say("stop-reading");
         ::StopReading(device);
     }
-    static HResult StartResponder(void*, uint32_t port, Worker* out) {
+    static HResult StartResponder(BoardState&, const PortLostTarget&, uint32_t port, Worker* out) {
         return Say("responder" + std::to_string(port), out);
     }
-    static HResult StartAssociations(void*, const AssociationRun* run, Worker* out) {
+    static HResult StartAssociations(const AssociationRun* run, Worker* out) {
         linkedWhenThreadStarts = run->Board->Value(kChannelInputB);
         return Say("associations", out);
     }
-    static bool Wait(Worker, uint32_t) { return workersEnd; }
+    static bool Wait(Worker, uint32_t ms) { return (waited += ms, workersEnd); }
     static void Close(Worker) { Say("close"); }
     static constexpr SessionWorkers kTable = {StartReading,      StopReading, StartResponder,
                                               StartAssociations, Wait,        Close};
+};
+
+// The system's pad list, and the removals posted to the reader (pN: Handle(N)).
+struct FakePlatform {
+    static inline std::vector<void*> listed;
+    static inline HResult listing = kOk;
+    static inline std::string posted;
+    static inline StrictLayout* layout;
+
+    static JoystickDevice* Make(void* handle) {
+        return MakeDevice({handle, 0x45E, 0, 0, 1, 5}, layout, sizeof *layout, false);
+    }
+    static HResult List(void** handles, uint32_t, uint32_t* count) {
+        *count = static_cast<uint32_t>(std::copy(listed.begin(), listed.end(), handles) - handles);
+        return listing;
+    }
+    static bool PostRemoval(void* handle) {
+        posted += "p" + std::to_string(reinterpret_cast<uintptr_t>(handle) - 0x1000);
+        return true;
+    }
+    static constexpr JoystickPlatform kTable = {Make, List, PostRemoval};
+
+    // The profile store: one record under any name, read, written and deleted as the
+    // workers' words (failing "read" refuses the key, "invalid" hands back a bad record).
+    static inline std::vector<uint8_t> record;
+    static Buffer* Read(const char16_t*) {
+        auto* buffer = Failed(FakeWorkers::Say("read")) ? nullptr : new Buffer();
+        const std::vector<uint8_t> invalid = {1, 2, 3},
+                                   &bytes = FakeWorkers::failing == "invalid" ? invalid : record;
+        if (buffer != nullptr)
+            buffer->Assign(bytes.data(), static_cast<int32_t>(bytes.size()));
+        return buffer;
+    }
+    static HResult Write(const char16_t*, const void* bytes, uint32_t length) {
+        record.assign(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + length);
+        return FakeWorkers::Say("write");
+    }
+    static HResult Delete(const char16_t*) { return FakeWorkers::Say("delete"); }
+    static constexpr ProfileStore kStore = {Read, Write, Delete};
 };
 
 class EmulationSessionTest : public JoystickFixture {
@@ -89,11 +169,13 @@ class EmulationSessionTest : public JoystickFixture {
         JoystickFixture::SetUp();
         FakeWorkers::failing.clear();
         FakeWorkers::workersEnd = true;
+        FakePlatform::layout = &layout;
+        view.model = &session.Associations();
         auto* found = new ObjectList();
         JoystickDevice* pad = MakePad(Handle(1), 0x45E);
         found->Append(pad);
         pad->Release();
-        session.PrepareJoysticks(found);
+        session.Roster().Prepare(found);
         session.RestoreSettings(DefaultSavedValues());
         view.Take();
     }
@@ -133,7 +215,8 @@ class EmulationSessionTest : public JoystickFixture {
 
     StrictLayout layout = GamePadLayout();
     RecordingView view;
-    std::optional<EmulationSession> sessionHolder{std::in_place, view, FakeWorkers::kTable};
+    std::optional<EmulationSession> sessionHolder{std::in_place, view, FakeWorkers::kTable,
+                                                  FakePlatform::kTable};
     EmulationSession& session = *sessionHolder;
 };
 
@@ -217,12 +300,16 @@ TEST_F(EmulationSessionTest, AWorkerThatOutlivesItsWaitBlocksStartsAndCloseUntil
     session.SetWorkerWait(1);
     Start();
     FakeWorkers::workersEnd = false;
+    FakeWorkers::waited = 0;
     session.Stop();
     EXPECT_TRUE(session.WorkersParked());
+    view.Take();
     Start();
     EXPECT_EQ(FakeWorkers::log, "") << "a second run beside the parked worker";
+    EXPECT_EQ(view.Take(), "error:" + Utf8(Text(Texts::kPreviousRunNotEnded)));
     EXPECT_FALSE(session.IsRunning());
     EXPECT_FALSE(session.Shutdown()) << "a close would free what the worker reads";
+    EXPECT_EQ(FakeWorkers::waited, 2u) << "each of the two workers is waited for once in all";
     FakeWorkers::workersEnd = true;
     EXPECT_FALSE(session.WorkersParked());
     EXPECT_EQ(FakeWorkers::log, "close close");
@@ -247,38 +334,148 @@ TEST_F(EmulationSessionTest, APortThatStopsWorkingEndsItsOwnRunOnly) {
     EXPECT_EQ(view.Take(), "idle p=0 p+ r2+ r2=50 failure:" + Utf8(Text(Texts::kPortStopped)) + "5");
 }
 
-// Pads plugged in and out: another make joins the list, the selected pad stays while it is
-// away and comes back under a new handle with its associations and a run that reads it,
-// and a pad away and no longer selected leaves.
+// Pads plugged in and out, told by the reader or found by a re-listing: another make joins
+// the list, the selected pad stays while it is away and comes back under a new handle with
+// its associations and a run that reads it.
 TEST_F(EmulationSessionTest, JoysticksThatComeAndGoKeepTheSelectionAndItsAssociations) {
     Link();
-    session.OnJoystickArrived(MakePad(Handle(2), 0x79));
-    session.OnJoystickArrived(MakePad(Handle(2), 0x79));  // told twice
-    session.OnJoystickRemoved(Handle(2));
-    session.OnJoystickRemoved(Handle(9));  // never listed
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));  // told twice
+    session.Roster().OnRemoved(Handle(2));
+    session.Roster().OnRemoved(Handle(9));  // never listed
     EXPECT_EQ(view.Take(), "add:Controller remove1");
     EXPECT_NE(Pad().Axes[0].Scale, 0.0f) << "an arrival is prepared";
 
     Start();
     view.Take();
     DeviceRemoved(Handle(1));  // the reader thread first, as it hears of it first
-    session.OnJoystickRemoved(Handle(1));
-    session.OnJoystickArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
-    session.OnJoystickArrived(MakePad(Handle(4), 0x45E));
+    session.Roster().OnRemoved(Handle(1));
+    session.Roster().OnArrived(MakePad(Handle(3), 0x79));  // another make meanwhile
+    session.Roster().OnArrived(MakePad(Handle(4), 0x45E));
     EXPECT_EQ(view.Take(), "entry0:Controller:away add:Controller entry0:Controller");
-    EXPECT_EQ(Pad().RawHandle, Handle(4));
+    // Where the system sends no notifications: a listing that fails changes nothing, and
+    // the pad re-plugged under a new handle before the reader handled its old one's
+    // removal is the pad that went, not a new entry beside it marked away.
+    FakePlatform::listing = kPortBusy;  // with nothing listed
+    session.Roster().Relist();
+    EXPECT_EQ(FakePlatform::posted + view.Take(), "");
+    FakePlatform::listing = kOk;
+    FakePlatform::listed = {Handle(3), Handle(5)};
+    session.Roster().Relist();
+    session.Roster().OnChange(false, Handle(4));  // the reader's news of the old handle, later
+    session.Roster().OnChange(true, Handle(5));   // and the system's of the new one
+    EXPECT_EQ(FakePlatform::posted + " " + view.Take(), "p4 entry0:Controller");
+    EXPECT_EQ(Pad().RawHandle, Handle(5));
     EXPECT_TRUE(session.IsRunning());
     EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
 
     session.Stop();
-    session.OnJoystickRemoved(Handle(4));
-    session.DropAwayJoysticks();
+    session.Roster().OnRemoved(Handle(5));
+    session.Roster().DropAway();
     EXPECT_EQ(session.Joysticks()->Count(), 2) << "the selected pad stays while it is away";
-    session.Associations().SetSelectedJoystick(nullptr);
+}
+
+// Three pads: the selector shows the selected pad after another leaves before, after or
+// beside it, also when the one leaving was selected, went away and another was chosen.
+TEST_F(EmulationSessionTest, TheSelectorShowsTheSelectedPadAfterAnotherLeaves) {
+    // The selected pad, the one leaving, and whether it was chosen after the other went.
+    const int32_t cases[][3] = {{1, 0, 0}, {1, 2, 0}, {2, 1, 0}, {0, 1, 0}, {2, 1, 1}, {0, 1, 1}};
+    for (const auto& c : cases) {
+        auto* found = new ObjectList();
+        for (uintptr_t p = 0; p < 3; ++p) {
+            JoystickDevice* pad = MakePad(Handle(11 + p), 0x45E);
+            found->Append(pad);
+            pad->Release();
+        }
+        session.Roster().Prepare(found);
+        view.lines.assign(4, "Controller");
+        const int32_t first = c[2] != 0 ? c[1] : c[0];
+        view.SelectJoystickEntry(first);  // the user's choice, which the session then takes
+        session.SelectJoystick(first);
+        session.Roster().OnRemoved(Handle(11 + c[1]));
+        if (c[2] != 0) {
+            view.SelectJoystickEntry(c[0]);
+            session.SelectJoystick(c[0]);  // which drops the pad that went
+        }
+        // The selected pad's entry, counted in the list as it is now.
+        EXPECT_EQ(view.shown, c[0] + (c[1] < c[0] ? 0 : 1)) << c[0] << c[1] << c[2];
+    }
+}
+
+// Choosing another pad carries the links over to it and stops reading the old one; a
+// choice while a run reads the lists is refused and the selector goes back; "[Nenhum
+// joystick]" hides the editor and keeps no link.
+TEST_F(EmulationSessionTest, ChoosingAPadCarriesTheLinksOverAndARefusedChoiceShowsTheSelectedPad) {
+    Link();
+    session.Roster().OnArrived(MakePad(Handle(2), 0x79));
+    StartReading(Pad());
+    FakeWorkers::log.clear();
+    session.SelectJoystick(1);
+    // The old pad is no longer read, and its three links are the new one's.
+    EXPECT_EQ(FakeWorkers::log + std::to_string(session.Associations().AllAssociations().Count()),
+              "stop-reading3");
+    Start();
+    view.SelectJoystickEntry(0);  // the user picks another entry, the selector being locked
+    session.SelectJoystick(0);
+    EXPECT_EQ(view.shown, 2);
+    session.Stop();
     view.Take();
-    session.DropAwayJoysticks();
-    EXPECT_EQ(view.Take(), "remove0");
-    EXPECT_EQ(session.Joysticks()->Count(), 1);
+    session.SelectJoystick(-1);
+    EXPECT_EQ(view.Take() + std::to_string(session.Associations().AllAssociations().Count()), "no-editor0");
+}
+
+// The profile commands over the linked pad: each goes ahead only past its guards and tells
+// what stopped it; a saved profile opens again.
+TEST_F(EmulationSessionTest, EachProfileCommandGoesAheadOnlyPastItsGuardsAndTellsWhatStoppedIt) {
+    Link();
+    const std::string noPad = "info:" + Utf8(Text(Texts::kSelectJoystickFirst));
+    const struct {
+        const char* command;  // "open-locked": while the lists must not change
+        bool selected, exists, ok;
+        const char *name, *failing;
+        std::string said, log;
+    } cases[] = {
+        {"save", false, true, true, "P", "", noPad, ""},
+        {"save", true, true, false, "P", "", "ask-new ?", ""},  // not replaced
+        {"save", true, false, true, "P", "write", "ask-new failure:5", "write"},
+        {"save", true, true, true, "P", "", "ask-new ?", "write"},
+        {"open-locked", true, true, true, "P", "", "", ""},
+        {"open", false, true, true, "P", "", noPad, ""},
+        {"open", true, true, true, "", "", "ask", ""},  // cancelled
+        {"open", true, true, true, "P", "read", "ask", "read"},
+        {"open", true, true, true, "P", "invalid", "ask error:" + Utf8(Text(Texts::kInvalidProfile)), "read"},
+        {"open", true, true, true, "P", "", "ask", "read"},  // the profile saved above
+        {"delete", false, true, false, "P", "", "ask ?", ""},
+        {"delete", false, true, true, "P", "delete", "ask ? failure:5", "delete"},
+    };
+    ProfileCommands commands(view, FakePlatform::kStore, session.Associations());
+    for (const auto& c : cases) {
+        session.Associations().SetSelectedJoystick(c.selected ? &Pad() : nullptr);
+        std::tie(view.exists, view.ok, view.name, FakeWorkers::failing) =
+            std::tie(c.exists, c.ok, c.name, c.failing);
+        FakeWorkers::log.clear();
+        const std::string command = c.command;
+        command == "save"     ? commands.Save()
+        : command == "delete" ? commands.Delete()
+                              : commands.Open(command == "open");
+        EXPECT_EQ(view.Take() + "|" + FakeWorkers::log, c.said + "|" + c.log) << c.command;
+    }
+    EXPECT_EQ(session.Associations().AllAssociations().Count(), 3);
+}
+
+std::atomic<bool> gRefuseNothrowNew{false};
+
+// Memory runs out while the association model is built: the session says it cannot be
+// used, and goes without touching the lists it never had.
+TEST(EmulationSessionMemory, AModelWithoutItsListsMakesASessionThatCannotRunAndStillGoes) {
+    RecordingView view;
+    gRefuseNothrowNew = true;
+    EXPECT_FALSE(EmulationSession(view, FakeWorkers::kTable, FakePlatform::kTable).IsValid());
 }
 
 }  // namespace
+
+// Refuses the next allocation without exceptions once asked; the model takes its lists so.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return gRefuseNothrowNew.exchange(false) ? nullptr : ::operator new(size);
+}

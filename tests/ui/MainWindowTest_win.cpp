@@ -61,18 +61,6 @@ class MainWindowTest : public ::testing::Test {
     HWND dialog_ = nullptr;
 };
 
-// Answers the profile name dialog with a name, as a user typing and pressing OK would; the
-// modal loop runs the timer.
-std::wstring gAnswer;
-void CALLBACK AnswerProfileDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = GetActiveWindow();
-    if (GetDlgItem(dialog, 1052) == nullptr)
-        return;
-    KillTimer(nullptr, timer);
-    SetDlgItemTextW(dialog, 1052, gAnswer.c_str());
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-}
-
 // The run's workers, played here: the responder only pretends, the association thread
 // keeps what it was handed, and Wait says whether they have ended.
 const AssociationRun* gRun = nullptr;
@@ -81,11 +69,11 @@ int gWorker = 0;
 const SessionWorkers kFakeWorkers = {
     StartReading,
     StopReading,
-    [](void*, uint32_t, Worker* worker) {
+    [](BoardState&, const PortLostTarget&, uint32_t, Worker* worker) {
         *worker = &gWorker;
         return kOk;
     },
-    [](void*, const AssociationRun* run, Worker* worker) {
+    [](const AssociationRun* run, Worker* worker) {
         gRun = run;
         *worker = &gWorker;
         return kOk;
@@ -95,18 +83,16 @@ const SessionWorkers kFakeWorkers = {
 };
 
 // With a pad whose two sliders share their usage: "Associar entrada" binds the slider
-// chosen, a refused store or delete of a profile shows the system's text, a run refuses
-// "Abrir perfil", and a worker that outlives its stop keeps the selector on the pad and the
-// window alive at its close until it has ended. (The lambdas stand in for WINAPI functions:
-// on x64 there is one calling convention.)
-TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAParkedWorkerKeepsWhatItReads) {
+// chosen, and a worker that outlives its stop keeps the window alive at its close until it
+// has ended; the profile commands' and the selector's rules are the session's. (The
+// lambdas stand in for WINAPI functions: on x64 there is one calling convention.)
+TEST_F(MainWindowTest, TheEditorBindsTheChosenInputAndAParkedWorkerKeepsWhatItReads) {
     FakeRawInput& raw = FakeRawInput::Instance();
     raw.Install();
     uint16_t page = 0, usage = 0;
     const RealDescriptor& pad = Descriptor("two_sliders");
     raw.AddHid(pad.vendorId, pad.productId, 1, 5, pad.Preparsed(&page, &usage));
     ASSERT_EQ(JoystickStartup(), kOk);
-    ASSERT_EQ(SettingsStore::WriteProfileValue(L"Kept", "\0\0\0\0", 4), kOk);
     MainForm* form = Open(kFakeWorkers);
     SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 1, 0);
     Notify(IDC_JOYSTICK, CBN_SELCHANGE);
@@ -114,45 +100,17 @@ TEST_F(MainWindowTest, TheEditorBindsTheChosenInputRefusedProfilesAreToldAndAPar
     Notify(IDC_INPUT, CBN_SELCHANGE);
     Click(IDC_ASSOCIATE);
 
-    SettingsStore::RegistryFunctions refusing = SettingsStore::kPlatformRegistry;
-    refusing.RegSetValueExW = [](HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) -> LSTATUS {
-        return ERROR_ACCESS_DENIED;
-    };
-    refusing.RegDeleteValueW = [](HKEY, LPCWSTR) -> LSTATUS { return ERROR_ACCESS_DENIED; };
-    SettingsStore::SetRegistryFunctions(&refusing);
-    // The delete asks first (answered OK here), then shows the refusal.
-    for (const auto& [item, name] :
-         {std::pair(IDM_SAVE_PROFILE, L"New"), std::pair(IDM_DELETE_PROFILE, L"Kept")}) {
-        gAnswer = name;
-        SetTimer(nullptr, 0, 10, AnswerProfileDialog);
-        SendMessageW(dialog_, WM_COMMAND, item, 0);
-        EXPECT_EQ(gShown, L"Oops...|Access denied.\r\n") << name;
-        gShown.clear();
-    }
-    SettingsStore::SetRegistryFunctions(nullptr);
-
     gWorkersEnd = true;
     Click(IDC_START);
     ASSERT_NE(gRun, nullptr);
     ASSERT_EQ(gRun->Model->AllAssociations().Count(), 1);
     EXPECT_EQ(&AssociationModel::At(gRun->Model->AllAssociations(), 0)->Input(), &gRun->Joystick->Axes[1]);
 
-    // "Abrir perfil" (greyed out by the same rule, as the window session sees) is refused.
-    for (bool parked : {false, true}) {
-        SendMessageW(dialog_, WM_COMMAND, IDM_OPEN_PROFILE, 0);
-        EXPECT_EQ(gShown, L"") << "refused without a word, even the joystick check";
-        if (!parked) {
-            gWorkersEnd = false;
-            Click(IDC_START);  // the stop: its workers outlive the wait
-            wchar_t start[16] = {};
-            GetDlgItemTextW(dialog_, IDC_START, start, 16);
-            EXPECT_STREQ(start, L"Iniciar");
-        }
-    }
-    SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_SETCURSEL, 0, 0);
-    Notify(IDC_JOYSTICK, CBN_SELCHANGE);
-    EXPECT_EQ(SendDlgItemMessageW(dialog_, IDC_JOYSTICK, CB_GETCURSEL, 0, 0), 1) << "what is really selected";
-    EXPECT_EQ(SendDlgItemMessageW(dialog_, IDC_ASSOCIATIONS, LB_GETCOUNT, 0, 0), 1);
+    gWorkersEnd = false;
+    Click(IDC_START);  // the stop: its workers outlive the wait
+    wchar_t start[16] = {};
+    GetDlgItemTextW(dialog_, IDC_START, start, 16);
+    EXPECT_STREQ(start, L"Iniciar");
 
     DestroyWindow(dialog_);
     EXPECT_TRUE(MainFormLeftWorkersRunning());

@@ -47,6 +47,7 @@ TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
     EXPECT_EQ(FailureFromError(0), static_cast<HResult>(0x80004005u));
     EXPECT_EQ(FailureFromError(2), static_cast<HResult>(0x80070002u));
     EXPECT_EQ(FailureFromError(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
+    EXPECT_EQ(FailureFromError(0x2A0005), static_cast<HResult>(0x80070005u)) << "the code's low word only";
 }
 
 class InputOrderTest : public JoystickFixture {};
