@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "Platform.h"
+#include "ShapedIo.h"
+#include "board/ReplyShaper.h"
 #include "board/ScenarioRunner.h"
 #include "board/ScenarioScript.h"
 #include "persistence/SavedValues.h"
@@ -31,16 +33,22 @@ struct Options {
     PortRequest port;
     bool log = false;
     bool stay = false;
+    bool ack = false;
+    bool seeded = false;
+    uint64_t seed = 0;
 };
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: virtual_board %s [--script FILE] [--log] [--stay]\n"
+                 "usage: virtual_board %s [--script FILE] [--log] [--stay] [--ack] [--seed N]\n"
                  "  Answers the board's polls; prints the host end on its first line.\n"
                  "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
-                 "                 quit); standard input takes the same commands while it runs\n"
+                 "                 quit, and the faults drop, delay, corrupt, truncate, silence, babble,\n"
+                 "                 normal); standard input takes the same commands while it runs\n"
                  "  --log          a line per change of values and the polls answered every second\n"
-                 "  --stay         keep answering after standard input ends (until quit or a signal)\n",
+                 "  --stay         keep answering after standard input ends (until quit or a signal)\n"
+                 "  --ack          answer each line of standard input with 'ok N' once it took effect\n"
+                 "  --seed N       the faults' random choices repeat those of an earlier run\n",
                  PortUsage());
 }
 
@@ -52,8 +60,17 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->log = true;
         } else if (arg == "--stay") {
             options->stay = true;
+        } else if (arg == "--ack") {
+            options->ack = true;
         } else if (value == nullptr) {
             return false;
+        } else if (arg == "--seed") {
+            const std::string digits = argv[++i];
+            if (digits.empty() || digits.size() > 19 ||
+                digits.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            options->seed = std::stoull(digits);
+            options->seeded = true;
         } else if (arg == "--script") {
             options->script = argv[++i];
         } else if (arg == "--link") {
@@ -195,17 +212,19 @@ class ValueLog : public ScenarioListener {
 
 // Carries out one command; false when the commands end here: a quit, which ends the run,
 // or a stop.
-bool RunCommand(ScenarioRunner& runner, const ScenarioCommand& command, Shared& shared) {
+bool RunCommand(ScenarioRunner& runner, const ScenarioCommand& command, Shared& shared, ShapedIo& io) {
     const ScenarioOutcome outcome = runner.Run(command);
+    io.Wake();  // a fault may have bytes to send, or a delay changed
     if (outcome == ScenarioOutcome::kQuit)
         shared.Stop(0, "");
     return outcome == ScenarioOutcome::kContinue;
 }
 
-void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared) {
+void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared,
+               ShapedIo& io) {
     runner.StartTimeline();
     for (const ScenarioCommand& command : script) {
-        if (!RunCommand(runner, command, shared))
+        if (!RunCommand(runner, command, shared, io))
             break;
     }
     shared.Set(&Shared::scriptRunning, false);
@@ -234,8 +253,9 @@ void ReadInput(std::shared_ptr<Shared> shared) {
 }
 
 // Carries out standard input's commands as they come; a bad line is refused and changes
-// nothing.
-void RunInput(ScenarioRunner& runner, Shared& shared) {
+// nothing. With ack, each line is answered on standard output once it took effect, so
+// that a test never polls before its change is in.
+void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, bool ack) {
     int32_t line = 0;
     for (;;) {
         std::string text;
@@ -255,12 +275,22 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
         const LineKind kind = ParseScenarioLine(text, ++line, &command, &problem);
         if (kind == LineKind::kError) {
             std::fprintf(stderr, "virtual_board: <stdin>:%d: %s\n", line, problem.c_str());
+            if (ack) {
+                std::printf("<stdin>:%d: %s\n", line, problem.c_str());
+                std::fflush(stdout);
+            }
             continue;
         }
-        if (kind == LineKind::kBlank)
-            continue;
-        runner.CatchUp();
-        if (!RunCommand(runner, command, shared))
+        bool more = true;
+        if (kind == LineKind::kCommand) {
+            runner.CatchUp();
+            more = RunCommand(runner, command, shared, io);
+        }
+        if (ack) {
+            std::printf("ok %d\n", line);
+            std::fflush(stdout);
+        }
+        if (!more)
             return;
     }
     shared.Set(&Shared::inputDone, true);
@@ -301,6 +331,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("%s\n", port->HostEnd().c_str());
+    // The seed comes next, so that a failing run can be replayed with its faults.
+    if (!options.seeded)
+        options.seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    std::printf("seed=%llu\n", static_cast<unsigned long long>(options.seed));
     std::fflush(stdout);
 
     const Clock::time_point epoch = Clock::now();
@@ -312,7 +346,9 @@ int main(int argc, char** argv) {
     if (listener != nullptr)
         log.ValuesChanged(board);
 
-    CountingIo io(port->Io());
+    ReplyShaper shaper(options.seed);
+    ShapedIo shapedIo(*port, shaper, clock, nullptr);
+    CountingIo io(shapedIo);
     board.running = 1;
     std::thread responder([&] {
         const HResult outcome = RunResponder(board, io);
@@ -320,11 +356,11 @@ int main(int argc, char** argv) {
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
         shared->Set(&Shared::responderEnded, true);
     });
-    ScenarioRunner scriptRunner(board, clock, listener);
-    std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared); });
-    ScenarioRunner inputRunner(board, clock, listener);
+    ScenarioRunner scriptRunner(board, clock, listener, &shaper);
+    std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared, shapedIo); });
+    ScenarioRunner inputRunner(board, clock, listener, &shaper);
     std::thread(ReadInput, shared).detach();
-    std::thread inputThread([&] { RunInput(inputRunner, *shared); });
+    std::thread inputThread([&] { RunInput(inputRunner, *shared, shapedIo, options.ack); });
 
     // Nothing here wakes up on its own but for the log's second.
     uint64_t loggedPolls = 0;
@@ -363,13 +399,22 @@ int main(int argc, char** argv) {
     responder.join();
     scriptThread.join();
     inputThread.join();
+    shapedIo.Stop();
     port.reset();
     std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
+    // The loop answered every poll; those the faults withheld never reached the host.
+    shaper.DiscardQueued();
+    const ShaperTotals faults = shaper.Totals();
     std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
-                static_cast<unsigned long long>(io.answered.load()),
+                static_cast<unsigned long long>(io.answered.load() - faults.dropped - faults.silenced),
                 static_cast<unsigned long long>(io.ignored.load()));
+    std::printf(
+        "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu\n",
+        static_cast<unsigned long long>(faults.dropped), static_cast<unsigned long long>(faults.silenced),
+        static_cast<unsigned long long>(faults.delayed), static_cast<unsigned long long>(faults.corrupted),
+        static_cast<unsigned long long>(faults.cut), static_cast<unsigned long long>(faults.babbled));
     std::fflush(stdout);
     return shared->status;
 }

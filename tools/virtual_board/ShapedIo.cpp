@@ -1,0 +1,94 @@
+// The shaped port of the virtual board: the responder thread's reads and writes, and the
+// waker thread that brings the responder out of a blocking read when held-back bytes are
+// due.
+#include "ShapedIo.h"
+
+#include <chrono>
+
+namespace {
+// While bytes are due but not yet taken, the waker interrupts again this often: an
+// interrupt that comes just before a read starts is missed.
+constexpr auto kInterruptRepeat = std::chrono::milliseconds(1);
+}  // namespace
+
+ShapedIo::ShapedIo(BoardPort& port, ReplyShaper& shaper, ScenarioClock& clock, LineObserver* observer)
+    : port_(port), shaper_(shaper), clock_(clock), observer_(observer) {
+    waker_ = std::thread([this] { RunWaker(); });
+}
+
+ShapedIo::~ShapedIo() {
+    Stop();
+}
+
+void ShapedIo::Stop() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (waker_.joinable())
+        waker_.join();
+}
+
+void ShapedIo::Wake() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+HResult ShapedIo::SendDue(int64_t nowUs) {
+    OutgoingBytes out;
+    while (shaper_.TakeDue(nowUs, &out)) {
+        const HResult written = port_.Io().Write(out.bytes, out.length);
+        if (observer_ != nullptr)
+            observer_->Sent(out.fate, out.bytes, out.length, nowUs);
+        if (Failed(written))
+            return written;
+    }
+    return kOk;
+}
+
+HResult ShapedIo::ReadByte(uint8_t* byte, uint32_t* count) {
+    const HResult sent = SendDue(clock_.NowUs());
+    if (Failed(sent))
+        port_.Io().ClearError();
+    const HResult read = port_.Io().ReadByte(byte, count);
+    if (observer_ != nullptr && !Failed(read) && *count == 1)
+        observer_->Received(*byte, clock_.NowUs());
+    return read;
+}
+
+HResult ShapedIo::Write(const uint8_t* data, uint32_t length) {
+    if (length != kReplyLength)  // the responder writes nothing else
+        return port_.Io().Write(data, length);
+    const int64_t now = clock_.NowUs();
+    const ReplyFate fate = shaper_.Shape(data, now);
+    if (observer_ != nullptr && (fate == ReplyFate::kDropped || fate == ReplyFate::kSilenced))
+        observer_->Sent(fate, data, 0, now);
+    const HResult sent = SendDue(now);
+    if (shaper_.NextDueUs() != INT64_MAX)
+        Wake();
+    return sent;
+}
+
+void ShapedIo::RunWaker() {
+    std::unique_lock<std::mutex> hold(lock_);
+    const auto start = std::chrono::steady_clock::now() - std::chrono::microseconds(clock_.NowUs());
+    while (!stopping_) {
+        woken_ = false;
+        const int64_t due = shaper_.NextDueUs();
+        if (due <= clock_.NowUs()) {
+            hold.unlock();
+            port_.Interrupt();
+            hold.lock();
+            wake_.wait_for(hold, kInterruptRepeat, [this] { return stopping_; });
+        } else if (due == INT64_MAX) {
+            wake_.wait(hold, [this] { return stopping_ || woken_; });
+        } else {
+            wake_.wait_until(hold, start + std::chrono::microseconds(due),
+                             [this] { return stopping_ || woken_; });
+        }
+    }
+}
