@@ -11,8 +11,18 @@ int64_t MonotonicMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
 }
 
+namespace {
+// The responder is the counters' only writer: a load and a store, no locked add.
+void Bump(std::atomic<uint64_t>& counter) {
+    counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+}  // namespace
+
 HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counters) {
-    (void)counters;  // counted in the next step
+    // Counted here, the one writer, into a local when the caller wants none: the loop then
+    // has no branch per count.
+    LineCounters unused;
+    LineCounters& counted = counters != nullptr ? *counters : unused;
     const uint32_t ownGeneration = board.generation.load(std::memory_order_relaxed);
     uint8_t* reply = static_cast<uint8_t*>(HeapAllocate(kReplyLength));
     if (reply == nullptr)
@@ -34,6 +44,8 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
                 // goes unanswered and the loop carries on. A port that cannot be cleared,
                 // or that fails every read, has gone: retrying would only spin.
                 const HResult cleared = io.ClearError();
+                if (!Failed(cleared))
+                    Bump(counted.lineErrors);
                 if (Failed(cleared) || ++failedReads >= kPortGoneReadFailures) {
                     outcome = Failed(cleared) ? cleared : read;
                     break;
@@ -51,8 +63,15 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
                 failedReads = 0;
                 if (received == kPollByte) {
                     FillReplyChannels(board, reply);
-                    if (Failed(io.Write(reply, kReplyLength)))
+                    if (Failed(io.Write(reply, kReplyLength))) {
+                        Bump(counted.repliesLost);
                         io.ClearError();
+                    } else {
+                        Bump(counted.pollsAnswered);
+                        counted.lastPollMs.store(MonotonicMs(), std::memory_order_relaxed);
+                    }
+                } else {
+                    Bump(counted.otherBytes);
                 }
             }
             if (board.running.load(std::memory_order_relaxed) == 0)

@@ -10,13 +10,17 @@
 #include "board/BoardState.h"
 #include "core/Status.h"
 
+// A write the port took only part of (or none of, without failing).
+constexpr HResult kShortWrite = static_cast<HResult>(0x8007045Du);  // ERROR_IO_DEVICE
+
 class SerialIo {
   public:
     virtual ~SerialIo() = default;
     // Reads at most one byte: kOk with *count 1, or 0 when the read timed out with nothing;
     // the failure's code when the read failed.
     virtual HResult ReadByte(uint8_t* byte, uint32_t* count) = 0;
-    // kOk, or the failure's code. A short write is not retried.
+    // kOk only when the port took all length bytes; kShortWrite when it took fewer, or the
+    // failure's code. Neither is retried: the loop counts the reply as lost.
     virtual HResult Write(const uint8_t* data, uint32_t length) = 0;
     // Clears a line error so that further reads and writes can succeed: kOk, or the code of
     // a port that no longer works at all. Also asked after a read that timed out, as the

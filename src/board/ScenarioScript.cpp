@@ -159,6 +159,38 @@ const char kCountExpected[] = "expected a whole number from 0 to 100000000";
 
 const char kDurationExpected[] = "expected a number followed by ms or s, such as 250ms or 1.5s, up to 86400s";
 
+// How a message shows what was typed: at most kQuotedLength characters, then "...", and
+// every byte that is not printable text (control bytes, bytes outside a UTF-8 sequence)
+// as \xHH, so that a message stays one readable line whatever the script holds.
+constexpr size_t kQuotedLength = 80;
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    size_t shown = 0, i = 0;
+    while (i < text.size() && shown < kQuotedLength) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
+        for (size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                length = 0;  // a broken sequence: its first byte is escaped
+        }
+        if ((length == 1 && c >= 0x20 && c < 0x7F) || length > 1) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+            ++i;
+        }
+        ++shown;
+    }
+    if (i < text.size())
+        out += "...";
+    return out + "'";
+}
+
 LineKind Fail(std::string* error, const std::string& message) {
     *error = message;
     return LineKind::kError;
@@ -200,44 +232,44 @@ LineKind ParseScenarioLine(const std::string& text, int32_t line, ScenarioComman
         parsed.verb = ramp ? ScenarioVerb::kRamp : ScenarioVerb::kSet;
         parsed.channel = ChannelOfName(name);
         if (parsed.channel < 0)
-            return Fail(error, "unknown channel '" + name + "'; " + kChannelsExpected);
+            return Fail(error, "unknown channel " + Quoted(name) + "; " + kChannelsExpected);
         const size_t first = count - numbers;
         for (size_t i = first; i < first + (ramp ? 2 : 1); ++i) {
             if (!ParsePercent(words[i], i == first ? &parsed.value : &parsed.target)) {
-                return Fail(error, "percentage '" + words[i] +
-                                       "' is not valid; expected a whole number from 0 to 100");
+                return Fail(error, "percentage " + Quoted(words[i]) +
+                                       " is not valid; expected a whole number from 0 to 100");
             }
         }
         if (ramp && !ParseDuration(words[count - 1], &parsed.durationUs))
-            return Fail(error, "malformed duration '" + words[count - 1] + "'; " + kDurationExpected);
+            return Fail(error, "malformed duration " + Quoted(words[count - 1]) + "; " + kDurationExpected);
     } else if (verb == "raw") {
         if (count != 3)
             return Fail(error, "'raw' expects a wire channel and a value: raw WIRE VALUE");
         parsed.verb = ScenarioVerb::kRaw;
         if (!ParseWhole(words[1], 0, kChannelCount - 1, &parsed.channel) ||
             parsed.channel == kChannelButton) {
-            return Fail(error, "wire channel '" + words[1] +
-                                   "' cannot be set raw; expected 0, 1, 2, 4, 5, 6 or 7 "
+            return Fail(error, "wire channel " + Quoted(words[1]) +
+                                   " cannot be set raw; expected 0, 1, 2, 4, 5, 6 or 7 "
                                    "(3 is the button: use press and release)");
         }
         if (!ParseWhole(words[2], 0, 1023, &parsed.value))
-            return Fail(error,
-                        "raw value '" + words[2] + "' is not valid; expected a whole number from 0 to 1023");
+            return Fail(error, "raw value " + Quoted(words[2]) +
+                                   " is not valid; expected a whole number from 0 to 1023");
     } else if (verb == "wait" && count == 3 && Lower(words[2][0]) == 'p') {
         if (words[2] != "polls" && words[2] != "poll")
             return Fail(error, "'wait' expects a duration or a count of polls: wait DURATION, wait N polls");
         parsed.verb = ScenarioVerb::kWaitPolls;
         if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
-            return Fail(error, "count '" + words[1] + "' is not valid; " + kCountExpected);
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
     } else if (verb == "wait") {
         if (count != 2)
             return Fail(error, "'wait' expects a duration or a count of polls: wait DURATION, wait N polls");
         parsed.verb = ScenarioVerb::kWait;
         if (!ParseDuration(words[1], &parsed.durationUs))
-            return Fail(error, "malformed duration '" + words[1] + "'; " + kDurationExpected);
+            return Fail(error, "malformed duration " + Quoted(words[1]) + "; " + kDurationExpected);
     } else if (verb == "press" || verb == "release" || verb == "quit" || verb == "normal") {
         if (count != 1)
-            return Fail(error, "'" + verb + "' takes nothing after it");
+            return Fail(error, Quoted(verb) + " takes nothing after it");
         parsed.verb = verb == "press"     ? ScenarioVerb::kPress
                       : verb == "release" ? ScenarioVerb::kRelease
                       : verb == "quit"    ? ScenarioVerb::kQuit
@@ -249,23 +281,23 @@ LineKind ParseScenarioLine(const std::string& text, int32_t line, ScenarioComman
         parsed.verb = share ? ScenarioVerb::kDropShare : ScenarioVerb::kDrop;
         if (share ? !ParsePercent(words[1], &parsed.value)
                   : !ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
-            return Fail(error, "'" + words[1] + "' is neither a count of polls (" + kCountExpected +
+            return Fail(error, Quoted(words[1]) + " is neither a count of polls (" + kCountExpected +
                                    ") nor a share from 0% to 100%");
     } else if (verb == "corrupt" || verb == "babble") {
         if (count != 2)
             return Fail(error, "'" + verb + "' expects a count: " + verb + " N");
         parsed.verb = verb == "corrupt" ? ScenarioVerb::kCorrupt : ScenarioVerb::kBabble;
         if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
-            return Fail(error, "count '" + words[1] + "' is not valid; " + kCountExpected);
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
     } else if (verb == "truncate") {
         if (count != 3)
             return Fail(error, "'truncate' expects a count of replies and a length: truncate N LENGTH");
         parsed.verb = ScenarioVerb::kTruncate;
         if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
-            return Fail(error, "count '" + words[1] + "' is not valid; " + kCountExpected);
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
         if (!ParseWhole(words[2], 0, kReplyLength - 1, &parsed.target))
-            return Fail(error,
-                        "length '" + words[2] + "' is not valid; expected a number of bytes from 0 to 17");
+            return Fail(error, "length " + Quoted(words[2]) +
+                                   " is not valid; expected a number of bytes from 0 to 17");
     } else if (verb == "delay" || verb == "silence") {
         const bool delay = verb == "delay";
         if (count != 2 && !(delay && count == 3))
@@ -275,11 +307,11 @@ LineKind ParseScenarioLine(const std::string& text, int32_t line, ScenarioComman
         parsed.verb = delay ? ScenarioVerb::kDelay : ScenarioVerb::kSilence;
         for (size_t i = 1; i < count; ++i) {
             if (!ParseDuration(words[i], i == 1 ? &parsed.durationUs : &parsed.jitterUs))
-                return Fail(error, "malformed duration '" + words[i] + "'; " + kDurationExpected);
+                return Fail(error, "malformed duration " + Quoted(words[i]) + "; " + kDurationExpected);
         }
     } else {
-        return Fail(error, "unknown command '" + words[0] +
-                               "'; expected set, raw, press, release, wait, ramp, quit, drop, delay, "
+        return Fail(error, "unknown command " + Quoted(words[0]) +
+                               "; expected set, raw, press, release, wait, ramp, quit, drop, delay, "
                                "corrupt, truncate, silence, babble or normal");
     }
     *command = parsed;
@@ -290,7 +322,8 @@ bool ParseScenario(const std::string& text, const std::string& source, std::vect
                    std::string* error) {
     commands->clear();
     int32_t line = 0;
-    size_t start = 0;
+    // Notepad starts a UTF-8 file with a byte-order mark; it is no part of the first line.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)

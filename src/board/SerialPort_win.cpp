@@ -95,8 +95,11 @@ HResult ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
 }
 
 HResult ComPortIo::Write(const uint8_t* data, uint32_t length) {
-    DWORD written = 0;  // not examined: a short write is not retried
-    return Serial().WriteFile(port_, data, length, &written, nullptr) != FALSE ? kOk : LastErrorCode();
+    // A write time-out succeeds with fewer bytes written: the reply did not go whole.
+    DWORD written = 0;
+    if (Serial().WriteFile(port_, data, length, &written, nullptr) == FALSE)
+        return LastErrorCode();
+    return written == length ? kOk : kShortWrite;
 }
 
 HResult ComPortIo::ClearError() {

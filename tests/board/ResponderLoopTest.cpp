@@ -124,6 +124,42 @@ TEST(ResponderLoopTest, ALoopEndsByAStopOrAPortThatHasGoneAndSurvivesLineErrors)
     }
 }
 
+// What the status bar and the virtual board's totals show: each thing on the line counted
+// once, under its own name; the last poll's time moves only when a poll is answered.
+TEST(ResponderLoopTest, CountsEachThingOnTheLineOnce) {
+    using Read = ScriptedPort::Read;
+    const struct {
+        const char* what;
+        Read read;
+        bool refuseWrite;
+        uint64_t answered, lost, other, errors;
+    } cases[] = {
+        {"a poll", {true, 1, 0x01}, false, 1, 0, 0, 0},
+        {"another byte", {true, 1, 0x02}, false, 0, 0, 1, 0},
+        {"a time-out", {true, 0, 0x01}, false, 0, 0, 0, 0},
+        {"a line error", {false, 0, 0}, false, 0, 0, 0, 1},
+        {"a refused write", {true, 1, 0x01}, true, 0, 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        BoardState board;
+        board.running = 1;
+        ScriptedPort port(board, {c.read});
+        port.failWrites = c.refuseWrite;
+        LineCounters counters;
+        counters.lastPollMs = 1;  // a poll long ago
+        const int64_t before = MonotonicMs();
+        EXPECT_EQ(RunResponder(board, port, &counters), kOk) << c.what;
+        EXPECT_EQ(counters.pollsAnswered.load(), c.answered) << c.what;
+        EXPECT_EQ(counters.repliesLost.load(), c.lost) << c.what;
+        EXPECT_EQ(counters.otherBytes.load(), c.other) << c.what;
+        EXPECT_EQ(counters.lineErrors.load(), c.errors) << c.what;
+        if (c.answered != 0)
+            EXPECT_GE(counters.lastPollMs.load(), before) << c.what;
+        else
+            EXPECT_EQ(counters.lastPollMs.load(), 1) << c.what;
+    }
+}
+
 #if defined(__SANITIZE_THREAD__)
 // Only ThreadSanitizer can tell: the channel values are written by another thread while
 // replies are built from them, with no lock.

@@ -30,6 +30,9 @@ TEST(ScenarioScriptTest, LinesGiveTheirCommands) {
         {"quit", V::kQuit, 0, 0, 0, 0},
         {"wait 250ms", V::kWait, 0, 0, 0, 250000},
         {"wait 1.5s", V::kWait, 0, 0, 0, 1500000},
+        {"wait 1.25s", V::kWait, 0, 0, 0, 1250000},
+        {"wait 0.5s", V::kWait, 0, 0, 0, 500000},
+        {"wait 2.75s", V::kWait, 0, 0, 0, 2750000},
         {"wait 86400s", V::kWait, 0, 0, 0, kMaxDurationUs},
         {"ramp A 0 100 1s", V::kRamp, kChannelInputA, 0, 100, 1000000},
         {"ramp Sensor de som 100 0 255ms", V::kRamp, kChannelSound, 100, 0, 255000},
@@ -93,6 +96,10 @@ TEST(ScenarioScriptTest, BadLinesSayWhatWasExpected) {
         {"delay 5ms 1ms 1ms", "delay DURATION [JITTER]"},
         {"silence 5", "malformed duration '5'"},
         {"babble", "babble N"},
+        {"set A \x01\xFFok\xC3\xA9", "percentage '\\x01\\xFFok\xC3\xA9' is not valid"},
+        {"x23456789012345678901234567890123456789012345678901234567890123456789012345678901",
+         "unknown command "
+         "'x2345678901234567890123456789012345678901234567890123456789012345678901234567890...';"},
     };
     for (const auto& c : cases) {
         ScenarioCommand command;
@@ -105,7 +112,8 @@ TEST(ScenarioScriptTest, BadLinesSayWhatWasExpected) {
 TEST(ScenarioScriptTest, AScriptIsTakenWholeOrRefusedWithItsLine) {
     std::vector<ScenarioCommand> commands;
     std::string error;
-    ASSERT_TRUE(ParseScenario("set A 5\r\n\r\n# comment\nwait 1s\npress", "ok.txt", &commands, &error))
+    ASSERT_TRUE(
+        ParseScenario("\xEF\xBB\xBFset A 5\r\n\r\n# comment\nwait 1s\npress", "ok.txt", &commands, &error))
         << error;
     ASSERT_EQ(3u, commands.size());
     EXPECT_EQ(1, commands[0].line);

@@ -116,7 +116,7 @@ for attempt in 1 2; do
   missing="${expected[*]:$found}"
   [ -n "$missing" ] && [ $attempt -lt 2 ] && { echo "     stages missed ($missing), again"; continue; }
   if [ -z "$missing" ] && [ $rc -eq 0 ] && grep -q "^polls=1500 missing=0 malformed=0" "$dir/points.host" &&
-    grep -qx "polls_answered=1500 other_bytes_ignored=0" "$dir/points.out"; then
+    grep -qx "polls_answered=1500 other_bytes_ignored=0 replies_lost=0" "$dir/points.out"; then
     pass "script stages reach the host in order; 1500 polls, 1500 answered"
   else
     fail "script stages: rc=$rc missing: $missing; seen: $(echo $seen); $(tail -2 "$dir/points.host"; tail -1 "$dir/points.out")"
@@ -222,7 +222,7 @@ if start_board input --log --stay --link "$dir/board"; then
   # 1 + 1 + 1 + 200 + 200 + 1 polls, and the 255 other bytes of --silence.
   # The log also counts the polls answered every second; the run lasted more than one.
   if [ $rc -eq 0 ] && [ ! -L "$dir/board" ] &&
-    grep -qx "polls_answered=404 other_bytes_ignored=255" "$dir/input.out" &&
+    grep -qx "polls_answered=404 other_bytes_ignored=255 replies_lost=0" "$dir/input.out" &&
     grep -q "^t=[0-9.]* polls_answered=[0-9]* last_second=[0-9]*$" "$dir/input.out"; then
     pass "SIGTERM: clean end, link removed, $(tail -1 "$dir/input.out")"
   else

@@ -3,6 +3,7 @@
 // descriptor that a stop interrupts with a signal. Opened by VirtualBoard.cpp through
 // Platform.h.
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -25,38 +26,48 @@ HResult ErrnoCode(int error) {
     return FailureFromError(static_cast<uint32_t>(error));
 }
 
-// The signal that interrupts the responder's blocking read or write for a stop. Its
-// handler does nothing: the call fails with EINTR and the loop looks at the board's
-// words.
+// The signal that interrupts the responder's wait for a stop. Its handler does nothing:
+// the wait fails with EINTR and the loop looks at the board's words.
 constexpr int kInterruptSignal = SIGUSR2;
 
 void OnInterrupt(int) {}
 
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
-// system call, not one per byte. Replies to polls of one burst are written together
-// when the next read finds it all handed out: the host sees them no later, in fewer
-// writes. The descriptor blocks, so that a poll costs one read and one write, as in the
-// barest loop, and an idle board never wakes up.
+// system call, not one per byte. The descriptor does not block: a reply the host's end
+// cannot take whole at once is lost, not waited for, so that a host that writes without
+// reading never stalls the board. When a read's bytes are all handed out the responder
+// waits in ppoll, the one place where the interrupt signal is let through: a signal sent
+// at any other moment stays pending until then, so no stop is missed. A poll costs a
+// ppoll, a read and a write; an idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
     explicit DescriptorIo(int fd) : fd_(fd) {}
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
+        if (discard_.exchange(false, std::memory_order_acquire)) {
+            // The host that sent these has gone (PtyPort's watcher): none gets a reply.
+            next_ = end_ = 0;
+            tailLength_ = 0;
+        }
         if (next_ == end_) {
             if (!readerKnown_.load(std::memory_order_acquire)) {
+                // The interrupt signal stays blocked in this thread but for the wait,
+                // whatever mask the process was started with.
+                sigset_t interrupt;
+                sigemptyset(&interrupt);
+                sigaddset(&interrupt, kInterruptSignal);
+                pthread_sigmask(SIG_BLOCK, &interrupt, &waitMask_);
+                sigdelset(&waitMask_, kInterruptSignal);
                 reader_ = pthread_self();
                 readerKnown_.store(true, std::memory_order_release);
             }
-            // The replies to a burst's polls go out together once it is all handed out.
-            // Interrupted by a stop, they are dropped; a port that fails counts as a
-            // failed read.
-            const HResult flushed = Flush();
-            if (Failed(flushed))
-                return flushed == ErrnoCode(EINTR) ? kOk : flushed;
+            pollfd wait{fd_, POLLIN, 0};
+            if (ppoll(&wait, 1, nullptr, &waitMask_) < 0)
+                return errno == EINTR ? kOk : ErrnoCode(errno);
             const ssize_t n = read(fd_, in_, sizeof in_);
             if (n < 0)
-                return errno == EINTR ? kOk : ErrnoCode(errno);
+                return errno == EINTR || errno == EAGAIN ? kOk : ErrnoCode(errno);
             if (n == 0)  // a hang-up: the device has gone
                 return ErrnoCode(EIO);
             next_ = 0;
@@ -67,59 +78,58 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
+    // What is left of a reply cut short goes first, so that the host never sees a reply
+    // start inside another; while it cannot go, new replies are lost.
     HResult Write(const uint8_t* data, uint32_t length) override {
-        if (length > sizeof out_ - pending_) {
-            const HResult flushed = Flush();
-            if (Failed(flushed))
-                return flushed;
-            if (length > sizeof out_)
-                return WriteAll(data, length);
+        if (tailLength_ > 0) {
+            const HResult tail = WriteSome(tail_ + tailStart_, tailLength_ - tailStart_, &tailStart_);
+            if (tailStart_ < tailLength_)
+                return Failed(tail) ? tail : kShortWrite;
+            tailLength_ = 0;
         }
-        std::memcpy(out_ + pending_, data, length);
-        pending_ += length;
-        return kOk;
+        size_t written = 0;
+        const HResult result = WriteSome(data, length, &written);
+        if (written == length)
+            return kOk;
+        if (written > 0 && length <= sizeof tail_) {
+            std::memcpy(tail_, data, length);
+            tailStart_ = written;
+            tailLength_ = length;
+        }
+        return Failed(result) ? result : kShortWrite;
     }
 
-    HResult ClearError() override {
-        // A failed write leaves nothing queued: the reply is lost, as on a line error.
-        pending_ = 0;
-        return kOk;
-    }
+    HResult ClearError() override { return kOk; }
 
-    // Any thread. A signal that comes just before the read starts is missed, so the
-    // caller repeats this until the loop has ended.
+    // Any thread. Pending until the responder waits, if it is not waiting yet.
     void Interrupt() {
         if (readerKnown_.load(std::memory_order_acquire))
             pthread_kill(reader_, kInterruptSignal);
     }
 
-  private:
-    HResult Flush() {
-        const size_t length = pending_;
-        pending_ = 0;
-        return length == 0 ? kOk : WriteAll(out_, length);
-    }
+    // Any thread: what the host sent and the board has not handed out yet, and the rest of
+    // a cut reply, are dropped before the next read.
+    void DiscardPending() { discard_.store(true, std::memory_order_release); }
 
-    // Blocks while the host does not read, as a host that never reads gets nothing
-    // anyway; a stop interrupts it.
-    HResult WriteAll(const uint8_t* data, size_t length) {
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n = write(fd_, data + done, length - done);
-            if (n < 0)
-                return ErrnoCode(errno);
-            done += static_cast<size_t>(n);
-        }
+  private:
+    // Adds to *done what one write took; a full end takes nothing and is no failure.
+    HResult WriteSome(const uint8_t* data, size_t length, size_t* done) {
+        const ssize_t n = write(fd_, data, length);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? kOk : ErrnoCode(errno);
+        *done += static_cast<size_t>(n);
         return kOk;
     }
 
     int fd_;
     std::atomic<bool> readerKnown_{false};
+    std::atomic<bool> discard_{false};
     pthread_t reader_{};
+    sigset_t waitMask_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
-    uint8_t out_[4096];
-    size_t pending_ = 0;
+    uint8_t tail_[kReplyLength];
+    size_t tailStart_ = 0, tailLength_ = 0;
 };
 
 // 38400 baud, 8 data bits, no parity, one stop bit, raw, no flow control.
@@ -149,14 +159,14 @@ class DescriptorPort : public BoardPort {
     void Interrupt() override { io_->Interrupt(); }
 
   protected:
-    // fd: blocking from here on.
+    // fd: non-blocking from here on.
     bool StartIo(int fd) {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;  // without SA_RESTART: the call returns EINTR
         sigemptyset(&action.sa_mask);
         const int flags = fcntl(fd, F_GETFL);
         if (sigaction(kInterruptSignal, &action, nullptr) != 0 || flags < 0 ||
-            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
             return false;
         io_.reset(new DescriptorIo(fd));
         return true;

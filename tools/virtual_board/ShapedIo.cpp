@@ -51,9 +51,10 @@ HResult ShapedIo::SendDue(int64_t nowUs) {
 }
 
 HResult ShapedIo::ReadByte(uint8_t* byte, uint32_t* count) {
-    const HResult sent = SendDue(clock_.NowUs());
-    if (Failed(sent))
+    if (Failed(SendDue(clock_.NowUs()))) {
+        lostLater_.store(lostLater_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         port_.Io().ClearError();
+    }
     const HResult read = port_.Io().ReadByte(byte, count);
     if (observer_ != nullptr && !Failed(read) && *count == 1)
         observer_->Received(*byte, clock_.NowUs());

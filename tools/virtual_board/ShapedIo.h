@@ -6,6 +6,7 @@
 // Portable: the port and its interrupt come from Platform.h. Made by VirtualBoard.cpp.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -35,6 +36,8 @@ class ShapedIo : public SerialIo {
     HResult Write(const uint8_t* data, uint32_t length) override;
     HResult ClearError() override { return port_.Io().ClearError(); }
 
+    // Replies held back that the port did not take whole when they fell due. Any thread.
+    uint64_t LostLater() const { return lostLater_.load(std::memory_order_relaxed); }
     // Ends the waker; before the port closes. Main thread.
     void Stop();
     // Something may have fallen due earlier than the waker thinks (a command ran). Any thread.
@@ -53,4 +56,5 @@ class ShapedIo : public SerialIo {
     std::condition_variable wake_;
     bool woken_ = false, stopping_ = false;
     std::thread waker_;
+    std::atomic<uint64_t> lostLater_{0};  // written by the responder only
 };

@@ -110,31 +110,6 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
-// Counts what the host sent: polls answered (replies written) and other bytes, which the
-// loop ignores. Read by the main thread for the log and the totals.
-class CountingIo : public SerialIo {
-  public:
-    explicit CountingIo(SerialIo& port) : port_(port) {}
-    HResult ReadByte(uint8_t* byte, uint32_t* count) override {
-        const HResult result = port_.ReadByte(byte, count);
-        if (!Failed(result) && *count == 1 && *byte != kPollByte)
-            ignored.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult Write(const uint8_t* data, uint32_t length) override {
-        const HResult result = port_.Write(data, length);
-        if (!Failed(result))
-            answered.fetch_add(1, std::memory_order_relaxed);
-        return result;
-    }
-    HResult ClearError() override { return port_.ClearError(); }
-
-    std::atomic<uint64_t> answered{0}, ignored{0};
-
-  private:
-    SerialIo& port_;
-};
-
 // What every thread of a run shares; one lock and one condition for all of it. The main
 // thread waits for stop signals instead, so whatever may end the run also wakes it. The
 // standard-input reader is never joined (a blocking read cannot be cancelled everywhere),
@@ -209,6 +184,13 @@ class ValueLog : public ScenarioListener {
   private:
     Clock::time_point epoch_;
 };
+
+// The loop counts a reply it handed to the shaper as answered; those the faults withheld
+// never reached the host.
+uint64_t Answered(const LineCounters& counters, ReplyShaper& shaper) {
+    const ShaperTotals faults = shaper.Totals();
+    return counters.pollsAnswered.load(std::memory_order_relaxed) - faults.dropped - faults.silenced;
+}
 
 // Carries out one command; false when the commands end here: a quit, which ends the run,
 // or a stop.
@@ -346,12 +328,12 @@ int main(int argc, char** argv) {
     if (listener != nullptr)
         log.ValuesChanged(board);
 
+    LineCounters counters;  // the responder's; the log and the totals read them
     ReplyShaper shaper(options.seed);
     ShapedIo shapedIo(*port, shaper, clock, nullptr);
-    CountingIo io(shapedIo);
     board.running = 1;
     std::thread responder([&] {
-        const HResult outcome = RunResponder(board, io);
+        const HResult outcome = RunResponder(board, shapedIo, &counters);
         if (Failed(outcome))
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
         shared->Set(&Shared::responderEnded, true);
@@ -375,7 +357,7 @@ int main(int argc, char** argv) {
         if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
-            const uint64_t polls = io.answered.load(std::memory_order_relaxed);
+            const uint64_t polls = Answered(counters, shaper);
             std::printf("t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
                         static_cast<unsigned long long>(polls),
                         static_cast<unsigned long long>(polls - loggedPolls));
@@ -404,12 +386,12 @@ int main(int argc, char** argv) {
     std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
-    // The loop answered every poll; those the faults withheld never reached the host.
     shaper.DiscardQueued();
     const ShaperTotals faults = shaper.Totals();
-    std::printf("polls_answered=%llu other_bytes_ignored=%llu\n",
-                static_cast<unsigned long long>(io.answered.load() - faults.dropped - faults.silenced),
-                static_cast<unsigned long long>(io.ignored.load()));
+    std::printf("polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
+                static_cast<unsigned long long>(Answered(counters, shaper)),
+                static_cast<unsigned long long>(counters.otherBytes.load()),
+                static_cast<unsigned long long>(counters.repliesLost.load() + shapedIo.LostLater()));
     std::printf(
         "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu\n",
         static_cast<unsigned long long>(faults.dropped), static_cast<unsigned long long>(faults.silenced),
