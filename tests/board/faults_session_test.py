@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""The virtual board's faults and --ack as a host meets them, through examples/virtual_board.py
+on a real pseudo-terminal: each fault on the polls it names, a command in effect for the
+first poll after its ok, wait N polls, the totals.
+    faults_session_test.py VIRTUAL_BOARD"""
+import os
+import select
+import sys
+import termios
+import time
+import tty
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
+from virtual_board import VirtualBoard, VirtualBoardError  # noqa: E402
+
+failures = 0
+
+
+def check(ok, what):
+    global failures
+    print(("ok   " if ok else "FAIL ") + what)
+    failures += 0 if ok else 1
+
+
+def open_host(path):
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+    tty.setraw(fd)
+    termios.tcflush(fd, termios.TCIOFLUSH)
+    return fd
+
+
+def read_for(fd, seconds, want=18):
+    data, deadline = b"", time.monotonic() + seconds
+    while len(data) < want and select.select([fd], [], [], max(0, deadline - time.monotonic()))[0]:
+        data += os.read(fd, 4096)
+    return data
+
+
+def poll(fd, seconds=0.15):
+    """One poll: the reply's bytes and the time they took to come whole (or the wait)."""
+    start = time.monotonic()
+    os.write(fd, b"\x01")
+    data = read_for(fd, seconds)
+    return data, time.monotonic() - start
+
+
+def valid(r):
+    return (len(r) == 18 and r[:2] == b"\xf8\x04" and
+            all(r[2 + 2 * c] & 0xF8 == 0x80 | c << 3 and r[3 + 2 * c] < 0x80 for c in range(8)))
+
+
+def value_a(r):
+    return (r[10] & 7) << 7 | r[11]
+
+
+with VirtualBoard(tool=sys.argv[1], seed=11) as board:
+    fd = open_host(board.port)
+    check(board.seed == 11, f"the seed is printed: {board.seed}")
+    # 300 of 300: a poll sent right after the ok reads the new value.
+    right = 0
+    for i in range(300):
+        percent = 10 + i % 2 * 90
+        board.command(f"set A {percent}")
+        reply, _ = poll(fd)
+        right += valid(reply) and value_a(reply) == (1023 if percent == 100 else 112)
+    check(right == 300, f"--ack: {right} of 300 polls after the ok read the new value")
+
+    board.command("drop 2")
+    got = [poll(fd)[0] for _ in range(3)]
+    check(got[0] == b"" and got[1] == b"" and valid(got[2]), f"drop 2: {[g.hex() for g in got]}")
+    board.command("corrupt 1")
+    got = [poll(fd)[0] for _ in range(2)]
+    check(len(got[0]) == 18 and not valid(got[0]) and valid(got[1]), f"corrupt 1: {[g.hex() for g in got]}")
+    board.command("truncate 1 5")
+    got = [poll(fd)[0] for _ in range(2)]
+    check(len(got[0]) == 5 and valid(got[1]), f"truncate 1 5: {[g.hex() for g in got]}")
+    board.command("delay 60ms")
+    times = [poll(fd, 0.5)[1] for _ in range(3)]
+    check(all(0.055 < t < 0.110 for t in times), f"delay 60ms: replies after {times}")
+    board.command("normal")
+    board.command("silence 400ms")
+    started = time.monotonic()
+    during = [poll(fd, 0.05)[0] for _ in range(3)]
+    time.sleep(max(0, 0.45 - (time.monotonic() - started)))
+    late = read_for(fd, 0.1)
+    check(during == [b""] * 3 and late == b"" and valid(poll(fd)[0]),
+          f"silence: {during} during, {late.hex()} after, then answered")
+    board.command("babble 100")
+    babble = read_for(fd, 1.0, 100)
+    check(len(babble) == 100 and 0xF8 not in babble, f"babble 100: {len(babble)} bytes unasked")
+    try:
+        board.command("delay 5")
+        check(False, "a bad fault line was taken")
+    except VirtualBoardError as error:
+        check("<stdin>:" in str(error) and "malformed duration '5'" in str(error), f"bad line: {error}")
+    # wait N polls: its ok comes with the third poll, not before.
+    board._process.stdin.write("wait 3 polls\n")
+    board._process.stdin.flush()
+    board._sent += 1
+    time.sleep(0.3)  # for the board to take the line before the polls it counts
+    poll(fd)
+    poll(fd)
+    early = board._lines.empty()
+    poll(fd)
+    board.command("normal")
+    check(early, "wait 3 polls: no ok before the third poll")
+    os.close(fd)
+totals = board.totals
+expected = {"polls_answered": 300 + 1 + 2 + 2 + 3 + 1 + 3, "dropped": 2, "silenced": 3, "delayed": 3,
+            "corrupted": 1, "cut": 1, "babbled": 100}
+check(all(totals.get(k) == v for k, v in expected.items()) and board.returncode == 0,
+      f"totals {totals}, status {board.returncode}")
+print(f"faults session: {failures} failure(s)")
+sys.exit(1 if failures else 0)
