@@ -110,5 +110,30 @@ expected = {"polls_answered": 300 + 1 + 2 + 2 + 3 + 1 + 3, "dropped": 2, "silenc
             "corrupted": 1, "cut": 1, "babbled": 100}
 check(all(totals.get(k) == v for k, v in expected.items()) and board.returncode == 0,
       f"totals {totals}, status {board.returncode}")
+# The trace of a short session, read back: each event a line, in order, with its bytes.
+trace_path = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"ombrix-trace-{os.getpid()}.txt")
+with VirtualBoard(tool=sys.argv[1], args=("--trace", trace_path)) as board:
+    fd = open_host(board.port)
+    got = [poll(fd)[0]]
+    os.write(fd, b"\x7f")
+    for fault in ("drop 1", "corrupt 1", "truncate 1 3", "delay 10ms"):
+        board.command(fault)
+        got.append(poll(fd)[0])
+    board.command("normal")
+    board.command("babble 4")
+    got.append(read_for(fd, 1.0, 4))
+    time.sleep(0.2)  # a board killed now would leave every event in the file
+    written = open(trace_path).read().count("\n")
+    os.close(fd)
+lines = open(trace_path).read().splitlines()
+os.unlink(trace_path)
+events = [line.split() for line in lines]
+kinds = [e[1:2] + e[3:] for e in events]
+want = [["in", "poll"], ["out", "reply"], ["in", "other"], ["in", "poll"], ["out", "dropped"], ["in", "poll"],
+        ["out", "corrupted"], ["in", "poll"], ["out", "cut"], ["in", "poll"], ["out", "delayed"], ["out", "babble"]]
+sent = [bytes.fromhex(e[2]) for e in events if e[1] == "out" and e[2] != "-"]
+times = [int(e[0]) for e in events]
+check(written == len(want) and kinds == want and sent == [g for g in got if g] and times == sorted(times) and
+      9000 <= times[10] - times[9] < 30000, "trace: " + " | ".join(lines))
 print(f"faults session: {failures} failure(s)")
 sys.exit(1 if failures else 0)

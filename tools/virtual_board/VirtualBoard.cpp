@@ -19,6 +19,7 @@
 
 #include "Platform.h"
 #include "ShapedIo.h"
+#include "TraceWriter.h"
 #include "board/ReplyShaper.h"
 #include "board/ScenarioRunner.h"
 #include "board/ScenarioScript.h"
@@ -30,6 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Options {
     std::string script;
+    std::string trace;
     PortRequest port;
     bool log = false;
     bool stay = false;
@@ -41,6 +43,7 @@ struct Options {
 void Usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: virtual_board %s [--script FILE] [--log] [--stay] [--ack] [--seed N]\n"
+                 "       [--trace FILE]\n"
                  "  Answers the board's polls; prints the host end on its first line.\n"
                  "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
                  "                 quit, and the faults drop, delay, corrupt, truncate, silence, babble,\n"
@@ -48,7 +51,8 @@ void Usage(std::FILE* out) {
                  "  --log          a line per change of values and the polls answered every second\n"
                  "  --stay         keep answering after standard input ends (until quit or a signal)\n"
                  "  --ack          answer each line of standard input with 'ok N' once it took effect\n"
-                 "  --seed N       the faults' random choices repeat those of an earlier run\n",
+                 "  --seed N       the faults' random choices repeat those of an earlier run\n"
+                 "  --trace FILE   a line per byte from the host and per reply, with its time\n",
                  PortUsage());
 }
 
@@ -71,6 +75,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
                 return false;
             options->seed = std::stoull(digits);
             options->seeded = true;
+        } else if (arg == "--trace") {
+            options->trace = argv[++i];
         } else if (arg == "--script") {
             options->script = argv[++i];
         } else if (arg == "--link") {
@@ -306,6 +312,16 @@ int main(int argc, char** argv) {
     ApplySavedValues(DefaultSavedValues(), board);
 
     InstallStopHandlers();  // before the link exists and before any thread: they inherit it
+    // After the handlers: the trace's writer thread must inherit the blocked signals.
+    std::unique_ptr<TraceWriter> trace;
+    if (!options.trace.empty()) {
+        std::string problem;
+        trace = TraceWriter::Open(options.trace, &problem);
+        if (!trace) {
+            std::fprintf(stderr, "virtual_board: %s\n", problem.c_str());
+            return 2;
+        }
+    }
     std::string error;
     std::unique_ptr<BoardPort> port = OpenBoardPort(options.port, &error);
     if (!port) {
@@ -330,7 +346,7 @@ int main(int argc, char** argv) {
 
     LineCounters counters;  // the responder's; the log and the totals read them
     ReplyShaper shaper(options.seed);
-    ShapedIo shapedIo(*port, shaper, clock, nullptr);
+    ShapedIo shapedIo(*port, shaper, clock, trace.get());
     board.running = 1;
     std::thread responder([&] {
         const HResult outcome = RunResponder(board, shapedIo, &counters);
