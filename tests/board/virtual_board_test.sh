@@ -293,5 +293,9 @@ if start_board gone --device "$dir/dev-board"; then
   fi
 fi
 
+# --- Hosts and parents that misbehave: a flood of polls, replies left unread, a link a
+# live board holds, a log nobody reads, signals blocked by the parent.
+python3 "$(dirname "$0")/vb_host_checks.py" "$board" "$dir" || failures=$((failures + 1))
+
 echo "virtual board: $failures failure(s)"
 [ $failures -eq 0 ]

@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "Platform.h"
 
@@ -45,10 +47,10 @@ class DescriptorIo : public SerialIo {
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
-        if (discard_.exchange(false, std::memory_order_acquire)) {
-            // The host that sent these has gone (PtyPort's watcher): none gets a reply.
+        if (next_ != end_ && discards_.load(std::memory_order_relaxed) != discardsAtRead_) {
+            // The host that sent these has gone since they were read (PtyPort's watcher):
+            // none gets a reply.
             next_ = end_ = 0;
-            tailLength_ = 0;
         }
         if (next_ == end_) {
             if (!readerKnown_.load(std::memory_order_acquire)) {
@@ -65,6 +67,7 @@ class DescriptorIo : public SerialIo {
             pollfd wait{fd_, POLLIN, 0};
             if (ppoll(&wait, 1, nullptr, &waitMask_) < 0)
                 return errno == EINTR ? kOk : ErrnoCode(errno);
+            discardsAtRead_ = discards_.load(std::memory_order_relaxed);
             const ssize_t n = read(fd_, in_, sizeof in_);
             if (n < 0)
                 return errno == EINTR || errno == EAGAIN ? kOk : ErrnoCode(errno);
@@ -78,25 +81,13 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
-    // What is left of a reply cut short goes first, so that the host never sees a reply
-    // start inside another; while it cannot go, new replies are lost.
+    // A reply the host's end takes only part of is lost like one it does not take: the
+    // host that flushes before its next poll then reads a whole reply, as from a real line.
     HResult Write(const uint8_t* data, uint32_t length) override {
-        if (tailLength_ > 0) {
-            const HResult tail = WriteSome(tail_ + tailStart_, tailLength_ - tailStart_, &tailStart_);
-            if (tailStart_ < tailLength_)
-                return Failed(tail) ? tail : kShortWrite;
-            tailLength_ = 0;
-        }
-        size_t written = 0;
-        const HResult result = WriteSome(data, length, &written);
-        if (written == length)
-            return kOk;
-        if (written > 0 && length <= sizeof tail_) {
-            std::memcpy(tail_, data, length);
-            tailStart_ = written;
-            tailLength_ = length;
-        }
-        return Failed(result) ? result : kShortWrite;
+        const ssize_t n = write(fd_, data, length);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? kShortWrite : ErrnoCode(errno);
+        return static_cast<uint32_t>(n) == length ? kOk : kShortWrite;
     }
 
     HResult ClearError() override { return kOk; }
@@ -107,29 +98,19 @@ class DescriptorIo : public SerialIo {
             pthread_kill(reader_, kInterruptSignal);
     }
 
-    // Any thread: what the host sent and the board has not handed out yet, and the rest of
-    // a cut reply, are dropped before the next read.
-    void DiscardPending() { discard_.store(true, std::memory_order_release); }
+    // Any thread: what the host sent and the board has not handed out yet is dropped
+    // before the next read.
+    void DiscardPending() { discards_.fetch_add(1, std::memory_order_relaxed); }
 
   private:
-    // Adds to *done what one write took; a full end takes nothing and is no failure.
-    HResult WriteSome(const uint8_t* data, size_t length, size_t* done) {
-        const ssize_t n = write(fd_, data, length);
-        if (n < 0)
-            return errno == EAGAIN || errno == EINTR ? kOk : ErrnoCode(errno);
-        *done += static_cast<size_t>(n);
-        return kOk;
-    }
-
     int fd_;
     std::atomic<bool> readerKnown_{false};
-    std::atomic<bool> discard_{false};
+    std::atomic<uint32_t> discards_{0};  // DiscardPending's count; any thread adds
+    uint32_t discardsAtRead_ = 0;
     pthread_t reader_{};
     sigset_t waitMask_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
-    uint8_t tail_[kReplyLength];
-    size_t tailStart_ = 0, tailLength_ = 0;
 };
 
 // 38400 baud, 8 data bits, no parity, one stop bit, raw, no flow control.
@@ -157,6 +138,7 @@ class DescriptorPort : public BoardPort {
   public:
     SerialIo& Io() override { return *io_; }
     void Interrupt() override { io_->Interrupt(); }
+    void DiscardPending() { io_->DiscardPending(); }
 
   protected:
     // fd: non-blocking from here on.
@@ -176,9 +158,42 @@ class DescriptorPort : public BoardPort {
     std::unique_ptr<DescriptorIo> io_;
 };
 
+// A running board holds an open-file-description write lock on byte 0 of its host end,
+// so that another board can tell a link to a live board from one a killed board left.
+// (A host's flock is another kind of lock and never conflicts with it.)
+struct flock LiveBoardLock(short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 1;
+    return lock;
+}
+
+// True when path is the host end of a board that runs now. Opening it is seen by that
+// board as a host that came and went, which costs it at most the reply in flight.
+bool IsLiveBoardEnd(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock = LiveBoardLock(F_WRLCK);
+    const bool held = fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    close(fd);
+    return held;
+}
+
 class PtyPort : public DescriptorPort {
   public:
     ~PtyPort() override {
+        if (watcher_.joinable()) {
+            const char stop = 0;
+            (void)!write(stopPipe_[1], &stop, 1);
+            watcher_.join();
+        }
+        for (int fd : {watch_, stopPipe_[0], stopPipe_[1]}) {
+            if (fd >= 0)
+                close(fd);
+        }
         // Only a link that still points at this run's end: another run may have taken
         // the name since.
         if (!link_.empty()) {
@@ -207,7 +222,8 @@ class PtyPort : public DescriptorPort {
         // this side fail with EIO, so a host that closes its end would look like a port
         // that has gone. Held, the next host to open it is simply served.
         slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0 || !SetBoardLine(slave_)) {
+        struct flock live = LiveBoardLock(F_WRLCK);
+        if (slave_ < 0 || !SetBoardLine(slave_) || fcntl(slave_, F_OFD_SETLK, &live) != 0) {
             *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
@@ -215,6 +231,14 @@ class PtyPort : public DescriptorPort {
             struct stat existing;
             if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
                 *error = "cannot make the link " + link + ": it exists and is not a symbolic link";
+                return false;
+            }
+            // The name of this run's own end may be what a killed board's link still names.
+            char target[512];
+            const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+            const bool own = n >= 0 && std::string(target, static_cast<size_t>(n)) == hostEnd_;
+            if (!own && IsLiveBoardEnd(link)) {
+                *error = "cannot make the link " + link + ": it points at the host end of a board that runs";
                 return false;
             }
             // A link left by a run that was killed is replaced.
@@ -225,7 +249,7 @@ class PtyPort : public DescriptorPort {
             }
             link_ = link;
         }
-        if (!StartIo(master_)) {
+        if (!StartIo(master_) || !StartWatcher()) {
             *error = Failure("cannot set up the pseudo-terminal " + hostEnd_, errno);
             return false;
         }
@@ -233,7 +257,41 @@ class PtyPort : public DescriptorPort {
     }
 
   private:
+    // A real port drops what is buffered when its last user closes it; this board holds
+    // the host end itself, so the kernel never does. A thread watches the host end for
+    // closes and drops, both ways, what the host that went left: the replies it did not
+    // read and the polls not answered yet. Otherwise the next host, if it does not flush on
+    // opening, reads a stale reply first and stays one reply late.
+    bool StartWatcher() {
+        watch_ = inotify_init1(IN_CLOEXEC);
+        if (watch_ < 0 ||
+            inotify_add_watch(watch_, hostEnd_.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0 ||
+            pipe2(stopPipe_, O_CLOEXEC) != 0)
+            return false;
+        watcher_ = std::thread([this] { WatchHostEnd(); });
+        return true;
+    }
+
+    void WatchHostEnd() {
+        alignas(inotify_event) char events[4096];
+        for (;;) {
+            pollfd waits[2] = {{watch_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+            if (poll(waits, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (waits[1].revents != 0 || read(watch_, events, sizeof events) <= 0)
+                return;
+            // Every event is a close: one drop covers all that came together.
+            tcflush(slave_, TCIOFLUSH);
+            DiscardPending();
+        }
+    }
+
     int master_ = -1, slave_ = -1;
+    int watch_ = -1, stopPipe_[2] = {-1, -1};
+    std::thread watcher_;
     std::string hostEnd_, link_;
 };
 

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -28,6 +30,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How long the end waits for standard output to take the last lines.
+constexpr int kOutputDrainMs = 500;
 
 struct Options {
     std::string script;
@@ -116,6 +121,86 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
+// Standard output, written by a thread of its own, so that no other thread ever waits on
+// it: a host's CI harness may read the first line and then nothing, and a pipe that
+// fills would otherwise stall whoever prints, the stop included. Lines wait in a bounded
+// queue; what does not fit is dropped and counted.
+class Printer {
+  public:
+    static constexpr size_t kMaxQueued = 4096;  // lines: 40 s of a ramp's log
+
+    Printer() : thread_([this] { Run(); }) {}
+    ~Printer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Any thread; never blocks on the output. A line the queue has no room for is dropped,
+    // unless it must get out (the first line, the totals).
+    void Print(bool mustGetOut, const char* format, ...) {
+        std::string text(256, '\0');
+        va_list arguments;
+        va_start(arguments, format);
+        va_list again;
+        va_copy(again, arguments);
+        const int length = std::vsnprintf(&text[0], text.size(), format, arguments);
+        va_end(arguments);
+        if (length >= static_cast<int>(text.size())) {  // a long device path
+            text.resize(static_cast<size_t>(length) + 1);
+            std::vsnprintf(&text[0], text.size(), format, again);
+        }
+        va_end(again);
+        text.resize(length < 0 ? 0 : static_cast<size_t>(length));
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!mustGetOut && queued_.size() >= kMaxQueued) {
+            ++dropped_;
+            return;
+        }
+        queued_.push_back(std::move(text));
+        changed_.notify_all();
+    }
+
+    // Main thread, at the end: waits up to timeoutMs for every line to be written. False
+    // when output stays blocked; the thread is then left behind, blocked in its write, and
+    // the process must end without flushing standard output (_Exit), or the flush would
+    // block as well.
+    bool Finish(int timeoutMs, uint64_t* dropped) {
+        std::unique_lock<std::mutex> hold(lock_);
+        closing_ = true;
+        changed_.notify_all();
+        *dropped = dropped_;
+        if (changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [this] { return ended_; }))
+            return true;
+        thread_.detach();
+        return false;
+    }
+
+  private:
+    void Run() {
+        std::unique_lock<std::mutex> hold(lock_);
+        for (;;) {
+            changed_.wait(hold, [this] { return closing_ || !queued_.empty(); });
+            if (queued_.empty())
+                break;
+            const std::string line = std::move(queued_.front());
+            queued_.pop_front();
+            hold.unlock();
+            std::fputs(line.c_str(), stdout);
+            std::fflush(stdout);
+            hold.lock();
+        }
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<std::string> queued_;
+    uint64_t dropped_ = 0;
+    bool closing_ = false, ended_ = false;
+    std::thread thread_;  // last: starts once the rest is set up
+};
+
 // What every thread of a run shares; one lock and one condition for all of it. The main
 // thread waits for stop signals instead, so whatever may end the run also wakes it. The
 // standard-input reader is never joined (a blocking read cannot be cancelled everywhere),
@@ -176,18 +261,18 @@ class RunClock : public ScenarioClock {
 // With --log: the values after each change, in wire order as the reply carries them.
 class ValueLog : public ScenarioListener {
   public:
-    explicit ValueLog(Clock::time_point epoch) : epoch_(epoch) {}
+    ValueLog(Printer& printer, Clock::time_point epoch) : printer_(printer), epoch_(epoch) {}
     void ValuesChanged(const BoardState& board) override {
         int32_t v[kChannelCount];
         for (int32_t c = 0; c < kChannelCount; ++c)
             v[c] = board.Value(c);
-        std::printf("t=%.3f values=%d,%d,%d,%d,%d,%d,%d,%d\n", Seconds(), v[0], v[1], v[2], v[3], v[4], v[5],
-                    v[6], v[7]);
-        std::fflush(stdout);
+        printer_.Print(false, "t=%.3f values=%d,%d,%d,%d,%d,%d,%d,%d\n", Seconds(), v[0], v[1], v[2], v[3],
+                       v[4], v[5], v[6], v[7]);
     }
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - epoch_).count(); }
 
   private:
+    Printer& printer_;
     Clock::time_point epoch_;
 };
 
@@ -243,7 +328,7 @@ void ReadInput(std::shared_ptr<Shared> shared) {
 // Carries out standard input's commands as they come; a bad line is refused and changes
 // nothing. With ack, each line is answered on standard output once it took effect, so
 // that a test never polls before its change is in.
-void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, bool ack) {
+void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, Printer* ack) {
     int32_t line = 0;
     for (;;) {
         std::string text;
@@ -263,10 +348,8 @@ void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, bool ack) {
         const LineKind kind = ParseScenarioLine(text, ++line, &command, &problem);
         if (kind == LineKind::kError) {
             std::fprintf(stderr, "virtual_board: <stdin>:%d: %s\n", line, problem.c_str());
-            if (ack) {
-                std::printf("<stdin>:%d: %s\n", line, problem.c_str());
-                std::fflush(stdout);
-            }
+            if (ack != nullptr)
+                ack->Print(true, "<stdin>:%d: %s\n", line, problem.c_str());
             continue;
         }
         bool more = true;
@@ -274,10 +357,8 @@ void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, bool ack) {
             runner.CatchUp();
             more = RunCommand(runner, command, shared, io);
         }
-        if (ack) {
-            std::printf("ok %d\n", line);
-            std::fflush(stdout);
-        }
+        if (ack != nullptr)
+            ack->Print(true, "ok %d\n", line);
         if (!more)
             return;
     }
@@ -328,18 +409,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual_board: %s\n", error.c_str());
         return 2;
     }
-    std::printf("%s\n", port->HostEnd().c_str());
+    Printer printer;
+    printer.Print(true, "%s\n", port->HostEnd().c_str());
     // The seed comes next, so that a failing run can be replayed with its faults.
     if (!options.seeded)
         options.seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-    std::printf("seed=%llu\n", static_cast<unsigned long long>(options.seed));
-    std::fflush(stdout);
+    printer.Print(true, "seed=%llu\n", static_cast<unsigned long long>(options.seed));
 
     const Clock::time_point epoch = Clock::now();
     auto shared = std::make_shared<Shared>();
     shared->scriptRunning = !script.empty();
     RunClock clock(*shared, epoch);
-    ValueLog log(epoch);
+    ValueLog log(printer, epoch);
     ScenarioListener* listener = options.log ? &log : nullptr;
     if (listener != nullptr)
         log.ValuesChanged(board);
@@ -358,7 +439,8 @@ int main(int argc, char** argv) {
     std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared, shapedIo); });
     ScenarioRunner inputRunner(board, clock, listener, &shaper);
     std::thread(ReadInput, shared).detach();
-    std::thread inputThread([&] { RunInput(inputRunner, *shared, shapedIo, options.ack); });
+    std::thread inputThread(
+        [&] { RunInput(inputRunner, *shared, shapedIo, options.ack ? &printer : nullptr); });
 
     // Nothing here wakes up on its own but for the log's second.
     uint64_t loggedPolls = 0;
@@ -374,10 +456,9 @@ int main(int argc, char** argv) {
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
             const uint64_t polls = Answered(counters, shaper);
-            std::printf("t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
-                        static_cast<unsigned long long>(polls),
-                        static_cast<unsigned long long>(polls - loggedPolls));
-            std::fflush(stdout);
+            printer.Print(false, "t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
+                          static_cast<unsigned long long>(polls),
+                          static_cast<unsigned long long>(polls - loggedPolls));
             loggedPolls = polls;
             nextLog += std::chrono::seconds(1);
         }
@@ -404,15 +485,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
     shaper.DiscardQueued();
     const ShaperTotals faults = shaper.Totals();
-    std::printf("polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
-                static_cast<unsigned long long>(Answered(counters, shaper)),
-                static_cast<unsigned long long>(counters.otherBytes.load()),
-                static_cast<unsigned long long>(counters.repliesLost.load() + shapedIo.LostLater()));
-    std::printf(
-        "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu\n",
+    // The faults first: the totals stay the last line, where scripts look for them.
+    printer.Print(
+        true, "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu\n",
         static_cast<unsigned long long>(faults.dropped), static_cast<unsigned long long>(faults.silenced),
         static_cast<unsigned long long>(faults.delayed), static_cast<unsigned long long>(faults.corrupted),
         static_cast<unsigned long long>(faults.cut), static_cast<unsigned long long>(faults.babbled));
-    std::fflush(stdout);
+    printer.Print(true, "polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
+                  static_cast<unsigned long long>(Answered(counters, shaper)),
+                  static_cast<unsigned long long>(counters.otherBytes.load()),
+                  static_cast<unsigned long long>(counters.repliesLost.load() + shapedIo.LostLater()));
+    // A reader that is there takes the rest at once; one that is not must not hold the end.
+    uint64_t dropped = 0;
+    const bool written = printer.Finish(kOutputDrainMs, &dropped);
+    if (dropped != 0 || !written)
+        std::fprintf(stderr, "virtual_board: standard output was not read: %llu log line(s) dropped%s\n",
+                     static_cast<unsigned long long>(dropped), written ? "" : ", the totals not written");
+    if (!written)
+        std::_Exit(shared->status);
     return shared->status;
 }
