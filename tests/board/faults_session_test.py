@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""The virtual board's faults and --ack as a host meets them, through examples/virtual_board.py
-on a real pseudo-terminal: each fault on the polls it names, a command in effect for the
-first poll after its ok, wait N polls, the totals.
+"""The virtual board's faults, --ack, --trace and --tcp as a host meets them, through
+examples/virtual_board.py on a real pseudo-terminal and a TCP port: each fault on the polls
+it names, a command in effect for the first poll after its ok, wait N polls, the totals, a
+trace read back, one TCP host at a time.
     faults_session_test.py VIRTUAL_BOARD"""
 import os
 import select
+import socket
+import subprocess
 import sys
 import termios
 import time
@@ -135,5 +138,27 @@ sent = [bytes.fromhex(e[2]) for e in events if e[1] == "out" and e[2] != "-"]
 times = [int(e[0]) for e in events]
 check(written == len(want) and kinds == want and sent == [g for g in got if g] and times == sorted(times) and
       9000 <= times[10] - times[9] < 30000, "trace: " + " | ".join(lines))
+# TCP: one host at a time, a second is closed at once, a host that goes is replaced by
+# the next; a port in use, or an address not on this machine, is refused with status 2.
+with VirtualBoard(tool=sys.argv[1], tcp=0) as board:
+    address, port = board.port.replace("socket://", "").split(":")
+    first = socket.create_connection((address, int(port)), timeout=2)
+    first.sendall(b"\x01")
+    answered = valid(first.recv(18, socket.MSG_WAITALL))
+    second = socket.create_connection((address, int(port)), timeout=2)
+    refused = second.recv(18) == b""
+    first.close()
+    time.sleep(0.2)
+    third = socket.create_connection((address, int(port)), timeout=2)
+    third.sendall(b"\x01")
+    replaced = valid(third.recv(18, socket.MSG_WAITALL))
+    busy = subprocess.run([sys.argv[1], "--tcp", port], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    third.close()
+    absent = subprocess.run([sys.argv[1], "--tcp", "192.0.2.1:7000"], stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True)
+check(address == "127.0.0.1" and answered and refused and replaced, f"tcp {board.port}: answered {answered}, "
+      f"second refused {refused}, next host served {replaced}")
+check(busy.returncode == 2 and "Address already in use" in busy.stderr and absent.returncode == 2 and
+      "Cannot assign requested address" in absent.stderr, f"tcp refused: {busy.stderr.strip()}; {absent.stderr.strip()}")
 print(f"faults session: {failures} failure(s)")
 sys.exit(1 if failures else 0)

@@ -341,6 +341,13 @@ class DevicePort : public DescriptorPort {
 }  // namespace
 
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error) {
+    if (request.tcpPort >= 0) {
+        if (!request.device.empty() || !request.link.empty()) {
+            *error = "--tcp answers on a TCP port: it takes neither --device nor --link";
+            return nullptr;
+        }
+        return OpenTcpPort(request.tcpAddress, static_cast<unsigned>(request.tcpPort), error);
+    }
     if (request.comPort != 0) {
         *error = "--port names a COM port of the Windows build; here use --device PATH or no port option";
         return nullptr;
@@ -364,7 +371,7 @@ std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string
 }
 
 const char* PortUsage() {
-    return "[--link PATH | --device PATH]";
+    return "[--link PATH | --device PATH | --tcp [ADDRESS:]PORT]";
 }
 
 std::string SystemErrorText(int32_t code) {

@@ -15,6 +15,8 @@ struct PortRequest {
     std::string device;    // answer on this serial device (Linux)
     std::string link;      // a symbolic link to the host end of a pseudo-terminal (Linux)
     unsigned comPort = 0;  // answer on COM<n> (Windows)
+    int tcpPort = -1;      // answer on this TCP port instead (0: one the system picks)
+    std::string tcpAddress = "127.0.0.1";
 };
 
 class BoardPort {
@@ -32,6 +34,10 @@ class BoardPort {
 // Opens and configures the port. Null with *error naming the port and giving the
 // system's text when it cannot be had, or when the request does not fit the platform.
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error);
+
+// The TCP port (TcpPort_posix.cpp, TcpPort_win.cpp), for OpenBoardPort: its host end is
+// socket://ADDRESS:PORT. Null with *error giving the system's text when it cannot listen.
+std::unique_ptr<BoardPort> OpenTcpPort(const std::string& address, unsigned port, std::string* error);
 
 // How the port options read on this platform, for the usage text.
 const char* PortUsage();

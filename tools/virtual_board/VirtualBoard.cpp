@@ -80,6 +80,17 @@ bool ParseOptions(int argc, char** argv, Options* options) {
                 return false;
             options->seed = std::stoull(digits);
             options->seeded = true;
+        } else if (arg == "--tcp") {
+            // [ADDRESS:]PORT, the port 0 to 65535; the address is checked when it is bound.
+            const std::string where = argv[++i];
+            const size_t colon = where.rfind(':');
+            const std::string digits = colon == std::string::npos ? where : where.substr(colon + 1);
+            if (digits.empty() || digits.size() > 5 ||
+                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) > 65535)
+                return false;
+            options->port.tcpPort = static_cast<int>(std::stoul(digits));
+            if (colon != std::string::npos)
+                options->port.tcpAddress = where.substr(0, colon);
         } else if (arg == "--trace") {
             options->trace = argv[++i];
         } else if (arg == "--script") {
