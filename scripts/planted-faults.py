@@ -8,8 +8,8 @@ a change to the tests can be shown to catch everything the suite caught before.
 For each fault: its file must be unchanged in git and hold the fault's text exactly once;
 the text is replaced, the program built, and the tests run from cheapest to dearest until
 one fails: the native tests, the Windows unit tests under Wine, then the end-to-end window
-session (a minute or two). A file the native build does not compile skips the native
-tests. A test that fails is run once more and counts only if it fails again (a test that
+session (a minute or two). A C or C++ file the native build does not compile skips the
+native tests; a build file runs them. A test that fails is run once more and counts only if it fails again (a test that
 hangs counts at once); what failed both times is reported. The file is put back whatever
 happens, Ctrl+C included.
 
@@ -181,7 +181,9 @@ def measure(fault, native, windows, log):
         built = set()
         flaky = []  # tests that failed once and then passed
         for step, preset, selection in STEPS:
-            if preset == "native" and str(path) not in native:
+            # A C or C++ file the native build does not compile cannot change it; any other
+            # file (a build file) may change both builds.
+            if preset == "native" and str(path) not in native and path.suffix in (".c", ".cc", ".cpp", ".h", ".hpp"):
                 continue
             env = windows.env if preset == "windows" else None
             if preset not in built:

@@ -12,6 +12,7 @@ trap 'rm -rf "$dir"' EXIT
 "$board" --script "$examples/scenario.txt" --link "$dir/board" >"$dir/board.log" 2>&1 &
 board_pid=$!
 for _ in $(seq 50); do [ -e "$dir/board" ] && break; sleep 0.1; done
+kill -0 $board_pid && [ -e "$dir/board" ] || { echo "FAIL no board: $(cat "$dir/board.log")"; exit 1; }
 python3 "$examples/host.py" "$dir/board" >"$dir/host.log" 2>&1
 host_rc=$?
 wait "$board_pid"

@@ -170,6 +170,25 @@ for case in "${bad_cases[@]}"; do
   fi
 done
 
+# --- Bad options: the argument named first, then the usage, status 2.
+option_cases=(
+  "--bogus|unknown option '--bogus'"
+  "stray|unexpected argument 'stray'"
+  "--script|--script needs a value"
+  "--port 0|--port takes a number from 1 to 99999999, not '0'"
+)
+for case in "${option_cases[@]}"; do
+  # shellcheck disable=SC2086 # the options are words
+  "$board" ${case%%|*} </dev/null >"$dir/opt.out" 2>"$dir/opt.err"
+  rc=$?
+  if [ $rc -eq 2 ] && [ "$(head -1 "$dir/opt.err")" = "virtual_board: ${case#*|}" ] &&
+    sed -n 2p "$dir/opt.err" | grep -q "^usage: virtual_board"; then
+    pass "bad option: $(head -1 "$dir/opt.err")"
+  else
+    fail "bad option ${case%%|*}: rc=$rc $(cat "$dir/opt.err")"
+  fi
+done
+
 # Before anything opens: with a device that does not exist, it is the script that is refused.
 printf 'set A 5\nset A 500\n' >"$dir/bad.txt"
 out=$("$board" --script "$dir/bad.txt" --device "$dir/none" </dev/null 2>&1)
@@ -268,10 +287,15 @@ if start_board device --device "$dir/dev-board" && [ "$host" = "$dir/dev-board" 
   fi
   out=$("$board" --device "$dir/dev-board" </dev/null 2>&1)
   rc=$?
-  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy"; then
+  # The refused board must leave the first board's exclusive mode set (TIOCGEXCL; root may
+  # open the device despite it, which is how the second board got that far).
+  excl=$(python3 -c 'import fcntl, os, struct, sys
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, b"\0" * 4))[0])' "$dir/dev-board" 2>&1)
+  if [ $rc -eq 2 ] && echo "$out" | grep -q "$dir/dev-board is busy" && [ "$excl" = 1 ]; then
     pass "second opener: $out"
   else
-    fail "second opener: rc=$rc $out"
+    fail "second opener: rc=$rc $out; exclusive afterwards: $excl"
   fi
   kill -INT "$board_pid"
   stop_board

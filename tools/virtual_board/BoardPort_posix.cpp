@@ -299,7 +299,10 @@ class DevicePort : public DescriptorPort {
   public:
     ~DevicePort() override {
         if (fd_ >= 0) {
-            ioctl(fd_, TIOCNXCL);
+            // Only what this run set: a board turned away by the lock has not touched the
+            // exclusive mode of the board that holds the device.
+            if (exclusive_)
+                ioctl(fd_, TIOCNXCL);
             close(fd_);  // and the lock goes with it
         }
     }
@@ -309,23 +312,31 @@ class DevicePort : public DescriptorPort {
         path_ = path;
         fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) {
-            *error = Failure("cannot open " + path, errno);
+            // EBUSY: another opener set TIOCEXCL.
+            *error = errno == EBUSY ? Failure(path + " is busy: another program holds it", errno)
+                                    : Failure("cannot open " + path, errno);
             return false;
         }
-        // Exclusive: TIOCEXCL turns away later opens (except root's), the lock other
-        // programs that ask for one, root's included.
-        if (ioctl(fd_, TIOCEXCL) != 0) {
-            *error = Failure(path + " is not a serial device", errno);
-            return false;
-        }
+        // Exclusive: the lock turns away other programs that ask for one, root's included;
+        // TIOCEXCL, set once the lock is ours, turns away later opens (except root's).
         if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             *error = Failure(path + " is busy: another program holds it", errno);
             return false;
         }
+        if (ioctl(fd_, TIOCEXCL) != 0) {
+            *error = Failure(path + " is not a serial device", errno);
+            return false;
+        }
+        exclusive_ = true;
         if (!SetBoardLine(fd_) || tcflush(fd_, TCIOFLUSH) != 0) {
             *error = Failure("cannot set up " + path + " at 38400 8N1", errno);
             return false;
         }
+        // DTR and RTS off, as the Windows program opens its port, so that a host that
+        // watches DSR or CTS sees the same board. A pseudo-terminal has no modem lines and
+        // refuses the call, which changes nothing there.
+        const int modemLines = TIOCM_DTR | TIOCM_RTS;
+        ioctl(fd_, TIOCMBIC, &modemLines);
         if (!StartIo(fd_)) {
             *error = Failure("cannot set up " + path, errno);
             return false;
@@ -335,6 +346,7 @@ class DevicePort : public DescriptorPort {
 
   private:
     int fd_ = -1;
+    bool exclusive_ = false;
     std::string path_;
 };
 

@@ -61,23 +61,33 @@ void Usage(std::FILE* out) {
                  PortUsage());
 }
 
-bool ParseOptions(int argc, char** argv, Options* options) {
+// False with *problem naming the argument that is wrong.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* problem) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const bool takesValue = arg == "--script" || arg == "--link" || arg == "--device" ||
+                                arg == "--port" || arg == "--seed" || arg == "--tcp" || arg == "--trace";
         if (arg == "--log") {
             options->log = true;
         } else if (arg == "--stay") {
             options->stay = true;
         } else if (arg == "--ack") {
             options->ack = true;
+        } else if (!takesValue) {
+            *problem = arg.compare(0, 1, "-") == 0 ? "unknown option '" + arg + "'"
+                                                   : "unexpected argument '" + arg + "'";
+            return false;
         } else if (value == nullptr) {
+            *problem = arg + " needs a value";
             return false;
         } else if (arg == "--seed") {
             const std::string digits = argv[++i];
             if (digits.empty() || digits.size() > 19 ||
-                digits.find_first_not_of("0123456789") != std::string::npos)
+                digits.find_first_not_of("0123456789") != std::string::npos) {
+                *problem = "--seed takes a whole number from 0 to 9999999999999999999, not '" + digits + "'";
                 return false;
+            }
             options->seed = std::stoull(digits);
             options->seeded = true;
         } else if (arg == "--tcp") {
@@ -86,8 +96,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             const size_t colon = where.rfind(':');
             const std::string digits = colon == std::string::npos ? where : where.substr(colon + 1);
             if (digits.empty() || digits.size() > 5 ||
-                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) > 65535)
+                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) > 65535) {
+                *problem = "--tcp takes [ADDRESS:]PORT with a port from 0 to 65535, not '" + where + "'";
                 return false;
+            }
             options->port.tcpPort = static_cast<int>(std::stoul(digits));
             if (colon != std::string::npos)
                 options->port.tcpAddress = where.substr(0, colon);
@@ -99,17 +111,15 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->port.link = argv[++i];
         } else if (arg == "--device") {
             options->port.device = argv[++i];
-        } else if (arg == "--port") {
+        } else {
             // Digits only, 1 to 99999999: anything longer has no COM name.
             const std::string digits = argv[++i];
             if (digits.empty() || digits.size() > 8 ||
-                digits.find_first_not_of("0123456789") != std::string::npos)
+                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) == 0) {
+                *problem = "--port takes a number from 1 to 99999999, not '" + digits + "'";
                 return false;
+            }
             options->port.comPort = static_cast<unsigned>(std::stoul(digits));
-            if (options->port.comPort == 0)
-                return false;
-        } else {
-            return false;
         }
     }
     return true;
@@ -384,7 +394,9 @@ int main(int argc, char** argv) {
         Usage(stdout);
         return 0;
     }
-    if (!ParseOptions(argc, argv, &options)) {
+    std::string problem;
+    if (!ParseOptions(argc, argv, &options, &problem)) {
+        std::fprintf(stderr, "virtual_board: %s\n", problem.c_str());
         Usage(stderr);
         return 2;
     }
