@@ -35,6 +35,8 @@ void ReplyShaper::Apply(const ScenarioCommand& command, int64_t nowUs) {
             // As when the board is unplugged: what was on its way is lost with it.
             totals_.silenced += queue_.size();
             queue_.clear();
+            frontStartUs_ = -1;
+            frontSent_ = 0;
             babblePending_ = 0;
             silentUntilUs_ = nowUs + command.durationUs;
             break;
@@ -117,6 +119,26 @@ bool ReplyShaper::TakeDue(int64_t nowUs, OutgoingBytes* out) {
     std::lock_guard<std::mutex> hold(lock_);
     // Replies keep the polls' order: one that a shorter jitter made due first waits for
     // those ahead of it.
+    if (!queue_.empty() && queue_.front().dueUs <= nowUs && byteUs_ > 0) {
+        const Queued& q = queue_.front();
+        if (frontStartUs_ < 0)
+            frontStartUs_ = q.dueUs > lineFreeUs_ ? q.dueUs : lineFreeUs_;
+        const int64_t done = (nowUs - frontStartUs_) / byteUs_;
+        const uint32_t upTo = done < 0 ? 0 : done > q.length ? q.length : static_cast<uint32_t>(done);
+        if (upTo <= frontSent_ && q.length > 0)
+            return false;  // the line is busy with the bytes before
+        out->length = upTo - frontSent_;
+        std::memcpy(out->bytes, q.bytes + frontSent_, out->length);
+        out->fate = q.fate;
+        frontSent_ = upTo;
+        if (frontSent_ == q.length) {
+            lineFreeUs_ = frontStartUs_ + q.length * byteUs_;
+            frontStartUs_ = -1;
+            frontSent_ = 0;
+            queue_.pop_front();
+        }
+        return true;
+    }
     if (!queue_.empty() && queue_.front().dueUs <= nowUs) {
         const Queued& q = queue_.front();
         std::memcpy(out->bytes, q.bytes, q.length);
@@ -144,6 +166,10 @@ bool ReplyShaper::TakeDue(int64_t nowUs, OutgoingBytes* out) {
 int64_t ReplyShaper::NextDueUs() {
     std::lock_guard<std::mutex> hold(lock_);
     int64_t due = queue_.empty() ? INT64_MAX : queue_.front().dueUs;
+    if (!queue_.empty() && byteUs_ > 0) {
+        const int64_t start = frontStartUs_ >= 0 ? frontStartUs_ : (due > lineFreeUs_ ? due : lineFreeUs_);
+        due = start + (frontSent_ + 1) * byteUs_;
+    }
     if (babblePending_ > 0) {
         const int64_t babbleAt = silentUntilUs_ == INT64_MIN ? 0 : silentUntilUs_;
         if (babbleAt < due)

@@ -22,6 +22,8 @@ enum class ReplyFate : uint8_t { kSent, kDropped, kDelayed, kCorrupted, kCut, kS
 
 // The replies queued behind a long delay are bounded: past this many the next is dropped.
 constexpr size_t kMaxQueuedReplies = 65536;
+// A byte's time on the board's line, 10 bits at 38400 baud, for --pace.
+constexpr int64_t kPacedByteUs = 1000000LL * 10 / 38400;
 // Babble leaves in chunks of at most this many bytes.
 constexpr uint32_t kBabbleChunk = 64;
 
@@ -45,6 +47,13 @@ class ReplyShaper {
   public:
     explicit ReplyShaper(uint64_t seed) : random_(seed) {}
 
+    // From now on the replies' bytes leave one line time apart (0: at once, the default),
+    // each complete at the end of its time, and a reply waits for the line to be free.
+    void Pace(int64_t byteUs) {
+        std::lock_guard<std::mutex> hold(lock_);
+        byteUs_ = byteUs;
+    }
+
     // A fault command (drop, delay, corrupt, truncate, silence, babble, normal) taking
     // effect at nowUs; other verbs are ignored.
     void Apply(const ScenarioCommand& command, int64_t nowUs);
@@ -53,13 +62,20 @@ class ReplyShaper {
     // withheld. Returns its fate; the bytes leave through TakeDue.
     ReplyFate Shape(const uint8_t* reply, int64_t nowUs);
 
-    // The next bytes due by nowUs, in the order the host is to read them: a reply, or a
-    // chunk of babble once no reply is due. False when nothing is due.
+    // The next bytes due by nowUs, in the order the host is to read them: a reply (paced:
+    // those of its bytes that have had their time), or a chunk of babble once no reply is
+    // due. False when nothing is due.
     bool TakeDue(int64_t nowUs, OutgoingBytes* out);
 
     // When TakeDue next has something (the oldest reply's due time, which may be later
     // than that of one behind it); INT64_MAX when nothing waits.
     int64_t NextDueUs();
+
+    // True while a paced reply is on the line, part of it sent.
+    bool Sending() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return frontStartUs_ >= 0;
+    }
 
     // Counts what is still queued as dropped: the board is ending.
     void DiscardQueued();
@@ -91,6 +107,10 @@ class ReplyShaper {
     int64_t corruptNext_ = 0, lastCorrupted_ = -1;
     int64_t cutNext_ = 0, cutLength_ = 0;
     int64_t silentUntilUs_ = INT64_MIN;
+    // Pacing: the line time of a byte, when the reply at the queue's front started on the
+    // line (-1: not yet) and how many of its bytes left, when the line is next free.
+    int64_t byteUs_ = 0, frontStartUs_ = -1, lineFreeUs_ = 0;
+    uint32_t frontSent_ = 0;
     uint64_t babblePending_ = 0;
     ShaperTotals totals_;
     std::atomic<uint64_t> polls_{0};

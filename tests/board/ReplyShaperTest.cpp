@@ -171,4 +171,26 @@ TEST(ReplyShaperTest, SilenceDropsRatherThanDelays) {
     EXPECT_EQ(300u, totals.babbled);
 }
 
+// --pace: each byte complete one line time after the one before, and a reply that comes
+// while the line is busy starts when it is free.
+TEST(ReplyShaperTest, PacedRepliesTakeTheLinesTime) {
+    ReplyShaper shaper(1);
+    shaper.Pace(kPacedByteUs);
+    std::vector<Received> got;
+    EXPECT_EQ("..", PollFor(shaper, 2, 1000, 20000, &got));
+    std::vector<int64_t> complete;  // when the byte count reached each reply's end
+    uint32_t bytes = 0;
+    for (const Received& r : got) {
+        EXPECT_LE(r.out.length, 1u + 100 / kPacedByteUs);  // a taking every 100 us
+        bytes += r.out.length;
+        if (bytes % kReplyLength == 0)
+            complete.push_back(r.atUs);
+    }
+    ASSERT_EQ(2u, complete.size());
+    EXPECT_EQ(4680, kReplyLength * kPacedByteUs);
+    EXPECT_EQ(4700, complete[0]);  // taken at the first 100 us past 4680
+    EXPECT_EQ(9400, complete[1]);  // after the first, not 1 ms after its own poll
+    EXPECT_EQ(300, got.front().atUs);  // the first byte, complete at 260 us
+}
+
 }  // namespace

@@ -3,7 +3,7 @@
 examples/virtual_board.py on a real pseudo-terminal and a TCP port: each fault on the polls
 it names, a command in effect for the first poll after its ok, wait N polls, the totals, a
 trace read back, one TCP host at a time.
-    faults_session_test.py VIRTUAL_BOARD"""
+    faults_session_test.py VIRTUAL_BOARD MONITOR"""
 import os
 import select
 import socket
@@ -160,5 +160,33 @@ check(address == "127.0.0.1" and answered and refused and replaced, f"tcp {board
       f"second refused {refused}, next host served {replaced}")
 check(busy.returncode == 2 and "Address already in use" in busy.stderr and absent.returncode == 2 and
       "Cannot assign requested address" in absent.stderr, f"tcp refused: {busy.stderr.strip()}; {absent.stderr.strip()}")
+# --pace: a reply takes the line's 4.69 ms (18 bytes of 10 bits at 38400 baud), as the
+# monitor measures it; a host at 9600 baud reads nothing and both settings are named.
+# Without --pace that host is answered, with one warning.
+for attempt in range(3):
+    with VirtualBoard(tool=sys.argv[1], args=("--pace",)) as board:
+        stats = subprocess.run([sys.argv[2], "--device", board.port, "--rate", "100", "--count", "100", "--quiet",
+                                "--stats"], capture_output=True, text=True).stdout
+    p50 = float(stats.split("rtt_p50_us=")[1].split()[0]) if "rtt_p50_us=" in stats else 0
+    if 4453 <= p50 <= 4922 or attempt == 2:
+        break
+    print(f"     paced reply after {p50} us, again")
+check(4453 <= p50 <= 4922 and "missing=0 malformed=0" in stats, f"--pace: a reply after {p50} us (4688 +- 5 %)")
+for pace in (True, False):
+    with VirtualBoard(tool=sys.argv[1], args=("--pace",) if pace else ()) as board:
+        fd = open_host(board.port)
+        attrs = termios.tcgetattr(fd)
+        attrs[4] = attrs[5] = termios.B9600
+        termios.tcsetattr(fd, termios.TCSANOW, attrs)
+        got = [poll(fd, 0.3)[0] for _ in range(3)]
+        os.close(fd)
+    errors = board._process.stderr.read()
+    said = "host line 9600 8N1, board 38400 8N1"
+    if pace:
+        check(got == [b""] * 3 and said in errors and board.totals.get("host_line_unanswered") == 3,
+              f"--pace, host at 9600: {got}, {errors.strip()}, {board.totals}")
+    else:
+        check(all(valid(g) for g in got) and errors.count(said) == 1 and "warning" in errors,
+              f"no --pace, host at 9600: answered, {errors.strip()}")
 print(f"faults session: {failures} failure(s)")
 sys.exit(1 if failures else 0)

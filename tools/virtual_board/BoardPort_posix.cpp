@@ -208,6 +208,7 @@ class PtyPort : public DescriptorPort {
             close(master_);
     }
     std::string HostEnd() const override { return hostEnd_; }
+    std::string HostLine() override { return LineSettingsText(slave_); }
 
     bool Open(const std::string& link, std::string* error) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -29,11 +29,19 @@ class BoardPort {
     virtual void Interrupt() = 0;
     // What the host opens: the pseudo-terminal's path, the device, COM<n>.
     virtual std::string HostEnd() const = 0;
+    // The line settings the host put on its end ("9600 8N1"), where the port can tell (a
+    // pseudo-terminal); empty where it cannot. Responder thread.
+    virtual std::string HostLine() { return std::string(); }
 };
 
 // Opens and configures the port. Null with *error naming the port and giving the
 // system's text when it cannot be had, or when the request does not fit the platform.
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error);
+
+// The board's own line, as HostLine gives it.
+constexpr const char* kBoardLine = "38400 8N1";
+// A terminal's settings as "SPEED DATABITS PARITY STOPBITS" ("9600 7E2"). Linux.
+std::string LineSettingsText(int fd);
 
 // The TCP port (TcpPort_posix.cpp, TcpPort_win.cpp), for OpenBoardPort: its host end is
 // socket://ADDRESS:PORT. Null with *error giving the system's text when it cannot listen.

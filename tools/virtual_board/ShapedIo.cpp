@@ -4,15 +4,21 @@
 #include "ShapedIo.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace {
 // While bytes are due but not yet taken, the waker interrupts again this often: an
 // interrupt that comes just before a read starts is missed.
 constexpr auto kInterruptRepeat = std::chrono::milliseconds(1);
+// How often the host's line settings are read back: a system call, so not every poll.
+constexpr int64_t kLineCheckUs = 100000;
 }  // namespace
 
-ShapedIo::ShapedIo(BoardPort& port, ReplyShaper& shaper, ScenarioClock& clock, LineObserver* observer)
-    : port_(port), shaper_(shaper), clock_(clock), observer_(observer) {
+ShapedIo::ShapedIo(BoardPort& port, ReplyShaper& shaper, ScenarioClock& clock, LineObserver* observer,
+                   bool pace)
+    : port_(port), shaper_(shaper), clock_(clock), observer_(observer), pace_(pace) {
+    if (pace)
+        shaper_.Pace(kPacedByteUs);
     waker_ = std::thread([this] { RunWaker(); });
 }
 
@@ -40,14 +46,20 @@ void ShapedIo::Wake() {
 
 HResult ShapedIo::SendDue(int64_t nowUs) {
     OutgoingBytes out;
-    while (shaper_.TakeDue(nowUs, &out)) {
-        const HResult written = port_.Io().Write(out.bytes, out.length);
-        if (observer_ != nullptr)
-            observer_->Sent(out.fate, out.bytes, out.length, nowUs);
-        if (Failed(written))
-            return written;
+    for (;;) {
+        while (shaper_.TakeDue(nowUs, &out)) {
+            const HResult written = port_.Io().Write(out.bytes, out.length);
+            if (observer_ != nullptr)
+                observer_->Sent(out.fate, out.bytes, out.length, nowUs);
+            if (Failed(written))
+                return written;
+        }
+        // A paced reply holds the line until its last byte, as a board's UART does: the
+        // responder sends it byte by byte, on time, and reads the next poll after it.
+        if (!pace_ || !shaper_.Sending() || !clock_.SleepUntil(shaper_.NextDueUs()))
+            return kOk;
+        nowUs = clock_.NowUs();
     }
-    return kOk;
 }
 
 HResult ShapedIo::ReadByte(uint8_t* byte, uint32_t* count) {
@@ -65,6 +77,18 @@ HResult ShapedIo::Write(const uint8_t* data, uint32_t length) {
     if (length != kReplyLength)  // the responder writes nothing else
         return port_.Io().Write(data, length);
     const int64_t now = clock_.NowUs();
+    if (now >= nextLineCheckUs_) {
+        nextLineCheckUs_ = now + kLineCheckUs;
+        CheckHostLine();
+    }
+    if (pace_ && hostLineWrong_) {
+        // A real board reads a poll sent at another speed or framing as other bytes, or
+        // not at all: nothing the host can read comes back.
+        hostLineUnanswered_.store(HostLineUnanswered() + 1, std::memory_order_relaxed);
+        if (observer_ != nullptr)
+            observer_->Sent(ReplyFate::kDropped, data, 0, now);
+        return SendDue(now);
+    }
     const ReplyFate fate = shaper_.Shape(data, now);
     if (observer_ != nullptr && (fate == ReplyFate::kDropped || fate == ReplyFate::kSilenced))
         observer_->Sent(fate, data, 0, now);
@@ -72,6 +96,29 @@ HResult ShapedIo::Write(const uint8_t* data, uint32_t length) {
     if (shaper_.NextDueUs() != INT64_MAX)
         Wake();
     return sent;
+}
+
+void ShapedIo::CheckHostLine() {
+    const std::string host = port_.HostLine();
+    hostLineWrong_ = !host.empty() && host != kBoardLine;
+    if (!hostLineWrong_ || host == wrongLine_)
+        return;
+    wrongLine_ = host;
+    if (pace_) {
+        std::fprintf(stderr, "virtual_board: host line %s, board %s: its polls get no reply it can read\n",
+                     host.c_str(), kBoardLine);
+    } else if (!warned_) {
+        warned_ = true;
+        std::fprintf(stderr,
+                     "virtual_board: warning: host line %s, board %s: a real board would not understand this "
+                     "host (with --pace this one does not either)\n",
+                     host.c_str(), kBoardLine);
+    }
+}
+
+uint64_t ShapedIo::Withheld() {
+    const ShaperTotals faults = shaper_.Totals();
+    return faults.dropped + faults.silenced + HostLineUnanswered();
 }
 
 void ShapedIo::RunWaker() {

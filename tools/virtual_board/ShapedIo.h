@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "Platform.h"
@@ -28,8 +29,9 @@ class LineObserver {
 class ShapedIo : public SerialIo {
   public:
     // clock: the run's, which the command runners share, so that a fault and a reply are
-    // on one timeline. observer may be null.
-    ShapedIo(BoardPort& port, ReplyShaper& shaper, ScenarioClock& clock, LineObserver* observer);
+    // on one timeline. observer may be null. pace: replies at the line's speed, and a host
+    // whose end is not set as the board's line gets no reply it can read.
+    ShapedIo(BoardPort& port, ReplyShaper& shaper, ScenarioClock& clock, LineObserver* observer, bool pace);
     ~ShapedIo() override;  // stops the waker
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override;
@@ -38,6 +40,13 @@ class ShapedIo : public SerialIo {
 
     // Replies held back that the port did not take whole when they fell due. Any thread.
     uint64_t LostLater() const { return lostLater_.load(std::memory_order_relaxed); }
+    // Polls the loop answered whose reply never reached the host: withheld by a fault, or
+    // (with pace) not understood at the host's line settings. Any thread.
+    uint64_t Withheld();
+    // The host line that differed from the board's, the last time one did; empty if none.
+    // Main thread, once the responder has ended.
+    const std::string& WrongHostLine() const { return wrongLine_; }
+    uint64_t HostLineUnanswered() const { return hostLineUnanswered_.load(std::memory_order_relaxed); }
     // Ends the waker; before the port closes. Main thread.
     void Stop();
     // Something may have fallen due earlier than the waker thinks (a command ran). Any thread.
@@ -47,6 +56,7 @@ class ShapedIo : public SerialIo {
     // Responder thread: writes what is due.
     HResult SendDue(int64_t nowUs);
     void RunWaker();
+    void CheckHostLine();
 
     BoardPort& port_;
     ReplyShaper& shaper_;
@@ -57,4 +67,9 @@ class ShapedIo : public SerialIo {
     bool woken_ = false, stopping_ = false;
     std::thread waker_;
     std::atomic<uint64_t> lostLater_{0};  // written by the responder only
+    // The host line check, the responder's; the count is read by any thread.
+    bool pace_, hostLineWrong_ = false, warned_ = false;
+    int64_t nextLineCheckUs_ = 0;
+    std::string wrongLine_;
+    std::atomic<uint64_t> hostLineUnanswered_{0};
 };

@@ -41,6 +41,7 @@ struct Options {
     bool log = false;
     bool stay = false;
     bool ack = false;
+    bool pace = false;
     bool seeded = false;
     uint64_t seed = 0;
 };
@@ -48,7 +49,7 @@ struct Options {
 void Usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: virtual_board %s [--script FILE] [--log] [--stay] [--ack] [--seed N]\n"
-                 "       [--trace FILE]\n"
+                 "       [--trace FILE] [--pace]\n"
                  "  Answers the board's polls; prints the host end on its first line.\n"
                  "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
                  "                 quit, and the faults drop, delay, corrupt, truncate, silence, babble,\n"
@@ -57,7 +58,9 @@ void Usage(std::FILE* out) {
                  "  --stay         keep answering after standard input ends (until quit or a signal)\n"
                  "  --ack          answer each line of standard input with 'ok N' once it took effect\n"
                  "  --seed N       the faults' random choices repeat those of an earlier run\n"
-                 "  --trace FILE   a line per byte from the host and per reply, with its time\n",
+                 "  --trace FILE   a line per byte from the host and per reply, with its time\n"
+                 "  --pace         replies at the speed of the board's 38400 baud line; a host whose\n"
+                 "                 end is set otherwise gets no reply it can read\n",
                  PortUsage());
 }
 
@@ -74,6 +77,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* problem)
             options->stay = true;
         } else if (arg == "--ack") {
             options->ack = true;
+        } else if (arg == "--pace") {
+            options->pace = true;
         } else if (!takesValue) {
             *problem = arg.compare(0, 1, "-") == 0 ? "unknown option '" + arg + "'"
                                                    : "unexpected argument '" + arg + "'";
@@ -297,11 +302,10 @@ class ValueLog : public ScenarioListener {
     Clock::time_point epoch_;
 };
 
-// The loop counts a reply it handed to the shaper as answered; those the faults withheld
-// never reached the host.
-uint64_t Answered(const LineCounters& counters, ReplyShaper& shaper) {
-    const ShaperTotals faults = shaper.Totals();
-    return counters.pollsAnswered.load(std::memory_order_relaxed) - faults.dropped - faults.silenced;
+// The loop counts a reply it handed to the shaper as answered; those withheld never
+// reached the host.
+uint64_t Answered(const LineCounters& counters, ShapedIo& io) {
+    return counters.pollsAnswered.load(std::memory_order_relaxed) - io.Withheld();
 }
 
 // Carries out one command; false when the commands end here: a quit, which ends the run,
@@ -450,7 +454,7 @@ int main(int argc, char** argv) {
 
     LineCounters counters;  // the responder's; the log and the totals read them
     ReplyShaper shaper(options.seed);
-    ShapedIo shapedIo(*port, shaper, clock, trace.get());
+    ShapedIo shapedIo(*port, shaper, clock, trace.get(), options.pace);
     board.running = 1;
     std::thread responder([&] {
         const HResult outcome = RunResponder(board, shapedIo, &counters);
@@ -478,7 +482,7 @@ int main(int argc, char** argv) {
         if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
-            const uint64_t polls = Answered(counters, shaper);
+            const uint64_t polls = Answered(counters, shapedIo);
             printer.Print(false, "t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
                           static_cast<unsigned long long>(polls),
                           static_cast<unsigned long long>(polls - loggedPolls));
@@ -510,12 +514,17 @@ int main(int argc, char** argv) {
     const ShaperTotals faults = shaper.Totals();
     // The faults first: the totals stay the last line, where scripts look for them.
     printer.Print(
-        true, "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu\n",
+        true,
+        "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu "
+        "host_line_unanswered=%llu\n",
         static_cast<unsigned long long>(faults.dropped), static_cast<unsigned long long>(faults.silenced),
         static_cast<unsigned long long>(faults.delayed), static_cast<unsigned long long>(faults.corrupted),
-        static_cast<unsigned long long>(faults.cut), static_cast<unsigned long long>(faults.babbled));
+        static_cast<unsigned long long>(faults.cut), static_cast<unsigned long long>(faults.babbled),
+        static_cast<unsigned long long>(shapedIo.HostLineUnanswered()));
+    if (!shapedIo.WrongHostLine().empty())
+        printer.Print(true, "host line %s, board %s\n", shapedIo.WrongHostLine().c_str(), kBoardLine);
     printer.Print(true, "polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
-                  static_cast<unsigned long long>(Answered(counters, shaper)),
+                  static_cast<unsigned long long>(Answered(counters, shapedIo)),
                   static_cast<unsigned long long>(counters.otherBytes.load()),
                   static_cast<unsigned long long>(counters.repliesLost.load() + shapedIo.LostLater()));
     // A reader that is there takes the rest at once; one that is not must not hold the end.
