@@ -55,25 +55,64 @@ void Usage() {
                  "       board_monitor --device PATH --silence\n");
 }
 
+// The whole text a number, in range; otherwise a message naming the option and false.
+bool WholeNumber(const char* option, const char* text, long minimum, long maximum, long* value) {
+    errno = 0;
+    char* end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < minimum || number > maximum) {
+        std::fprintf(stderr, "board_monitor: %s takes a whole number from %ld to %ld, not '%s'\n", option,
+                     minimum, maximum, text);
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+bool Rate(const char* text, double* value) {
+    errno = 0;
+    char* end = nullptr;
+    const double number = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno == ERANGE || !(number >= 0 && number <= 1e6)) {
+        std::fprintf(stderr, "board_monitor: --rate takes polls per second from 0 to 1000000, not '%s'\n",
+                     text);
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+// False for a malformed command line; a malformed number has said so already.
 bool ParseOptions(int argc, char** argv, Options* options) {
+    constexpr long kMaxInt = 2147483647;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* value = nullptr;
+        long number = 0;
         if (arg == "--device" && (value = next())) {
             options->device = value;
         } else if (arg == "--rate" && (value = next())) {
-            options->rate = std::atof(value);
+            if (!Rate(value, &options->rate))
+                return false;
         } else if (arg == "--count" && (value = next())) {
-            options->count = std::atol(value);
+            if (!WholeNumber("--count", value, 0, kMaxInt, &options->count))
+                return false;
         } else if (arg == "--timeout-ms" && (value = next())) {
-            options->timeoutMs = std::atoi(value);
+            if (!WholeNumber("--timeout-ms", value, 1, kMaxInt, &number))
+                return false;
+            options->timeoutMs = static_cast<int>(number);
         } else if (arg == "--window" && (value = next())) {
-            options->window = std::atoi(value);
+            if (!WholeNumber("--window", value, 1, 1000000, &number))
+                return false;
+            options->window = static_cast<int>(number);
         } else if (arg == "--burst" && (value = next())) {
-            options->burst = std::atol(value);
+            if (!WholeNumber("--burst", value, 0, kMaxInt, &options->burst))
+                return false;
         } else if (arg == "--seed" && (value = next())) {
-            options->seed = static_cast<unsigned>(std::atol(value));
+            if (!WholeNumber("--seed", value, 0, 4294967295L, &number))
+                return false;
+            options->seed = static_cast<unsigned>(number);
         } else if (arg == "--quiet") {
             options->quiet = true;
         } else if (arg == "--stats") {

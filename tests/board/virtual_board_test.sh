@@ -189,6 +189,15 @@ for case in "${option_cases[@]}"; do
   fi
 done
 
+# The monitor refuses a malformed number instead of reading it as 0 (a flood, or no end).
+for args in "--rate x|--rate takes polls per second" "--count 5x|--count takes a whole number"; do
+  # shellcheck disable=SC2086 # the options are words
+  out=$(timeout 10 "$monitor" --device /dev/null ${args%%|*} 2>&1)
+  rc=$?
+  [ $rc -eq 2 ] && echo "$out" | head -1 | grep -q "^board_monitor: ${args#*|} from 0 to" &&
+    pass "monitor: $(echo "$out" | head -1)" || fail "monitor ${args%%|*}: rc=$rc $out"
+done
+
 # Before anything opens: with a device that does not exist, it is the script that is refused.
 printf 'set A 5\nset A 500\n' >"$dir/bad.txt"
 out=$("$board" --script "$dir/bad.txt" --device "$dir/none" </dev/null 2>&1)
