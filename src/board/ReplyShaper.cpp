@@ -13,6 +13,7 @@ uint64_t ReplyShaper::Next() {
 
 void ReplyShaper::Apply(const ScenarioCommand& command, int64_t nowUs) {
     std::lock_guard<std::mutex> hold(lock_);
+    shaping_.store(true, std::memory_order_release);
     switch (command.verb) {
         case ScenarioVerb::kDrop:
             dropNext_ = command.value;

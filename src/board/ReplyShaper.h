@@ -52,7 +52,13 @@ class ReplyShaper {
     void Pace(int64_t byteUs) {
         std::lock_guard<std::mutex> hold(lock_);
         byteUs_ = byteUs;
+        shaping_.store(true, std::memory_order_release);
     }
+
+    // True until the first fault command or Pace: every reply may then go straight to the
+    // port, counted with CountPoll, and nothing is queued. Any thread.
+    bool Idle() const { return !shaping_.load(std::memory_order_acquire); }
+    void CountPoll() { polls_.fetch_add(1, std::memory_order_relaxed); }
 
     // A fault command (drop, delay, corrupt, truncate, silence, babble, normal) taking
     // effect at nowUs; other verbs are ignored.
@@ -114,4 +120,5 @@ class ReplyShaper {
     uint64_t babblePending_ = 0;
     ShaperTotals totals_;
     std::atomic<uint64_t> polls_{0};
+    std::atomic<bool> shaping_{false};
 };

@@ -63,7 +63,7 @@ HResult ShapedIo::SendDue(int64_t nowUs) {
 }
 
 HResult ShapedIo::ReadByte(uint8_t* byte, uint32_t* count) {
-    if (Failed(SendDue(clock_.NowUs()))) {
+    if (!shaper_.Idle() && Failed(SendDue(clock_.NowUs()))) {
         lostLater_.store(lostLater_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         port_.Io().ClearError();
     }
@@ -88,6 +88,12 @@ HResult ShapedIo::Write(const uint8_t* data, uint32_t length) {
         if (observer_ != nullptr)
             observer_->Sent(ReplyFate::kDropped, data, 0, now);
         return SendDue(now);
+    }
+    if (shaper_.Idle()) {  // no fault yet: the reply goes as the plain board's does
+        shaper_.CountPoll();
+        if (observer_ != nullptr)
+            observer_->Sent(ReplyFate::kSent, data, length, now);
+        return port_.Io().Write(data, length);
     }
     const ReplyFate fate = shaper_.Shape(data, now);
     if (observer_ != nullptr && (fate == ReplyFate::kDropped || fate == ReplyFate::kSilenced))
