@@ -3,7 +3,7 @@
 examples/virtual_board.py on a real pseudo-terminal and a TCP port: each fault on the polls
 it names, a command in effect for the first poll after its ok, wait N polls, the totals, a
 trace read back, one TCP host at a time.
-    faults_session_test.py VIRTUAL_BOARD MONITOR"""
+    faults_session_test.py VIRTUAL_BOARD MONITOR [timed|untimed]"""
 import os
 import select
 import socket
@@ -163,7 +163,7 @@ check(busy.returncode == 2 and "Address already in use" in busy.stderr and absen
 # --pace: a reply takes the line's 4.69 ms (18 bytes of 10 bits at 38400 baud), as the
 # monitor measures it; a host at 9600 baud reads nothing and both settings are named.
 # Without --pace that host is answered, with one warning.
-for attempt in range(3):
+for attempt in range(3 if sys.argv[3:4] != ["untimed"] else 1):
     with VirtualBoard(tool=sys.argv[1], args=("--pace",)) as board:
         stats = subprocess.run([sys.argv[2], "--device", board.port, "--rate", "100", "--count", "100", "--quiet",
                                 "--stats"], capture_output=True, text=True).stdout
@@ -171,7 +171,9 @@ for attempt in range(3):
     if 4453 <= p50 <= 4922 or attempt == 2:
         break
     print(f"     paced reply after {p50} us, again")
-check(4453 <= p50 <= 4922 and "missing=0 malformed=0" in stats, f"--pace: a reply after {p50} us (4688 +- 5 %)")
+timed = sys.argv[3:4] != ["untimed"]
+check((4453 <= p50 <= 4922 or not timed) and "missing=0 malformed=0" in stats,
+      f"--pace: a reply after {p50} us (4688 +- 5 %{'' if timed else ', not checked in this build'})")
 for pace in (True, False):
     with VirtualBoard(tool=sys.argv[1], args=("--pace",) if pace else ()) as board:
         fd = open_host(board.port)
