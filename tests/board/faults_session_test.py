@@ -17,6 +17,15 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from virtual_board import VirtualBoard, VirtualBoardError  # noqa: E402
 
 failures = 0
+statuses = []  # of every board run here: a sanitizer's report ends one with another status
+
+
+class VirtualBoard(VirtualBoard):
+    def stop(self):
+        totals = super().stop()
+        statuses.append(self.returncode)
+        return totals
+
 
 
 def check(ok, what):
@@ -190,5 +199,6 @@ for pace in (True, False):
     else:
         check(all(valid(g) for g in got) and errors.count(said) == 1 and "warning" in errors,
               f"no --pace, host at 9600: answered, {errors.strip()}")
+check(statuses and all(status == 0 for status in statuses), f"every board ended with status 0: {statuses}")
 print(f"faults session: {failures} failure(s)")
 sys.exit(1 if failures else 0)
