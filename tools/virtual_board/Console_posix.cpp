@@ -50,6 +50,8 @@ void WakeStopWaiter() {
     pthread_kill(gMainThread, kWakeSignal);
 }
 
+void StopCompleted() {}
+
 long ReadStandardInput(char* buffer, size_t size) {
     for (;;) {
         const ssize_t n = read(STDIN_FILENO, buffer, size);

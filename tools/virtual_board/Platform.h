@@ -62,6 +62,9 @@ void InstallStopHandlers();
 bool WaitForStopRequest(int timeoutMs);
 // Ends a WaitForStopRequest in progress, or the next one, with false. Any thread.
 void WakeStopWaiter();
+// Main thread, last: the stop is done and the totals are out. Closing the console waits
+// for this before the system ends the process (Windows); nothing on Linux.
+void StopCompleted();
 
 // Blocks until standard input has bytes: their count, 0 at its end (or when it cannot be
 // read), never a partial line's worth of nothing. Called by one thread only; the tool

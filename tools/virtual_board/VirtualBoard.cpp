@@ -533,6 +533,7 @@ int main(int argc, char** argv) {
     if (dropped != 0 || !written)
         std::fprintf(stderr, "virtual_board: standard output was not read: %llu log line(s) dropped%s\n",
                      static_cast<unsigned long long>(dropped), written ? "" : ", the totals not written");
+    StopCompleted();
     if (!written)
         std::_Exit(shared->status);
     return shared->status;
