@@ -188,8 +188,8 @@ TEST(ReplyShaperTest, PacedRepliesTakeTheLinesTime) {
     }
     ASSERT_EQ(2u, complete.size());
     EXPECT_EQ(4680, kReplyLength * kPacedByteUs);
-    EXPECT_EQ(4700, complete[0]);  // taken at the first 100 us past 4680
-    EXPECT_EQ(9400, complete[1]);  // after the first, not 1 ms after its own poll
+    EXPECT_EQ(4700, complete[0]);      // taken at the first 100 us past 4680
+    EXPECT_EQ(9400, complete[1]);      // after the first, not 1 ms after its own poll
     EXPECT_EQ(300, got.front().atUs);  // the first byte, complete at 260 us
 }
 
