@@ -12,10 +12,57 @@ int64_t MonotonicMs() {
 }
 
 namespace {
+
 // The responder is the counters' only writer: a load and a store, no locked add.
-void Bump(std::atomic<uint64_t>& counter) {
-    counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+void AddTo(std::atomic<uint64_t>& counter, uint64_t count) {
+    counter.store(counter.load(std::memory_order_relaxed) + count, std::memory_order_relaxed);
 }
+
+// Replies waiting to go out in one write: those to the polls of one burst of input.
+class ReplyBatch {
+  public:
+    ReplyBatch(SerialIo& io, LineCounters& counted) : io_(io), counted_(counted) {}
+    ~ReplyBatch() {
+        if (replies_ != nullptr)
+            HeapRelease(replies_);
+    }
+    bool Allocate() {
+        replies_ = static_cast<uint8_t*>(HeapAllocate(kRepliesPerWrite * kReplyLength));
+        if (replies_ == nullptr)
+            return false;
+        for (uint32_t i = 0; i < kRepliesPerWrite; ++i) {
+            replies_[i * kReplyLength] = kFirmwareHeader[0];
+            replies_[i * kReplyLength + 1] = kFirmwareHeader[1];
+        }
+        return true;
+    }
+    // Channels as they are at the poll.
+    void Add(const BoardState& board) { FillReplyChannels(board, replies_ + kReplyLength * queued_++); }
+    bool Full() const { return queued_ == kRepliesPerWrite; }
+    bool Empty() const { return queued_ == 0; }
+
+    // A reply counts as answered only when the port took all of it.
+    void Send() {
+        const uint32_t length = queued_ * kReplyLength;
+        uint32_t written = 0;
+        const HResult result = io_.Write(replies_, length, &written);
+        const uint32_t whole = (written > length ? length : written) / kReplyLength;
+        AddTo(counted_.pollsAnswered, whole);
+        AddTo(counted_.repliesLost, queued_ - whole);
+        if (whole != 0)
+            counted_.lastPollMs.store(MonotonicMs(), std::memory_order_relaxed);
+        if (Failed(result))
+            io_.ClearError();
+        queued_ = 0;
+    }
+
+  private:
+    SerialIo& io_;
+    LineCounters& counted_;
+    uint8_t* replies_ = nullptr;
+    uint32_t queued_ = 0;
+};
+
 }  // namespace
 
 HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counters) {
@@ -24,11 +71,9 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
     LineCounters unused;
     LineCounters& counted = counters != nullptr ? *counters : unused;
     const uint32_t ownGeneration = board.generation.load(std::memory_order_relaxed);
-    uint8_t* reply = static_cast<uint8_t*>(HeapAllocate(kReplyLength));
-    if (reply == nullptr)
+    ReplyBatch batch(io, counted);
+    if (!batch.Allocate())
         return kOutOfMemory;
-    reply[0] = kFirmwareHeader[0];
-    reply[1] = kFirmwareHeader[1];
 
     HResult outcome = kOk;
     int failedReads = 0;
@@ -36,6 +81,10 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
         for (;;) {
             if (board.generation.load(std::memory_order_relaxed) != ownGeneration)
                 break;
+            // The replies go before a read that may wait: the host sees them no later than
+            // one by one, in fewer writes.
+            if (!batch.Empty() && (batch.Full() || !io.HasBufferedInput()))
+                batch.Send();
             uint8_t received = 0;
             uint32_t count = 0;
             const HResult read = io.ReadByte(&received, &count);
@@ -45,7 +94,7 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
                 // or that fails every read, has gone: retrying would only spin.
                 const HResult cleared = io.ClearError();
                 if (!Failed(cleared))
-                    Bump(counted.lineErrors);
+                    AddTo(counted.lineErrors, 1);
                 if (Failed(cleared) || ++failedReads >= kPortGoneReadFailures) {
                     outcome = Failed(cleared) ? cleared : read;
                     break;
@@ -61,23 +110,17 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
                 }
             } else {
                 failedReads = 0;
-                if (received == kPollByte) {
-                    FillReplyChannels(board, reply);
-                    if (Failed(io.Write(reply, kReplyLength))) {
-                        Bump(counted.repliesLost);
-                        io.ClearError();
-                    } else {
-                        Bump(counted.pollsAnswered);
-                        counted.lastPollMs.store(MonotonicMs(), std::memory_order_relaxed);
-                    }
-                } else {
-                    Bump(counted.otherBytes);
-                }
+                if (received == kPollByte)
+                    batch.Add(board);
+                else
+                    AddTo(counted.otherBytes, 1);
             }
             if (board.running.load(std::memory_order_relaxed) == 0)
                 break;
         }
     }
-    HeapRelease(reply);
+    // A stop between a poll and its reply still sends the reply.
+    if (!batch.Empty())
+        batch.Send();
     return outcome;
 }

@@ -19,9 +19,14 @@ class SerialIo {
     // Reads at most one byte: kOk with *count 1, or 0 when the read timed out with nothing;
     // the failure's code when the read failed.
     virtual HResult ReadByte(uint8_t* byte, uint32_t* count) = 0;
-    // kOk only when the port took all length bytes; kShortWrite when it took fewer, or the
-    // failure's code. Neither is retried: the loop counts the reply as lost.
-    virtual HResult Write(const uint8_t* data, uint32_t length) = 0;
+    // Writes the replies to one or more polls: kOk when the port took all length bytes;
+    // kShortWrite when it took fewer, or the failure's code. *written: the bytes it took,
+    // from the start, in every case. Not retried: a reply not taken whole is lost.
+    virtual HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) = 0;
+    // True when bytes already read from the port are still to be handed out, so that the
+    // next ReadByte cannot wait: the loop then holds the replies to a burst of polls for
+    // one write. A port that reads a byte at a time has none.
+    virtual bool HasBufferedInput() const { return false; }
     // Clears a line error so that further reads and writes can succeed: kOk, or the code of
     // a port that no longer works at all. Also asked after a read that timed out, as the
     // one sign of a port that has gone but still answers reads with nothing.
@@ -50,9 +55,13 @@ int64_t MonotonicMs();
 // after each and no byte in between, count as a port that has gone.
 constexpr int kPortGoneReadFailures = 32;
 
+// The most replies the loop holds for one write.
+constexpr uint32_t kRepliesPerWrite = 64;
+
 // Runs until generation differs from the value read on entry, or running is 0 after a
 // read. Returns at once, without reading, when running is already 0. Allocates its reply
-// buffer once and nothing inside the loop. Returns kOk when a stop ended it,
+// buffer once and nothing inside the loop; replies held for a burst go out before it
+// returns. Returns kOk when a stop ended it,
 // kOutOfMemory when the reply buffer could not be had, and otherwise the code of the port
 // that stopped working: ClearError's failure (after a failed read or one that timed out),
 // or the last read's after kPortGoneReadFailures failures in a row.

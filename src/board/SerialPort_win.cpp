@@ -94,12 +94,14 @@ HResult ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {
     return ok != FALSE ? kOk : LastErrorCode();
 }
 
-HResult ComPortIo::Write(const uint8_t* data, uint32_t length) {
+HResult ComPortIo::Write(const uint8_t* data, uint32_t length, uint32_t* written) {
     // A write time-out succeeds with fewer bytes written: the reply did not go whole.
-    DWORD written = 0;
-    if (Serial().WriteFile(port_, data, length, &written, nullptr) == FALSE)
+    DWORD taken = 0;
+    const BOOL ok = Serial().WriteFile(port_, data, length, &taken, nullptr);
+    *written = taken;
+    if (ok == FALSE)
         return LastErrorCode();
-    return written == length ? kOk : kShortWrite;
+    return taken == length ? kOk : kShortWrite;
 }
 
 HResult ComPortIo::ClearError() {

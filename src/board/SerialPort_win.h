@@ -40,7 +40,7 @@ class ComPortIo : public SerialIo {
   public:
     explicit ComPortIo(HANDLE port) : port_(port) {}
     HResult ReadByte(uint8_t* byte, uint32_t* count) override;
-    HResult Write(const uint8_t* data, uint32_t length) override;
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override;
     HResult ClearError() override;
 
   private:

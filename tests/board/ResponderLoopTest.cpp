@@ -36,17 +36,21 @@ class ScriptedPort : public SerialIo {
         *byte = r.byte;
         return r.ok ? kOk : kReadFailure;
     }
-    HResult Write(const uint8_t* data, uint32_t length) override {
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override {
         writes.emplace_back(data, data + length);
-        return failWrites ? kReadFailure : kOk;
+        *written = failWrites ? 0 : (length < takeBytes ? length : takeBytes);
+        return failWrites ? kReadFailure : (*written == length ? kOk : kShortWrite);
     }
+    // Scripted reads come as one burst when buffered.
+    bool HasBufferedInput() const override { return buffered && next_ < reads_.size(); }
     HResult ClearError() override { return ++clears == failClearAt ? kClearFailure : kOk; }
 
     static constexpr HResult kReadFailure = static_cast<HResult>(0x8007001Fu);   // a device error
     static constexpr HResult kClearFailure = static_cast<HResult>(0x80070006u);  // a handle gone
     int readCalls = 0, stopAtRead = 0;
     int clears = 0, failClearAt = 0;
-    bool failWrites = false;
+    bool failWrites = false, buffered = false;
+    uint32_t takeBytes = ~0u;
     std::vector<std::vector<uint8_t>> writes;
 
   private:
@@ -128,23 +132,35 @@ TEST(ResponderLoopTest, ALoopEndsByAStopOrAPortThatHasGoneAndSurvivesLineErrors)
 // once, under its own name; the last poll's time moves only when a poll is answered.
 TEST(ResponderLoopTest, CountsEachThingOnTheLineOnce) {
     using Read = ScriptedPort::Read;
+    const Read poll{true, 1, 0x01};
     const struct {
         const char* what;
-        Read read;
+        std::vector<Read> reads;
         bool refuseWrite;
+        uint32_t takeBytes;  // of a burst's replies, written at once
         uint64_t answered, lost, other, errors;
     } cases[] = {
-        {"a poll", {true, 1, 0x01}, false, 1, 0, 0, 0},
-        {"another byte", {true, 1, 0x02}, false, 0, 0, 1, 0},
-        {"a time-out", {true, 0, 0x01}, false, 0, 0, 0, 0},
-        {"a line error", {false, 0, 0}, false, 0, 0, 0, 1},
-        {"a refused write", {true, 1, 0x01}, true, 0, 1, 0, 0},
+        {"a poll", {poll}, false, ~0u, 1, 0, 0, 0},
+        {"another byte", {{true, 1, 0x02}}, false, ~0u, 0, 0, 1, 0},
+        {"a time-out", {{true, 0, 0x01}}, false, ~0u, 0, 0, 0, 0},
+        {"a line error", {{false, 0, 0}}, false, ~0u, 0, 0, 0, 1},
+        {"a refused write", {poll}, true, ~0u, 0, 1, 0, 0},
+        {"a burst's write cut in the second reply",
+         {poll, poll, poll},
+         false,
+         2 * kReplyLength - 1,
+         1,
+         2,
+         0,
+         0},
     };
     for (const auto& c : cases) {
         BoardState board;
         board.running = 1;
-        ScriptedPort port(board, {c.read});
+        ScriptedPort port(board, c.reads);
         port.failWrites = c.refuseWrite;
+        port.buffered = true;
+        port.takeBytes = c.takeBytes;
         LineCounters counters;
         counters.lastPollMs = 1;  // a poll long ago
         const int64_t before = MonotonicMs();
@@ -153,6 +169,7 @@ TEST(ResponderLoopTest, CountsEachThingOnTheLineOnce) {
         EXPECT_EQ(counters.repliesLost.load(), c.lost) << c.what;
         EXPECT_EQ(counters.otherBytes.load(), c.other) << c.what;
         EXPECT_EQ(counters.lineErrors.load(), c.errors) << c.what;
+        EXPECT_EQ(port.writes.size(), c.answered + c.lost != 0 ? 1u : 0u) << c.what << ": one write a burst";
         if (c.answered != 0)
             EXPECT_GE(counters.lastPollMs.load(), before) << c.what;
         else

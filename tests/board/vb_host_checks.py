@@ -5,6 +5,7 @@ leaves replies unread for the next one, a parent that never reads the log or tha
 the board with its signals blocked, a second board on a link that a live board holds.
     vb_host_checks.py VIRTUAL_BOARD DIR
 Prints one "ok" or "FAIL" line per check; exit status 1 when any failed."""
+import atexit
 import fcntl
 import os
 import select
@@ -17,6 +18,15 @@ import tty
 
 board, work = sys.argv[1], sys.argv[2]
 failures = 0
+started = []  # every board, ended at exit whatever happened
+
+
+@atexit.register
+def end_boards():
+    for proc in started:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
 
 
 def check(ok, text):
@@ -30,6 +40,7 @@ def start(args, stdout=subprocess.PIPE, **extra):
     link = os.path.join(work, "host-check-link")
     proc = subprocess.Popen([board, "--link", link] + args, stdin=subprocess.PIPE, stdout=stdout,
                             stderr=subprocess.PIPE, **extra)
+    started.append(proc)
     first = proc.stdout.readline().decode().strip() if stdout == subprocess.PIPE else None
     for _ in range(100):
         if os.path.islink(link) and (first is None or os.readlink(link) == first):

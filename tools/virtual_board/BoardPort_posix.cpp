@@ -40,7 +40,8 @@ void OnInterrupt(int) {}
 // reading never stalls the board. When a read's bytes are all handed out the responder
 // waits in ppoll, the one place where the interrupt signal is let through: a signal sent
 // at any other moment stays pending until then, so no stop is missed. A poll costs a
-// ppoll, a read and a write; an idle board never wakes up.
+// ppoll, a read and a write, and the replies to a burst's polls go out in one write; an
+// idle board never wakes up.
 class DescriptorIo : public SerialIo {
   public:
     explicit DescriptorIo(int fd) : fd_(fd) {}
@@ -81,14 +82,18 @@ class DescriptorIo : public SerialIo {
         return kOk;
     }
 
-    // A reply the host's end takes only part of is lost like one it does not take: the
+    // Replies the host's end takes only part of are lost like those it does not take: the
     // host that flushes before its next poll then reads a whole reply, as from a real line.
-    HResult Write(const uint8_t* data, uint32_t length) override {
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override {
         const ssize_t n = write(fd_, data, length);
+        *written = n < 0 ? 0 : static_cast<uint32_t>(n);
         if (n < 0)
             return errno == EAGAIN || errno == EINTR ? kShortWrite : ErrnoCode(errno);
         return static_cast<uint32_t>(n) == length ? kOk : kShortWrite;
     }
+
+    // Responder thread, as ReadByte.
+    bool HasBufferedInput() const override { return next_ != end_; }
 
     HResult ClearError() override { return kOk; }
 
