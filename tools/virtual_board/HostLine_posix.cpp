@@ -1,11 +1,19 @@
 // The settings a host put on its end of the board's pseudo-terminal, which the board holds
 // open: the host's own termios, read back so that --pace can treat a host at the wrong
-// speed as a real board would. Called by BoardPort_posix.cpp's pty port.
+// speed as a real board would (called by BoardPort_posix.cpp's pty port); and the timers
+// that --pace needs sharp (called by VirtualBoard.cpp).
+#include <sys/prctl.h>
 #include <termios.h>
 
 #include <string>
 
 #include "Platform.h"
+
+void SharpenTimers() {
+    // Linux lets a timed wait end up to 50 us late by default, which a paced reply would
+    // add to its last byte; threads started later inherit the setting.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 std::string LineSettingsText(int fd) {
     termios tio{};

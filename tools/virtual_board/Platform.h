@@ -43,6 +43,10 @@ constexpr const char* kBoardLine = "38400 8N1";
 // A terminal's settings as "SPEED DATABITS PARITY STOPBITS" ("9600 7E2"). Linux.
 std::string LineSettingsText(int fd);
 
+// For --pace: timed waits of this process end as close to their time as the system can,
+// so that each paced byte leaves on time. Main thread, before any other starts.
+void SharpenTimers();
+
 // The TCP port (TcpPort_posix.cpp, TcpPort_win.cpp), for OpenBoardPort: its host end is
 // socket://ADDRESS:PORT. Null with *error giving the system's text when it cannot listen.
 std::unique_ptr<BoardPort> OpenTcpPort(const std::string& address, unsigned port, std::string* error);

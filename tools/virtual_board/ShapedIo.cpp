@@ -46,62 +46,72 @@ void ShapedIo::Wake() {
 
 HResult ShapedIo::SendDue(int64_t nowUs) {
     OutgoingBytes out;
+    HResult outcome = kOk;
     for (;;) {
         while (shaper_.TakeDue(nowUs, &out)) {
-            const HResult written = port_.Io().Write(out.bytes, out.length);
+            uint32_t written = 0;
+            const HResult result = port_.Io().Write(out.bytes, out.length, &written);
             if (observer_ != nullptr)
                 observer_->Sent(out.fate, out.bytes, out.length, nowUs);
-            if (Failed(written))
-                return written;
+            if (Failed(result)) {
+                if (out.fate != ReplyFate::kBabble)
+                    lostLater_.store(LostLater() + 1, std::memory_order_relaxed);
+                outcome = result;
+            }
         }
         // A paced reply holds the line until its last byte, as a board's UART does: the
         // responder sends it byte by byte, on time, and reads the next poll after it.
         if (!pace_ || !shaper_.Sending() || !clock_.SleepUntil(shaper_.NextDueUs()))
-            return kOk;
+            return outcome;
         nowUs = clock_.NowUs();
     }
 }
 
 HResult ShapedIo::ReadByte(uint8_t* byte, uint32_t* count) {
-    if (!shaper_.Idle() && Failed(SendDue(clock_.NowUs()))) {
-        lostLater_.store(lostLater_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    if (!shaper_.Idle() && Failed(SendDue(clock_.NowUs())))
         port_.Io().ClearError();
-    }
     const HResult read = port_.Io().ReadByte(byte, count);
     if (observer_ != nullptr && !Failed(read) && *count == 1)
         observer_->Received(*byte, clock_.NowUs());
     return read;
 }
 
-HResult ShapedIo::Write(const uint8_t* data, uint32_t length) {
-    if (length != kReplyLength)  // the responder writes nothing else
-        return port_.Io().Write(data, length);
+HResult ShapedIo::Write(const uint8_t* data, uint32_t length, uint32_t* written) {
     const int64_t now = clock_.NowUs();
     if (now >= nextLineCheckUs_) {
         nextLineCheckUs_ = now + kLineCheckUs;
         CheckHostLine();
     }
-    if (pace_ && hostLineWrong_) {
-        // A real board reads a poll sent at another speed or framing as other bytes, or
-        // not at all: nothing the host can read comes back.
-        hostLineUnanswered_.store(HostLineUnanswered() + 1, std::memory_order_relaxed);
-        if (observer_ != nullptr)
-            observer_->Sent(ReplyFate::kDropped, data, 0, now);
-        return SendDue(now);
+    const uint32_t replies = length / kReplyLength;
+    if (shaper_.Idle() && !(pace_ && hostLineWrong_)) {  // no fault yet: as the plain board
+        for (uint32_t r = 0; r < replies; ++r) {
+            shaper_.CountPoll();
+            if (observer_ != nullptr)
+                observer_->Sent(ReplyFate::kSent, data + r * kReplyLength, kReplyLength, now);
+        }
+        return port_.Io().Write(data, length, written);
     }
-    if (shaper_.Idle()) {  // no fault yet: the reply goes as the plain board's does
-        shaper_.CountPoll();
-        if (observer_ != nullptr)
-            observer_->Sent(ReplyFate::kSent, data, length, now);
-        return port_.Io().Write(data, length);
+    // Every reply is the shaper's from here: the loop counts it as answered, and what never
+    // reaches the host is taken off again (Withheld).
+    *written = length;
+    for (uint32_t r = 0; r < replies; ++r) {
+        const uint8_t* reply = data + r * kReplyLength;
+        if (pace_ && hostLineWrong_) {
+            // A real board reads a poll sent at another speed or framing as other bytes, or
+            // not at all: nothing the host can read comes back.
+            hostLineUnanswered_.store(HostLineUnanswered() + 1, std::memory_order_relaxed);
+            if (observer_ != nullptr)
+                observer_->Sent(ReplyFate::kDropped, reply, 0, now);
+            continue;
+        }
+        const ReplyFate fate = shaper_.Shape(reply, now);
+        if (observer_ != nullptr && (fate == ReplyFate::kDropped || fate == ReplyFate::kSilenced))
+            observer_->Sent(fate, reply, 0, now);
     }
-    const ReplyFate fate = shaper_.Shape(data, now);
-    if (observer_ != nullptr && (fate == ReplyFate::kDropped || fate == ReplyFate::kSilenced))
-        observer_->Sent(fate, data, 0, now);
-    const HResult sent = SendDue(now);
+    SendDue(now);
     if (shaper_.NextDueUs() != INT64_MAX)
         Wake();
-    return sent;
+    return kOk;
 }
 
 void ShapedIo::CheckHostLine() {
@@ -124,7 +134,7 @@ void ShapedIo::CheckHostLine() {
 
 uint64_t ShapedIo::Withheld() {
     const ShaperTotals faults = shaper_.Totals();
-    return faults.dropped + faults.silenced + HostLineUnanswered();
+    return faults.dropped + faults.silenced + HostLineUnanswered() + LostLater();
 }
 
 void ShapedIo::RunWaker() {

@@ -35,10 +35,12 @@ class ShapedIo : public SerialIo {
     ~ShapedIo() override;  // stops the waker
 
     HResult ReadByte(uint8_t* byte, uint32_t* count) override;
-    HResult Write(const uint8_t* data, uint32_t length) override;
+    // The replies to one or more polls; each goes through the shaper.
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override;
+    bool HasBufferedInput() const override { return port_.Io().HasBufferedInput(); }
     HResult ClearError() override { return port_.Io().ClearError(); }
 
-    // Replies held back that the port did not take whole when they fell due. Any thread.
+    // Replies the port did not take whole when they left the shaper. Any thread.
     uint64_t LostLater() const { return lostLater_.load(std::memory_order_relaxed); }
     // Polls the loop answered whose reply never reached the host: withheld by a fault, or
     // (with pace) not understood at the host's line settings. Any thread.

@@ -68,27 +68,17 @@ class TcpIo : public SerialIo {
         return kOk;
     }
 
-    // Never blocks: a reply the host's socket cannot take whole is lost, as on the pty,
-    // and the rest of one cut short goes before the next, so that no reply starts inside
-    // another.
-    HResult Write(const uint8_t* data, uint32_t length) override {
+    // Never blocks: what the host's socket cannot take at once is lost, as on the pty.
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override {
+        *written = 0;
         if (host_ < 0)
             return kShortWrite;
-        if (tailStart_ < tailLength_) {
-            tailStart_ += Send(tail_ + tailStart_, tailLength_ - tailStart_);
-            if (tailStart_ < tailLength_)
-                return kShortWrite;
-        }
-        const size_t sent = Send(data, length);
-        if (sent == length)
-            return kOk;
-        if (sent > 0 && length <= sizeof tail_) {
-            std::memcpy(tail_, data, length);
-            tailStart_ = sent;
-            tailLength_ = length;
-        }
-        return kShortWrite;
+        const ssize_t n = send(host_, data, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+        *written = n < 0 ? 0 : static_cast<uint32_t>(n);
+        return *written == length ? kOk : kShortWrite;
     }
+
+    bool HasBufferedInput() const override { return next_ != end_; }
 
     HResult ClearError() override { return kOk; }
 
@@ -98,11 +88,6 @@ class TcpIo : public SerialIo {
     }
 
   private:
-    size_t Send(const uint8_t* data, size_t length) {
-        const ssize_t n = send(host_, data, length, MSG_DONTWAIT | MSG_NOSIGNAL);
-        return n < 0 ? 0 : static_cast<size_t>(n);
-    }
-
     void Accept() {
         const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
@@ -121,7 +106,6 @@ class TcpIo : public SerialIo {
             close(host_);
         host_ = -1;
         next_ = end_ = 0;
-        tailStart_ = tailLength_ = 0;
     }
 
     int listener_;
@@ -131,8 +115,6 @@ class TcpIo : public SerialIo {
     sigset_t waitMask_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
-    uint8_t tail_[kReplyLength];
-    size_t tailStart_ = 0, tailLength_ = 0;
 };
 
 class TcpPort : public BoardPort {

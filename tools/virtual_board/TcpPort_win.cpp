@@ -62,35 +62,22 @@ class TcpIo : public SerialIo {
         return kOk;
     }
 
-    // Never blocks (the event selection makes the socket non-blocking): a reply the socket
-    // cannot take whole is lost, and the rest of one cut short goes before the next.
-    HResult Write(const uint8_t* data, uint32_t length) override {
+    // Never blocks (the event selection makes the socket non-blocking): what the socket
+    // cannot take at once is lost, as on Linux.
+    HResult Write(const uint8_t* data, uint32_t length, uint32_t* written) override {
+        *written = 0;
         if (host_ == INVALID_SOCKET)
             return kShortWrite;
-        if (tailStart_ < tailLength_) {
-            tailStart_ += Send(tail_ + tailStart_, tailLength_ - tailStart_);
-            if (tailStart_ < tailLength_)
-                return kShortWrite;
-        }
-        const size_t sent = Send(data, length);
-        if (sent == length)
-            return kOk;
-        if (sent > 0 && length <= sizeof tail_) {
-            std::memcpy(tail_, data, length);
-            tailStart_ = sent;
-            tailLength_ = length;
-        }
-        return kShortWrite;
+        const int n = send(host_, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
+        *written = n < 0 ? 0 : static_cast<uint32_t>(n);
+        return *written == length ? kOk : kShortWrite;
     }
+
+    bool HasBufferedInput() const override { return next_ != end_; }
 
     HResult ClearError() override { return kOk; }
 
   private:
-    size_t Send(const uint8_t* data, size_t length) {
-        const int n = send(host_, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
-        return n < 0 ? 0 : static_cast<size_t>(n);
-    }
-
     void Accept() {
         const SOCKET s = accept(listener_, nullptr, nullptr);
         if (s == INVALID_SOCKET)
@@ -111,7 +98,6 @@ class TcpIo : public SerialIo {
         host_ = INVALID_SOCKET;
         WSAResetEvent(hostEvent_);
         next_ = end_ = 0;
-        tailStart_ = tailLength_ = 0;
     }
 
     SOCKET listener_;
@@ -121,8 +107,6 @@ class TcpIo : public SerialIo {
     SOCKET host_ = INVALID_SOCKET;
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
-    uint8_t tail_[kReplyLength];
-    size_t tailStart_ = 0, tailLength_ = 0;
 };
 
 class TcpPort : public BoardPort {
@@ -191,6 +175,11 @@ class TcpPort : public BoardPort {
 };
 
 }  // namespace
+
+void SharpenTimers() {
+    // Windows' waits end at its timer's ticks whatever is asked; a paced byte may leave up
+    // to a tick late (the line's total stays within a tick, as the times are absolute).
+}
 
 std::unique_ptr<BoardPort> OpenTcpPort(const std::string& address, unsigned port, std::string* error) {
     std::unique_ptr<TcpPort> opened(new TcpPort);

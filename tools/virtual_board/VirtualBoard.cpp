@@ -420,6 +420,8 @@ int main(int argc, char** argv) {
     ApplySavedValues(DefaultSavedValues(), board);
 
     InstallStopHandlers();  // before the link exists and before any thread: they inherit it
+    if (options.pace)
+        SharpenTimers();
     // After the handlers: the trace's writer thread must inherit the blocked signals.
     std::unique_ptr<TraceWriter> trace;
     if (!options.trace.empty()) {
