@@ -11,6 +11,8 @@ if(NOT WIN32)
   install(TARGETS virtual_board RUNTIME DESTINATION . COMPONENT vboard)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/host.py DESTINATION examples COMPONENT vboard)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/scenario.txt DESTINATION examples COMPONENT vboard)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/virtual_board.py ${PROJECT_SOURCE_DIR}/examples/test_host_example.py
+          DESTINATION examples COMPONENT vboard)
   install(FILES ${PROJECT_SOURCE_DIR}/tools/virtual_board/README.txt DESTINATION . COMPONENT vboard)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_STRIP_FILES ON)

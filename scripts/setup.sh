@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev
-  wine wine64 xvfb xdotool imagemagick socat python3 procps
+  wine wine64 xvfb xdotool imagemagick socat python3 python3-pytest procps
 )
 
 missing=()

@@ -6,6 +6,10 @@
 #   - polls per second with 8 polls in flight (target: at least the baseline's);
 #   - CPU of the board over 10 s of a silent host, from the scheduler's per-thread
 #     nanosecond counters (target: below 0.1 % of one core);
+#   - the same round trip with --trace FILE against without, rounds alternating (target:
+#     at most 1.10);
+#   - over TCP (--tcp 0) against a bare socket loop, tcp_round_trip (target: at most 1.10);
+#   - with --pace, the reply's time against the line's 4.69 ms (target: within 5 %);
 #   - a soak of 1,000,000 polls: missing and malformed replies (target 0) and the
 #     board's resident memory before and after (target: flat).
 #   bench/serial/virtual_board.sh [POLLS] [SOAK_POLLS]
@@ -15,17 +19,25 @@ polls=${1:-100000}
 soak=${2:-1000000}
 
 cmake --preset native >/dev/null
-nice cmake --build --preset native --target virtual_board bare_pty_loop board_monitor >/dev/null
+nice cmake --build --preset native --target virtual_board bare_pty_loop board_monitor tcp_round_trip >/dev/null
 bin=build/native/bin
 monitor=$bin/board_monitor
 dir=$(mktemp -d /tmp/ombrix-vbench.XXXXXX)
 pid=
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$dir"' EXIT
 
-start() {  # start ours|baseline: sets pid and host
+start() {  # start ours|baseline|traced|paced|tcp|tcp-baseline: sets pid and host
   rm -f "$dir/out"
   if [ "$1" = ours ]; then
     "$bin/virtual_board" --stay </dev/null >"$dir/out" 2>&1 &
+  elif [ "$1" = traced ]; then
+    "$bin/virtual_board" --stay --trace "$dir/trace" </dev/null >"$dir/out" 2>&1 &
+  elif [ "$1" = paced ]; then
+    "$bin/virtual_board" --stay --pace </dev/null >"$dir/out" 2>&1 &
+  elif [ "$1" = tcp ]; then
+    "$bin/virtual_board" --stay --tcp 0 </dev/null >"$dir/out" 2>&1 &
+  elif [ "$1" = tcp-baseline ]; then
+    "$bin/tcp_round_trip" serve </dev/null >"$dir/out" 2>&1 &
   else
     "$bin/bare_pty_loop" >"$dir/out" 2>&1 &
   fi
@@ -80,6 +92,47 @@ echo "round trip p50: ours ${op50} us, baseline ${bp50} us, ratio $(ratio "$op50
 echo "round trip p99: ours ${op99} us, baseline ${bp99} us, ratio $(ratio "$op99" "$bp99") (target <= 1.10)"
 echo "polls per second, 8 in flight: ours $ow, baseline $bw, ratio $(ratio "$ow" "$bw") (target >= 1)"
 echo "missing or malformed replies in these runs (ours): $bad"
+
+declare -A t50 t99
+for round in 1 2 3 4 5; do
+  for who in ours traced; do
+    start $who
+    line=$("$monitor" --device "$host" --rate 0 --count "$polls" --quiet --stats --timeout-ms 500 | tr '\n' ' ')
+    stop
+    echo "  trace round $round $who: $line"
+    t50[$who]="${t50[$who]:-} $(field "$line" rtt_p50_us)"
+    t99[$who]="${t99[$who]:-} $(field "$line" rtt_p99_us)"
+  done
+done
+for q in 50 99; do
+  declare -n figures=t$q
+  a=$(median "${figures[traced]}"); b=$(median "${figures[ours]}")
+  echo "round trip p$q with --trace: ${a} us, without ${b} us, ratio $(ratio "$a" "$b") (target <= 1.10)"
+done
+echo "  the trace of the last round: $(wc -l <"$dir/trace") lines"
+
+declare -A c50 c99
+for round in 1 2 3 4 5; do
+  for who in tcp-baseline tcp; do
+    start $who
+    line=$("$bin/tcp_round_trip" poll "${host##*:}" "$polls")
+    stop
+    echo "  tcp round $round $who: $line"
+    c50[$who]="${c50[$who]:-} $(field "$line" rtt_p50_us)"
+    c99[$who]="${c99[$who]:-} $(field "$line" rtt_p99_us)"
+  done
+done
+for q in 50 99; do
+  declare -n figures=c$q
+  a=$(median "${figures[tcp]}"); b=$(median "${figures[tcp-baseline]}")
+  echo "TCP round trip p$q: ours ${a} us, bare socket loop ${b} us, ratio $(ratio "$a" "$b") (target <= 1.10)"
+done
+
+start paced
+line=$("$monitor" --device "$host" --rate 100 --count 500 --quiet --stats --timeout-ms 500 | tr '\n' ' ')
+stop
+paced=$(field "$line" rtt_p50_us)
+echo "paced reply (--pace), p50 of 500 polls: ${paced} us, the line's 4687.5 us, ratio $(ratio "$paced" 4687.5) (target 0.95 to 1.05); $line"
 
 for who in baseline ours; do
   start $who

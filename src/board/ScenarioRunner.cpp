@@ -52,6 +52,19 @@ bool ScenarioRunner::Ramp(const ScenarioCommand& command) {
     return true;
 }
 
+bool ScenarioRunner::WaitForPolls(uint64_t count) {
+    if (shaper_ != nullptr) {
+        const uint64_t target = shaper_->Polls() + count;
+        while (shaper_->Polls() < target) {
+            if (!clock_.SleepUntil(clock_.NowUs() + kPollWaitStepUs))
+                return false;
+        }
+    }
+    // The script follows the host from here: its next waits count from now.
+    CatchUp();
+    return true;
+}
+
 ScenarioOutcome ScenarioRunner::Run(const ScenarioCommand& command) {
     switch (command.verb) {
         case ScenarioVerb::kSet:
@@ -77,6 +90,15 @@ ScenarioOutcome ScenarioRunner::Run(const ScenarioCommand& command) {
             break;
         case ScenarioVerb::kQuit:
             return ScenarioOutcome::kQuit;
+        case ScenarioVerb::kWaitPolls:
+            if (!WaitForPolls(static_cast<uint64_t>(command.value)))
+                return ScenarioOutcome::kStopped;
+            break;
+        default:
+            // A fault takes effect at its place in the timeline, as a value does.
+            if (shaper_ != nullptr)
+                shaper_->Apply(command, clock_.NowUs());
+            break;
     }
     return ScenarioOutcome::kContinue;
 }

@@ -8,9 +8,12 @@
 #include <cstdint>
 
 #include "board/BoardState.h"
+#include "board/ReplyShaper.h"
 #include "board/ScenarioScript.h"
 
 constexpr int64_t kRampStepUs = 10000;
+// How often `wait N polls` looks at the count.
+constexpr int64_t kPollWaitStepUs = 1000;
 
 class ScenarioClock {
   public:
@@ -33,8 +36,11 @@ enum class ScenarioOutcome { kContinue, kQuit, kStopped };
 
 class ScenarioRunner {
   public:
-    ScenarioRunner(BoardState& board, ScenarioClock& clock, ScenarioListener* listener)
-        : board_(board), clock_(clock), listener_(listener), timeline_(clock.NowUs()) {}
+    // shaper: takes the fault commands and counts the polls `wait N polls` waits for; with
+    // none, those commands do nothing.
+    ScenarioRunner(BoardState& board, ScenarioClock& clock, ScenarioListener* listener,
+                   ReplyShaper* shaper = nullptr)
+        : board_(board), clock_(clock), listener_(listener), shaper_(shaper), timeline_(clock.NowUs()) {}
 
     // The timeline starts now: a script's waits add up from here.
     void StartTimeline() { timeline_ = clock_.NowUs(); }
@@ -49,9 +55,11 @@ class ScenarioRunner {
     template <typename Edit>
     void Change(Edit edit);
     bool Ramp(const ScenarioCommand& command);
+    bool WaitForPolls(uint64_t count);
 
     BoardState& board_;
     ScenarioClock& clock_;
     ScenarioListener* listener_;
+    ReplyShaper* shaper_;
     int64_t timeline_;  // when the current command is due
 };

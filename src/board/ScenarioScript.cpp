@@ -155,6 +155,8 @@ bool ParseDuration(const std::string& text, int64_t* durationUs) {
     return true;
 }
 
+const char kCountExpected[] = "expected a whole number from 0 to 100000000";
+
 const char kDurationExpected[] = "expected a number followed by ms or s, such as 250ms or 1.5s, up to 86400s";
 
 // How a message shows what was typed: at most kQuotedLength characters, then "...", and
@@ -253,20 +255,64 @@ LineKind ParseScenarioLine(const std::string& text, int32_t line, ScenarioComman
         if (!ParseWhole(words[2], 0, 1023, &parsed.value))
             return Fail(error, "raw value " + Quoted(words[2]) +
                                    " is not valid; expected a whole number from 0 to 1023");
+    } else if (verb == "wait" && count == 3 && Lower(words[2][0]) == 'p') {
+        if (words[2] != "polls" && words[2] != "poll")
+            return Fail(error, "'wait' expects a duration or a count of polls: wait DURATION, wait N polls");
+        parsed.verb = ScenarioVerb::kWaitPolls;
+        if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
     } else if (verb == "wait") {
         if (count != 2)
-            return Fail(error, "'wait' expects a duration: wait DURATION");
+            return Fail(error, "'wait' expects a duration or a count of polls: wait DURATION, wait N polls");
         parsed.verb = ScenarioVerb::kWait;
         if (!ParseDuration(words[1], &parsed.durationUs))
             return Fail(error, "malformed duration " + Quoted(words[1]) + "; " + kDurationExpected);
-    } else if (verb == "press" || verb == "release" || verb == "quit") {
+    } else if (verb == "press" || verb == "release" || verb == "quit" || verb == "normal") {
         if (count != 1)
             return Fail(error, Quoted(verb) + " takes nothing after it");
-        parsed.verb = verb == "press" ? ScenarioVerb::kPress
-                                      : (verb == "release" ? ScenarioVerb::kRelease : ScenarioVerb::kQuit);
+        parsed.verb = verb == "press"     ? ScenarioVerb::kPress
+                      : verb == "release" ? ScenarioVerb::kRelease
+                      : verb == "quit"    ? ScenarioVerb::kQuit
+                                          : ScenarioVerb::kNormal;
+    } else if (verb == "drop") {
+        if (count != 2)
+            return Fail(error, "'drop' expects a count of polls or a share: drop N, drop P%");
+        const bool share = words[1].back() == '%';
+        parsed.verb = share ? ScenarioVerb::kDropShare : ScenarioVerb::kDrop;
+        if (share ? !ParsePercent(words[1], &parsed.value)
+                  : !ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
+            return Fail(error, Quoted(words[1]) + " is neither a count of polls (" + kCountExpected +
+                                   ") nor a share from 0% to 100%");
+    } else if (verb == "corrupt" || verb == "babble") {
+        if (count != 2)
+            return Fail(error, "'" + verb + "' expects a count: " + verb + " N");
+        parsed.verb = verb == "corrupt" ? ScenarioVerb::kCorrupt : ScenarioVerb::kBabble;
+        if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
+    } else if (verb == "truncate") {
+        if (count != 3)
+            return Fail(error, "'truncate' expects a count of replies and a length: truncate N LENGTH");
+        parsed.verb = ScenarioVerb::kTruncate;
+        if (!ParseWhole(words[1], 0, kMaxFaultCount, &parsed.value))
+            return Fail(error, "count " + Quoted(words[1]) + " is not valid; " + kCountExpected);
+        if (!ParseWhole(words[2], 0, kReplyLength - 1, &parsed.target))
+            return Fail(error, "length " + Quoted(words[2]) +
+                                   " is not valid; expected a number of bytes from 0 to 17");
+    } else if (verb == "delay" || verb == "silence") {
+        const bool delay = verb == "delay";
+        if (count != 2 && !(delay && count == 3))
+            return Fail(error,
+                        delay ? "'delay' expects a duration and may take a jitter: delay DURATION [JITTER]"
+                              : "'silence' expects a duration: silence DURATION");
+        parsed.verb = delay ? ScenarioVerb::kDelay : ScenarioVerb::kSilence;
+        for (size_t i = 1; i < count; ++i) {
+            if (!ParseDuration(words[i], i == 1 ? &parsed.durationUs : &parsed.jitterUs))
+                return Fail(error, "malformed duration " + Quoted(words[i]) + "; " + kDurationExpected);
+        }
     } else {
         return Fail(error, "unknown command " + Quoted(words[0]) +
-                               "; expected set, raw, press, release, wait, ramp or quit");
+                               "; expected set, raw, press, release, wait, ramp, quit, drop, delay, "
+                               "corrupt, truncate, silence, babble or normal");
     }
     *command = parsed;
     return LineKind::kCommand;

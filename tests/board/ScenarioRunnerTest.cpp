@@ -160,4 +160,30 @@ TEST(ScenarioRunnerTest, RampsMoveMonotonicallyInStepsOfAtMost10Ms) {
     }
 }
 
+// A host polls once a millisecond from 3 s on: `wait 5 polls` ends at its fifth poll, and
+// the script's next wait counts from there; the fault after it takes effect then.
+TEST(ScenarioRunnerTest, WaitForPollsFollowsTheHost) {
+    struct PollingClock : FakeClock {
+        bool SleepUntil(int64_t us) override {
+            const bool on = FakeClock::SleepUntil(us);
+            if (now >= 3000000 && shaper != nullptr)
+                shaper->Shape(reply, now);
+            return on;
+        }
+        ReplyShaper* shaper = nullptr;
+        uint8_t reply[kReplyLength] = {};
+    } clock;
+    BoardState board;
+    ReplyShaper shaper(1);
+    clock.shaper = &shaper;
+    ScenarioRunner runner(board, clock, nullptr, &shaper);
+    EXPECT_EQ(ScenarioOutcome::kContinue, runner.Run(Parse("wait 5 polls")));
+    EXPECT_EQ(5u, shaper.Polls());
+    EXPECT_EQ(3004000, clock.now);
+    runner.Run(Parse("drop 1"));
+    EXPECT_EQ(ReplyFate::kDropped, shaper.Shape(clock.reply, clock.now));
+    runner.Run(Parse("wait 10ms"));
+    EXPECT_EQ(3014000, clock.now);
+}
+
 }  // namespace

@@ -36,6 +36,14 @@ TEST(ScenarioScriptTest, LinesGiveTheirCommands) {
         {"wait 86400s", V::kWait, 0, 0, 0, kMaxDurationUs},
         {"ramp A 0 100 1s", V::kRamp, kChannelInputA, 0, 100, 1000000},
         {"ramp Sensor de som 100 0 255ms", V::kRamp, kChannelSound, 100, 0, 255000},
+        {"wait 12 polls", V::kWaitPolls, 0, 12, 0, 0},
+        {"drop 3", V::kDrop, 0, 3, 0, 0},
+        {"drop 25%", V::kDropShare, 0, 25, 0, 0},
+        {"corrupt 2", V::kCorrupt, 0, 2, 0, 0},
+        {"truncate 4 17", V::kTruncate, 0, 4, 17, 0},
+        {"silence 1.5s", V::kSilence, 0, 0, 0, 1500000},
+        {"babble 100", V::kBabble, 0, 100, 0, 0},
+        {"Normal", V::kNormal, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         ScenarioCommand command;
@@ -43,10 +51,8 @@ TEST(ScenarioScriptTest, LinesGiveTheirCommands) {
         ASSERT_EQ(LineKind::kCommand, ParseScenarioLine(c.line, 7, &command, &error))
             << c.line << ": " << error;
         EXPECT_EQ(c.verb, command.verb) << c.line;
-        if (c.verb == V::kSet || c.verb == V::kRaw || c.verb == V::kRamp) {
-            EXPECT_EQ(c.channel, command.channel) << c.line;
-            EXPECT_EQ(c.value, command.value) << c.line;
-        }
+        EXPECT_EQ(c.channel, command.channel) << c.line;
+        EXPECT_EQ(c.value, command.value) << c.line;
         EXPECT_EQ(c.target, command.target) << c.line;
         EXPECT_EQ(c.durationUs, command.durationUs) << c.line;
         EXPECT_EQ(7, command.line) << c.line;
@@ -82,6 +88,14 @@ TEST(ScenarioScriptTest, BadLinesSayWhatWasExpected) {
         {"ramp A 0 100", "ramp CHANNEL FROM TO DURATION"},
         {"ramp A 0 200 1s", "percentage '200'"},
         {"press now", "'press' takes nothing after it"},
+        {"wait 5 pols", "wait N polls"},
+        {"drop 101%", "nor a share from 0% to 100%"},
+        {"drop many", "'many' is neither a count of polls"},
+        {"corrupt -1", "count '-1' is not valid"},
+        {"truncate 1 18", "expected a number of bytes from 0 to 17"},
+        {"delay 5ms 1ms 1ms", "delay DURATION [JITTER]"},
+        {"silence 5", "malformed duration '5'"},
+        {"babble", "babble N"},
         {"set A \x01\xFFok\xC3\xA9", "percentage '\\x01\\xFFok\xC3\xA9' is not valid"},
         {"x23456789012345678901234567890123456789012345678901234567890123456789012345678901",
          "unknown command "

@@ -155,6 +155,7 @@ bad_cases=(
   $'wait 5|:1: malformed duration \'5\'; expected a number followed by ms or s'
   $'set A 5\nset Q 5|:2: unknown channel \'Q\'; expected A, B, C, D'
   $'raw 3 0|:1: wire channel \'3\' cannot be set raw'
+  $'drop 1\ndelay 5ms 1|:2: malformed duration \'1\''
 )
 for case in "${bad_cases[@]}"; do
   printf '%s\n' "${case%%|*}" >"$dir/bad.txt"

@@ -213,6 +213,7 @@ class PtyPort : public DescriptorPort {
             close(master_);
     }
     std::string HostEnd() const override { return hostEnd_; }
+    std::string HostLine() override { return LineSettingsText(slave_); }
 
     bool Open(const std::string& link, std::string* error) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -358,6 +359,13 @@ class DevicePort : public DescriptorPort {
 }  // namespace
 
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error) {
+    if (request.tcpPort >= 0) {
+        if (!request.device.empty() || !request.link.empty()) {
+            *error = "--tcp answers on a TCP port: it takes neither --device nor --link";
+            return nullptr;
+        }
+        return OpenTcpPort(request.tcpAddress, static_cast<unsigned>(request.tcpPort), error);
+    }
     if (request.comPort != 0) {
         *error = "--port names a COM port of the Windows build; here use --device PATH or no port option";
         return nullptr;
@@ -381,7 +389,7 @@ std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string
 }
 
 const char* PortUsage() {
-    return "[--link PATH | --device PATH]";
+    return "[--link PATH | --device PATH | --tcp [ADDRESS:]PORT]";
 }
 
 std::string SystemErrorText(int32_t code) {

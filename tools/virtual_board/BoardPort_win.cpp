@@ -29,6 +29,13 @@ class ComPort : public BoardPort {
 }  // namespace
 
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error) {
+    if (request.tcpPort >= 0) {
+        if (request.comPort != 0) {
+            *error = "--tcp answers on a TCP port: it takes no --port";
+            return nullptr;
+        }
+        return OpenTcpPort(request.tcpAddress, static_cast<unsigned>(request.tcpPort), error);
+    }
     if (!request.device.empty() || !request.link.empty()) {
         *error = "--device and --link are for the Linux build; here use --port N";
         return nullptr;
@@ -47,7 +54,7 @@ std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string
 }
 
 const char* PortUsage() {
-    return "--port N";
+    return "--port N | --tcp [ADDRESS:]PORT";
 }
 
 std::string SystemErrorText(int32_t code) {

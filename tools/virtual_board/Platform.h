@@ -15,6 +15,8 @@ struct PortRequest {
     std::string device;    // answer on this serial device (Linux)
     std::string link;      // a symbolic link to the host end of a pseudo-terminal (Linux)
     unsigned comPort = 0;  // answer on COM<n> (Windows)
+    int tcpPort = -1;      // answer on this TCP port instead (0: one the system picks)
+    std::string tcpAddress = "127.0.0.1";
 };
 
 class BoardPort {
@@ -27,11 +29,27 @@ class BoardPort {
     virtual void Interrupt() = 0;
     // What the host opens: the pseudo-terminal's path, the device, COM<n>.
     virtual std::string HostEnd() const = 0;
+    // The line settings the host put on its end ("9600 8N1"), where the port can tell (a
+    // pseudo-terminal); empty where it cannot. Responder thread.
+    virtual std::string HostLine() { return std::string(); }
 };
 
 // Opens and configures the port. Null with *error naming the port and giving the
 // system's text when it cannot be had, or when the request does not fit the platform.
 std::unique_ptr<BoardPort> OpenBoardPort(const PortRequest& request, std::string* error);
+
+// The board's own line, as HostLine gives it.
+constexpr const char* kBoardLine = "38400 8N1";
+// A terminal's settings as "SPEED DATABITS PARITY STOPBITS" ("9600 7E2"). Linux.
+std::string LineSettingsText(int fd);
+
+// For --pace: timed waits of this process end as close to their time as the system can,
+// so that each paced byte leaves on time. Main thread, before any other starts.
+void SharpenTimers();
+
+// The TCP port (TcpPort_posix.cpp, TcpPort_win.cpp), for OpenBoardPort: its host end is
+// socket://ADDRESS:PORT. Null with *error giving the system's text when it cannot listen.
+std::unique_ptr<BoardPort> OpenTcpPort(const std::string& address, unsigned port, std::string* error);
 
 // How the port options read on this platform, for the usage text.
 const char* PortUsage();

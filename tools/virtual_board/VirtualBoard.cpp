@@ -20,6 +20,9 @@
 #include <vector>
 
 #include "Platform.h"
+#include "ShapedIo.h"
+#include "TraceWriter.h"
+#include "board/ReplyShaper.h"
 #include "board/ScenarioRunner.h"
 #include "board/ScenarioScript.h"
 #include "persistence/SavedValues.h"
@@ -33,19 +36,31 @@ constexpr int kOutputDrainMs = 500;
 
 struct Options {
     std::string script;
+    std::string trace;
     PortRequest port;
     bool log = false;
     bool stay = false;
+    bool ack = false;
+    bool pace = false;
+    bool seeded = false;
+    uint64_t seed = 0;
 };
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: virtual_board %s [--script FILE] [--log] [--stay]\n"
+                 "usage: virtual_board %s [--script FILE] [--log] [--stay] [--ack] [--seed N]\n"
+                 "       [--trace FILE] [--pace]\n"
                  "  Answers the board's polls; prints the host end on its first line.\n"
                  "  --script FILE  run these commands, one a line (set, raw, press, release, wait, ramp,\n"
-                 "                 quit); standard input takes the same commands while it runs\n"
+                 "                 quit, and the faults drop, delay, corrupt, truncate, silence, babble,\n"
+                 "                 normal); standard input takes the same commands while it runs\n"
                  "  --log          a line per change of values and the polls answered every second\n"
-                 "  --stay         keep answering after standard input ends (until quit or a signal)\n",
+                 "  --stay         keep answering after standard input ends (until quit or a signal)\n"
+                 "  --ack          answer each line of standard input with 'ok N' once it took effect\n"
+                 "  --seed N       the faults' random choices repeat those of an earlier run\n"
+                 "  --trace FILE   a line per byte from the host and per reply, with its time\n"
+                 "  --pace         replies at the speed of the board's 38400 baud line; a host whose\n"
+                 "                 end is set otherwise gets no reply it can read\n",
                  PortUsage());
 }
 
@@ -54,11 +69,16 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* problem)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        const bool takesValue = arg == "--script" || arg == "--link" || arg == "--device" || arg == "--port";
+        const bool takesValue = arg == "--script" || arg == "--link" || arg == "--device" ||
+                                arg == "--port" || arg == "--seed" || arg == "--tcp" || arg == "--trace";
         if (arg == "--log") {
             options->log = true;
         } else if (arg == "--stay") {
             options->stay = true;
+        } else if (arg == "--ack") {
+            options->ack = true;
+        } else if (arg == "--pace") {
+            options->pace = true;
         } else if (!takesValue) {
             *problem = arg.compare(0, 1, "-") == 0 ? "unknown option '" + arg + "'"
                                                    : "unexpected argument '" + arg + "'";
@@ -66,6 +86,30 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* problem)
         } else if (value == nullptr) {
             *problem = arg + " needs a value";
             return false;
+        } else if (arg == "--seed") {
+            const std::string digits = argv[++i];
+            if (digits.empty() || digits.size() > 19 ||
+                digits.find_first_not_of("0123456789") != std::string::npos) {
+                *problem = "--seed takes a whole number from 0 to 9999999999999999999, not '" + digits + "'";
+                return false;
+            }
+            options->seed = std::stoull(digits);
+            options->seeded = true;
+        } else if (arg == "--tcp") {
+            // [ADDRESS:]PORT, the port 0 to 65535; the address is checked when it is bound.
+            const std::string where = argv[++i];
+            const size_t colon = where.rfind(':');
+            const std::string digits = colon == std::string::npos ? where : where.substr(colon + 1);
+            if (digits.empty() || digits.size() > 5 ||
+                digits.find_first_not_of("0123456789") != std::string::npos || std::stoul(digits) > 65535) {
+                *problem = "--tcp takes [ADDRESS:]PORT with a port from 0 to 65535, not '" + where + "'";
+                return false;
+            }
+            options->port.tcpPort = static_cast<int>(std::stoul(digits));
+            if (colon != std::string::npos)
+                options->port.tcpAddress = where.substr(0, colon);
+        } else if (arg == "--trace") {
+            options->trace = argv[++i];
         } else if (arg == "--script") {
             options->script = argv[++i];
         } else if (arg == "--link") {
@@ -258,19 +302,27 @@ class ValueLog : public ScenarioListener {
     Clock::time_point epoch_;
 };
 
+// The loop counts a reply it handed to the shaper as answered; those withheld never
+// reached the host.
+uint64_t Answered(const LineCounters& counters, ShapedIo& io) {
+    return counters.pollsAnswered.load(std::memory_order_relaxed) - io.Withheld();
+}
+
 // Carries out one command; false when the commands end here: a quit, which ends the run,
 // or a stop.
-bool RunCommand(ScenarioRunner& runner, const ScenarioCommand& command, Shared& shared) {
+bool RunCommand(ScenarioRunner& runner, const ScenarioCommand& command, Shared& shared, ShapedIo& io) {
     const ScenarioOutcome outcome = runner.Run(command);
+    io.Wake();  // a fault may have bytes to send, or a delay changed
     if (outcome == ScenarioOutcome::kQuit)
         shared.Stop(0, "");
     return outcome == ScenarioOutcome::kContinue;
 }
 
-void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared) {
+void RunScript(const std::vector<ScenarioCommand>& script, ScenarioRunner& runner, Shared& shared,
+               ShapedIo& io) {
     runner.StartTimeline();
     for (const ScenarioCommand& command : script) {
-        if (!RunCommand(runner, command, shared))
+        if (!RunCommand(runner, command, shared, io))
             break;
     }
     shared.Set(&Shared::scriptRunning, false);
@@ -299,8 +351,9 @@ void ReadInput(std::shared_ptr<Shared> shared) {
 }
 
 // Carries out standard input's commands as they come; a bad line is refused and changes
-// nothing.
-void RunInput(ScenarioRunner& runner, Shared& shared) {
+// nothing. With ack, each line is answered on standard output once it took effect, so
+// that a test never polls before its change is in.
+void RunInput(ScenarioRunner& runner, Shared& shared, ShapedIo& io, Printer* ack) {
     int32_t line = 0;
     for (;;) {
         std::string text;
@@ -320,12 +373,18 @@ void RunInput(ScenarioRunner& runner, Shared& shared) {
         const LineKind kind = ParseScenarioLine(text, ++line, &command, &problem);
         if (kind == LineKind::kError) {
             std::fprintf(stderr, "virtual_board: <stdin>:%d: %s\n", line, problem.c_str());
+            if (ack != nullptr)
+                ack->Print(true, "<stdin>:%d: %s\n", line, problem.c_str());
             continue;
         }
-        if (kind == LineKind::kBlank)
-            continue;
-        runner.CatchUp();
-        if (!RunCommand(runner, command, shared))
+        bool more = true;
+        if (kind == LineKind::kCommand) {
+            runner.CatchUp();
+            more = RunCommand(runner, command, shared, io);
+        }
+        if (ack != nullptr)
+            ack->Print(true, "ok %d\n", line);
+        if (!more)
             return;
     }
     shared.Set(&Shared::inputDone, true);
@@ -361,6 +420,18 @@ int main(int argc, char** argv) {
     ApplySavedValues(DefaultSavedValues(), board);
 
     InstallStopHandlers();  // before the link exists and before any thread: they inherit it
+    if (options.pace)
+        SharpenTimers();
+    // After the handlers: the trace's writer thread must inherit the blocked signals.
+    std::unique_ptr<TraceWriter> trace;
+    if (!options.trace.empty()) {
+        std::string problem;
+        trace = TraceWriter::Open(options.trace, &problem);
+        if (!trace) {
+            std::fprintf(stderr, "virtual_board: %s\n", problem.c_str());
+            return 2;
+        }
+    }
     std::string error;
     std::unique_ptr<BoardPort> port = OpenBoardPort(options.port, &error);
     if (!port) {
@@ -369,6 +440,10 @@ int main(int argc, char** argv) {
     }
     Printer printer;
     printer.Print(true, "%s\n", port->HostEnd().c_str());
+    // The seed comes next, so that a failing run can be replayed with its faults.
+    if (!options.seeded)
+        options.seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    printer.Print(true, "seed=%llu\n", static_cast<unsigned long long>(options.seed));
 
     const Clock::time_point epoch = Clock::now();
     auto shared = std::make_shared<Shared>();
@@ -380,18 +455,21 @@ int main(int argc, char** argv) {
         log.ValuesChanged(board);
 
     LineCounters counters;  // the responder's; the log and the totals read them
+    ReplyShaper shaper(options.seed);
+    ShapedIo shapedIo(*port, shaper, clock, trace.get(), options.pace);
     board.running = 1;
     std::thread responder([&] {
-        const HResult outcome = RunResponder(board, port->Io(), &counters);
+        const HResult outcome = RunResponder(board, shapedIo, &counters);
         if (Failed(outcome))
             shared->Stop(2, port->HostEnd() + " stopped working: " + SystemErrorText(outcome));
         shared->Set(&Shared::responderEnded, true);
     });
-    ScenarioRunner scriptRunner(board, clock, listener);
-    std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared); });
-    ScenarioRunner inputRunner(board, clock, listener);
+    ScenarioRunner scriptRunner(board, clock, listener, &shaper);
+    std::thread scriptThread([&] { RunScript(script, scriptRunner, *shared, shapedIo); });
+    ScenarioRunner inputRunner(board, clock, listener, &shaper);
     std::thread(ReadInput, shared).detach();
-    std::thread inputThread([&] { RunInput(inputRunner, *shared); });
+    std::thread inputThread(
+        [&] { RunInput(inputRunner, *shared, shapedIo, options.ack ? &printer : nullptr); });
 
     // Nothing here wakes up on its own but for the log's second.
     uint64_t loggedPolls = 0;
@@ -406,7 +484,7 @@ int main(int argc, char** argv) {
         if (WaitForStopRequest(timeoutMs))
             shared->Stop(0, "");
         if (options.log && Clock::now() >= nextLog) {
-            const uint64_t polls = counters.pollsAnswered.load(std::memory_order_relaxed);
+            const uint64_t polls = Answered(counters, shapedIo);
             printer.Print(false, "t=%.3f polls_answered=%llu last_second=%llu\n", log.Seconds(),
                           static_cast<unsigned long long>(polls),
                           static_cast<unsigned long long>(polls - loggedPolls));
@@ -429,14 +507,28 @@ int main(int argc, char** argv) {
     responder.join();
     scriptThread.join();
     inputThread.join();
+    shapedIo.Stop();
     port.reset();
     std::unique_lock<std::mutex> hold(shared->lock);
     if (!shared->message.empty())
         std::fprintf(stderr, "virtual_board: %s\n", shared->message.c_str());
+    shaper.DiscardQueued();
+    const ShaperTotals faults = shaper.Totals();
+    // The faults first: the totals stay the last line, where scripts look for them.
+    printer.Print(
+        true,
+        "dropped=%llu silenced=%llu delayed=%llu corrupted=%llu cut=%llu babbled=%llu "
+        "host_line_unanswered=%llu\n",
+        static_cast<unsigned long long>(faults.dropped), static_cast<unsigned long long>(faults.silenced),
+        static_cast<unsigned long long>(faults.delayed), static_cast<unsigned long long>(faults.corrupted),
+        static_cast<unsigned long long>(faults.cut), static_cast<unsigned long long>(faults.babbled),
+        static_cast<unsigned long long>(shapedIo.HostLineUnanswered()));
+    if (!shapedIo.WrongHostLine().empty())
+        printer.Print(true, "host line %s, board %s\n", shapedIo.WrongHostLine().c_str(), kBoardLine);
     printer.Print(true, "polls_answered=%llu other_bytes_ignored=%llu replies_lost=%llu\n",
-                  static_cast<unsigned long long>(counters.pollsAnswered.load()),
+                  static_cast<unsigned long long>(Answered(counters, shapedIo)),
                   static_cast<unsigned long long>(counters.otherBytes.load()),
-                  static_cast<unsigned long long>(counters.repliesLost.load()));
+                  static_cast<unsigned long long>(counters.repliesLost.load() + shapedIo.LostLater()));
     // A reader that is there takes the rest at once; one that is not must not hold the end.
     uint64_t dropped = 0;
     const bool written = printer.Finish(kOutputDrainMs, &dropped);
