@@ -224,7 +224,7 @@ FAULTS = [
           "name.Assign(name.Chars(), kProfileNameMaxLength - 1);",
           "a long profile name is cut to 99 units instead of 100"),
     Fault("store-type", "persistence", "src/persistence/SettingsStore_win.cpp",
-          "RegSetValueExW(key, name, 0, REG_BINARY,", "RegSetValueExW(key, name, 0, REG_SZ,",
+          "RegSetValueExW(key.Get(), name, 0, REG_BINARY,", "RegSetValueExW(key.Get(), name, 0, REG_SZ,",
           "the settings and profiles are stored as string values instead of binary ones"),
     Fault("value-grows", "persistence", "src/text/TextSources_win.cpp",
           "        if (status == ERROR_MORE_DATA)\n            continue;",

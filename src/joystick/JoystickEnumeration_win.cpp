@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "core/Handle_win.h"
 #include "core/LastError_win.h"
 #include "joystick/DeviceNaming.h"
 #include "joystick/HidFunctions.h"
@@ -185,11 +186,11 @@ uint32_t ListJoysticks(void** handles, uint32_t capacity) {
 String* LookupDeviceName(uint32_t vendorId, uint32_t productId) {
     char16_t keyName[128];
     FormatOemKeyName(vendorId, productId, keyName, 128);
-    HKEY key = nullptr;
-    String* oemText = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(keyName), 0, KEY_READ, &key) ==
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(keyName), 0, KEY_READ, &opened) !=
         ERROR_SUCCESS) {
-        oemText = TextSources::ReadKeyString(key, L"OEMName");  // closes the key
+        return DeviceNameFromOemText(nullptr);
     }
-    return DeviceNameFromOemText(oemText);
+    const ScopedKey key(opened);
+    return DeviceNameFromOemText(TextSources::ReadKeyString(key.Get(), L"OEMName"));
 }

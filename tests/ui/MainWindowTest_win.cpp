@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "JoystickSupport_win.h"
+#include "core/Handle_win.h"
 #include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore_win.h"
 #include "session/SessionWorkers_win.h"
@@ -190,7 +191,8 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
     modal->Release();
 
     Open();
-    HDC dc = GetDC(dialog_);
+    const ScopedWindowDc windowDc(dialog_);
+    HDC dc = windowDc.Get();
     for (int id : {IDC_CH4_EDIT, IDC_PORT_EDIT}) {
         SetTextColor(dc, RGB(1, 2, 3));
         const LRESULT brush = SendMessageW(dialog_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
@@ -198,7 +200,6 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
         EXPECT_EQ(brush == reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH)), id == IDC_CH4_EDIT) << id;
         EXPECT_EQ(GetTextColor(dc) == RGB(255, 255, 255), id == IDC_CH4_EDIT) << id;
     }
-    ReleaseDC(dialog_, dc);
     DestroyWindow(dialog_);
 }
 
@@ -211,7 +212,7 @@ const FontFunctions kFakeFonts = {[](HDC, const wchar_t*) { return gHasSegoe; },
                                       return kPlatformFonts.CreateUiFont(height, face);
                                   }};
 TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
-    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    const ScopedDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     SetFontFunctions(&kFakeFonts);
     // Segoe UI there and made, there but not made, not there.
     for (const auto& [hasSegoe, segoeFails, face] :
@@ -219,15 +220,13 @@ TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
           std::tuple(false, false, L"Tahoma")}) {
         gHasSegoe = hasSegoe;
         gSegoeFails = segoeFails;
-        HFONT font = ChooseUiFont(display, 120);
+        const ScopedGdi<HFONT> font(ChooseUiFont(display.Get(), 120));
         LOGFONTW chosen = {};
-        ASSERT_NE(GetObjectW(font, sizeof(chosen), &chosen), 0);
+        ASSERT_NE(GetObjectW(font.Get(), sizeof(chosen), &chosen), 0);
         EXPECT_STREQ(chosen.lfFaceName, face);
         EXPECT_EQ(chosen.lfHeight, -18);  // 11 points at 120 DPI
-        DeleteObject(font);
     }
     SetFontFunctions(nullptr);
-    DeleteDC(display);
 }
 
 std::wstring Wide(const char16_t* text) {

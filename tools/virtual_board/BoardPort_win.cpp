@@ -14,14 +14,13 @@ namespace {
 class ComPort : public BoardPort {
   public:
     ComPort(HANDLE handle, unsigned number) : handle_(handle), number_(number), io_(handle) {}
-    ~ComPort() override { Serial().CloseHandle(handle_); }
     SerialIo& Io() override { return io_; }
     // The port's read time-out, a quarter of a second, lets the loop see a stop.
     void Interrupt() override {}
     std::string HostEnd() const override { return "COM" + std::to_string(number_); }
 
   private:
-    HANDLE handle_;
+    ScopedPort handle_;  // closed after io_, which is declared after it
     unsigned number_;
     ComPortIo io_;
 };
