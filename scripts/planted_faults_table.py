@@ -61,6 +61,10 @@ FAULTS = [
           "            (void)n;",
           "the virtual board leaves its --link behind at exit"),
     # --- core -------------------------------------------------------------------------------
+    Fault("scoped-move-leak", "core", "src/core/Handle_win.h",
+          "        Reset(other.Release());  // safe for a move onto itself: Release empties it first",
+          "        handle_ = other.Release();",
+          "a handle moved onto a Scoped that held one leaks the one it held"),
     Fault("buffer-capacity", "core", "src/core/Buffer.cpp",
           "const int32_t newCapacity = byteCount + 4 - (byteCount % 4);",
           "const int32_t newCapacity = (byteCount + 3) / 4 * 4;",

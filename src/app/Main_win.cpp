@@ -11,9 +11,9 @@
 #include "core/RefObject.h"
 #include "joystick/JoystickReader.h"
 #include "session/SessionWorkers_win.h"
+#include "text/TextTable_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/StartupTrace_win.h"
-#include "ui/TextTable_win.h"
 #include "ui/UiResources_win.h"
 #include "ui/Window_win.h"
 

@@ -74,6 +74,8 @@ struct GdiObjectKind {
     static void Close(Object object) { DeleteObject(object); }
 };
 
+// The design's kind for a loaded library; nothing holds one yet, since hid.dll's module
+// passes through the HidLoader table as an opaque pointer.
 struct ModuleKind {
     using Type = HMODULE;
     static bool IsValid(HMODULE module) { return module != nullptr; }

@@ -1,5 +1,6 @@
 // Enumeration of the joysticks and game pads attached to the system, and their names from
-// the system's OEM names. User-interface thread, once at start-up.
+// the system's OEM names. User-interface thread, at start-up and at each re-listing when
+// devices come or go.
 #include <windows.h>
 
 #include <memory>

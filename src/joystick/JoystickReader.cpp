@@ -298,11 +298,6 @@ int32_t ReaderDeviceCount() {
     return ReaderList != nullptr ? ReaderList->Count() : 0;
 }
 
-bool ReaderHasDevice(const JoystickDevice& device) {
-    TicketGuard listGuard(DeviceListLock);
-    return ReaderList != nullptr && ReaderList->IndexOf(&device) >= 0;
-}
-
 bool ReaderThreadRecorded() {
     TicketGuard threadGuard(ReaderThreadLock);
     return gThreadRecorded;

@@ -92,7 +92,8 @@ class EmulationSession {
 
     BoardState& Board() { return board_; }
     AssociationModel& Associations() { return associations_; }
-    // The joysticks found at start-up, in the system's order; never null once prepared.
+    // The joysticks listed now (at start-up, then after each re-listing), in the system's
+    // order; never null once prepared.
     ObjectList* Joysticks() const { return joysticks_; }
     uint32_t ComPort() const { return comPort_; }
     bool JoystickOnly() const { return joystickOnly_ != 0; }
