@@ -154,7 +154,7 @@ FAULTS = [
           "    RestDevice(*device);",
           "reports still queued for an unplugged pad undo its rest"),
     Fault("rest-hat", "joystick", "src/joystick/JoystickReader.cpp",
-          "if (input.Kind < 0 && input.Directions == nullptr)", "if (input.Kind < 0)",
+          "if (input.IsAnalog() && input.Directions == nullptr)", "if (input.IsAnalog())",
           "an unplugged pad's eight-way hat is not rested: a key held by a direction stays down"),
     Fault("rebind-connected", "joystick", "src/joystick/JoystickReader.cpp",
           "    device.RawHandle = rawHandle;\n    device.Connected.store(1, std::memory_order_relaxed);",

@@ -17,8 +17,6 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
     uint8_t* reply = static_cast<uint8_t*>(HeapAllocate(kReplyLength));
     if (reply == nullptr)
         return kOutOfMemory;
-    reply[0] = kFirmwareHeader[0];
-    reply[1] = kFirmwareHeader[1];
 
     HResult outcome = kOk;
     int failedReads = 0;
@@ -50,7 +48,7 @@ HResult RunResponder(const BoardState& board, SerialIo& io, LineCounters* counte
             } else {
                 failedReads = 0;
                 if (received == kPollByte) {
-                    FillReplyChannels(board, reply);
+                    EncodeReply(board, reply);
                     if (Failed(io.Write(reply, kReplyLength)))
                         io.ClearError();
                 }

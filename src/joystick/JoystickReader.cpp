@@ -276,7 +276,7 @@ void RestDevice(JoystickDevice& device) {
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
         // Axes, and a second hat that delivers its raw value, drive channels: they stay.
-        if (input.Kind < 0 && input.Directions == nullptr)
+        if (input.IsAnalog() && input.Directions == nullptr)
             continue;
         input.StorePending(0);
         if (input.Directions != nullptr) {
