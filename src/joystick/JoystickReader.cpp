@@ -215,15 +215,7 @@ HResult ReaderScratch::Allocate() {
 }
 
 bool ReaderScratch::EnsureUsages(uint32_t n) {
-    if (n <= usageCapacity_)
-        return true;
-    auto* grown = static_cast<uint16_t*>(HeapAllocate(static_cast<size_t>(n) * sizeof(uint16_t)));
-    if (grown == nullptr)
-        return false;
-    HeapRelease(usages_);
-    usages_ = grown;
-    usageCapacity_ = n;
-    return true;
+    return GrowDiscarding(usages_, usageCapacity_, n);
 }
 
 namespace {

@@ -71,17 +71,7 @@ void Unregister() {
 class ReportBuffer {
   public:
     ~ReportBuffer() { HeapRelease(data_); }
-    bool Grow(uint32_t size) {
-        if (size <= capacity_)
-            return true;
-        auto* grown = static_cast<uint8_t*>(HeapAllocate(size));
-        if (grown == nullptr)
-            return false;
-        HeapRelease(data_);
-        data_ = grown;
-        capacity_ = size;
-        return true;
-    }
+    bool Grow(uint32_t size) { return GrowDiscarding(data_, capacity_, size); }
     uint8_t* Data() const { return data_; }
     uint32_t Capacity() const { return capacity_; }
 
