@@ -16,6 +16,7 @@
 
 #include "JoystickSupport_win.h"
 #include "AllocationCounter.h"
+#include "core/Handle_win.h"
 #include "core/Heap.h"
 #include "core/ObjectList.h"
 #include "core/RefObject.h"
@@ -68,7 +69,7 @@ DWORD WINAPI BaselineThread(void*) {
 
 std::vector<double> MeasureBaseline(int posts) {
     gBaselineSeen.store(0);
-    HANDLE thread = CreateThread(nullptr, 0, BaselineThread, nullptr, 0, nullptr);
+    const ScopedHandle thread(CreateThread(nullptr, 0, BaselineThread, nullptr, 0, nullptr));
     while (gBaselineWindow.load() == nullptr)
         Sleep(1);
     std::vector<double> samples;
@@ -80,9 +81,8 @@ std::vector<double> MeasureBaseline(int posts) {
         }
         samples.push_back(Now() - start);
     }
-    PostThreadMessageW(GetThreadId(thread), WM_QUIT, 0, 0);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    PostThreadMessageW(GetThreadId(thread.Get()), WM_QUIT, 0, 0);
+    WaitForSingleObject(thread.Get(), INFINITE);
     return samples;
 }
 

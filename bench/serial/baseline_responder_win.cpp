@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         std::printf("open_failed error=%lu\n", GetLastError());
         return 2;
     }
-    HANDLE thread = CreateThread(nullptr, 0, BareLoop, nullptr, 0, nullptr);
+    const ScopedPort port(gPort);  // closed when the program returns, after the thread ended
+    const ScopedHandle thread(CreateThread(nullptr, 0, BareLoop, nullptr, 0, nullptr));
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[64];
@@ -51,9 +52,7 @@ int main(int argc, char** argv) {
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {
     }
     InterlockedExchange(&gStop, 1);
-    WaitForSingleObject(thread, 20000);
-    CloseHandle(thread);
-    CloseHandle(gPort);
+    WaitForSingleObject(thread.Get(), 20000);
     std::printf("stop_ms=0\n");
     return 0;
 }

@@ -2,6 +2,8 @@
 # Benchmark of the program's window under Wine and Xvfb, with a silent host on a pty pair:
 #   - time from process start to the main window shown, as a ratio to a minimal dialog
 #     program measured in the same run (median of ROUNDS starts each);
+#   - the program's start-up phases, from its own marks (src/ui/StartupTrace_win.h): launch
+#     to entry, to the window created, to its first paint (medians of the same starts);
 #   - CPU of the whole program process over 10 s of a run whose host never polls (/proc);
 #   - time from a click on "Parar" to the button reading "Iniciar" again (median of ROUNDS);
 #   - three message boxes in a row, each from the posted "Salvar perfil" command (no joystick
@@ -48,7 +50,9 @@ start_ms() {
   local exe=$1 t0
   echo "wait-window 60000" >&3
   t0=$(now_ms)
-  wine "$exe" >/dev/null 2>&1 &
+  launch_ms=$t0
+  rm -f "$dir/trace"
+  OMBRIX_STARTUP_TRACE="Z:$dir/trace" wine "$exe" >/dev/null 2>&1 &
   program=$!
   local answer
   IFS= read -r -t 70 answer <&4
@@ -60,15 +64,31 @@ restart_driver() {
   wine "$bin/ui_driver.exe" <"$dir/in" >"$dir/out" 2>/dev/null &
   exec 3>"$dir/in" 4<"$dir/out"
 }
+# Start-up phases: the program appends "phase unix-ms" for each phase to $dir/trace.
+record_phases() {
+  [ -f "$dir/trace" ] || { echo "-1 -1 -1" >>"$dir/phases"; return; }
+  awk -v t0="$launch_ms" '{ms[$1] = $2 - t0} END {print ms["entry"], ms["window"], ms["paint"]}' \
+    "$dir/trace" >>"$dir/phases"
+}
+print_phases() {
+  local phase column=1
+  local line="startup_phases_ms"
+  for phase in entry window paint; do
+    line="$line $phase=$(awk -v n=$column '{print $n}' "$dir/phases" | median)"
+    column=$((column + 1))
+  done
+  echo "$line (from launch; window: created, paint: first painted)"
+}
 close_window() { xdotool key Escape; wait "$program" 2>/dev/null || true; }
 
-: >"$dir/program" && : >"$dir/baseline" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
+: >"$dir/phases" && : >"$dir/program" && : >"$dir/baseline" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
 for _ in $(seq "$rounds"); do
   for which in baseline program; do
     exe=$bin/minimal_dialog.exe
     [ $which = program ] && exe=$bin/OmbrixEmulator.exe
     start_ms "$exe" >>"$dir/$which"
     sleep 0.5
+    [ $which = program ] && record_phases
     # Each box closes as soon as it shows, so the next command waits for that close too.
     echo $(for _ in 1 2 3; do ask box-after 40001 10000; done) >>"$dir/$which-boxes"
     close_window
@@ -78,6 +98,7 @@ done
 program_ms=$(median <"$dir/program")
 baseline_ms=$(median <"$dir/baseline")
 echo "startup_ms=$program_ms baseline_dialog_ms=$baseline_ms ratio=$(awk "BEGIN {printf \"%.2f\", $program_ms / $baseline_ms}")"
+print_phases
 if grep -q timeout "$dir/program-boxes" "$dir/baseline-boxes"; then
   echo "a message box did not show within 10 s"
   exit 1

@@ -12,12 +12,14 @@
 #include "core/RefObject.h"
 #include "joystick/JoystickReader.h"
 #include "session/SessionWorkers_win.h"
+#include "text/TextTable_win.h"
 #include "ui/MainForm_win.h"
-#include "ui/TextTable_win.h"
+#include "ui/StartupTrace_win.h"
 #include "ui/UiResources_win.h"
 #include "ui/Window_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    MarkStartup(StartupPhase::kEntry);
     programInstance = instance;
     InitCommonControls();
     TextTable::Load();

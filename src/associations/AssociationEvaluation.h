@@ -18,8 +18,9 @@
 #include "core/Status.h"
 #include "joystick/JoystickDevice.h"
 
-// What the association thread takes as its parameter. The main window fills it before it
-// creates the thread and keeps it alive (as a member) for as long as the thread may run.
+// What the association thread takes as its parameter. EmulationSession fills it before its
+// workers create the thread and keeps it alive (as a member) for as long as the thread may
+// run.
 struct AssociationRun {
     AssociationModel* Model;
     BoardState* Board;

@@ -1,6 +1,6 @@
 // The links from the selected joystick's inputs to board channels, the board button and
-// keys: the records, the four collections the main window keeps (held here, in an
-// AssociationModel the window owns as a member), the rules that add, replace and remove
+// keys: the records, the four collections of a session (held here, in an AssociationModel
+// that EmulationSession owns as a member), the rules that add, replace and remove
 // associations, and the list-box text of an association.
 //
 // Threads: everything here is changed on the user-interface thread only, and never while

@@ -1,7 +1,7 @@
 // The association thread of a run and the real SendInput behind KeyboardFunctions.
-// The main window's OpenBoardPort creates the thread (CreateThread(nullptr, 0,
-// AssociationThread, &run, 0, nullptr)) when a joystick is selected and associations
-// exist; StopEmulation increments generation, clears running and waits for it.
+// The session's Win32 workers (SessionWorkers_win.cpp) create the thread when a run starts
+// with a joystick selected and associations made; EmulationSession's stop advances the
+// generation, clears running and waits for the thread.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,11 @@
 // The key list's codes and the filling of a keyboard input record.
 #include "associations/KeyTable.h"
 
+#include "text/TextTable.h"
+
+// The text table names each key target; both count them on their own.
+static_assert(KeyTable::kCount == TextTable::kTargetNameCount, "a target name for each key");
+
 namespace KeyTable {
 
 // clang-format off

@@ -5,6 +5,11 @@
 
 #include <cstdint>
 
+#include "text/TextTable.h"
+
+// The text table names each manual row; both count them on their own.
+static_assert(kManualRowCount == TextTable::kChannelNameCount, "a channel name for each manual row");
+
 const int32_t kManualToWire[kManualRowCount] = {0, 1, 2, 4, 5, 6, 7};
 const int32_t kWireToManual[kChannelCount] = {0, 1, 2, 7, 3, 4, 5, 6};
 const int32_t kNameToWire[kManualRowCount] = {4, 2, 1, 0, 5, 6, 7};
@@ -117,16 +122,12 @@ void BoardState::SetRaw(int32_t channel, int32_t raw) {
     values[channel].store(ClampToWire(value), std::memory_order_relaxed);
 }
 
-void FillReplyChannels(const BoardState& board, uint8_t* reply) {
+void EncodeReply(const BoardState& board, uint8_t* reply) {
+    reply[0] = kFirmwareHeader[0];
+    reply[1] = kFirmwareHeader[1];
     for (int32_t c = 0; c < kChannelCount; ++c) {
         const int32_t v = board.Value(c);
         reply[2 + 2 * c] = static_cast<uint8_t>(0x80 | (c << 3) | ((v >> 7) & 7));
         reply[3 + 2 * c] = static_cast<uint8_t>(v & 0x7F);
     }
-}
-
-void EncodeReply(const BoardState& board, uint8_t* reply) {
-    reply[0] = kFirmwareHeader[0];
-    reply[1] = kFirmwareHeader[1];
-    FillReplyChannels(board, reply);
 }

@@ -57,7 +57,5 @@ struct BoardState {
     uint8_t Percent(int32_t channel) const { return percents[channel].load(std::memory_order_relaxed); }
 };
 
-// Fills bytes 2..17 of a reply from the current values; bytes 0 and 1 are the fixed header.
-void FillReplyChannels(const BoardState& board, uint8_t* reply);
-// Writes the whole 18-byte reply.
+// Writes the whole 18-byte reply: the fixed header, then each channel's current value.
 void EncodeReply(const BoardState& board, uint8_t* reply);

@@ -10,7 +10,8 @@ namespace {
 
 // Short names in the order of the text table's channel names B0..B6, so that both share
 // kNameToWire.
-const char* const kShortNames[kManualRowCount] = {"A", "B", "C", "D", "light", "sound", "slider"};
+const char* const kShortNames[] = {"A", "B", "C", "D", "light", "sound", "slider"};
+static_assert(sizeof(kShortNames) / sizeof(kShortNames[0]) == kManualRowCount, "a short name for each row");
 
 const char kChannelsExpected[] =
     "expected A, B, C, D, light, sound, slider or a board name such as 'Sensor de luz'";

@@ -4,7 +4,6 @@
 
 #include <atomic>
 
-#include "core/Handle_win.h"
 #include "core/LastError_win.h"
 
 const SerialFunctions kPlatformSerial = {
@@ -67,24 +66,21 @@ HANDLE OpenAndConfigurePort(unsigned portNumber) {
     }
     wchar_t name[16];
     wsprintfW(name, L"\\\\.\\COM%u", portNumber);
-    HANDLE port = OpenByName(name);
-    if (!IsValidHandle(port) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    ScopedPort port(OpenByName(name));
+    if (!port && GetLastError() == ERROR_FILE_NOT_FOUND) {
         wsprintfW(name, L"COM%u", portNumber);
-        port = OpenByName(name);
+        port.Reset(OpenByName(name));
     }
-    if (!IsValidHandle(port))
+    if (!port)
         return INVALID_HANDLE_VALUE;
 
     DCB dcb = BoardLineSettings();
     COMMTIMEOUTS timeouts = BoardTimeouts();
-    if (!Serial().SetCommState(port, &dcb) || !Serial().SetupComm(port, 4096, 4096) ||
-        !Serial().SetCommTimeouts(port, &timeouts)) {
-        const DWORD error = GetLastError();
-        Serial().CloseHandle(port);
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
+    if (!Serial().SetCommState(port.Get(), &dcb) || !Serial().SetupComm(port.Get(), 4096, 4096) ||
+        !Serial().SetCommTimeouts(port.Get(), &timeouts)) {
+        return INVALID_HANDLE_VALUE;  // the port closes with the system's error kept
     }
-    return port;
+    return port.Release();
 }
 
 HResult ComPortIo::ReadByte(uint8_t* byte, uint32_t* count) {

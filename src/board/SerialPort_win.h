@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "board/ResponderLoop.h"
+#include "core/Handle_win.h"
 
 struct SerialFunctions {
     decltype(&::CreateFileW) CreateFileW;
@@ -21,6 +22,19 @@ struct SerialFunctions {
 extern const SerialFunctions kPlatformSerial;
 const SerialFunctions& Serial();
 void SetSerialFunctions(const SerialFunctions* functions);  // null restores the platform
+
+// A COM port closed through the table, which keeps the thread's last error: a failure path
+// can close the port and still report why it failed.
+struct SerialPortKind {
+    using Type = HANDLE;
+    static bool IsValid(HANDLE port) { return IsValidHandle(port); }
+    static void Close(HANDLE port) {
+        const DWORD error = GetLastError();
+        Serial().CloseHandle(port);
+        SetLastError(error);
+    }
+};
+using ScopedPort = Scoped<SerialPortKind>;
 
 // The board's line: 38400 baud, 8N1, binary, no flow control, abort on error.
 DCB BoardLineSettings();

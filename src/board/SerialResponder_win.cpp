@@ -4,7 +4,6 @@
 #include "board/SerialResponder_win.h"
 
 #include "board/SerialPort_win.h"
-#include "core/Handle_win.h"
 #include "core/Heap.h"
 
 namespace {
@@ -21,13 +20,13 @@ static_assert(sizeof(StartBlock) == 16, "the start block is two pointer-sized wo
 DWORD WINAPI SerialResponder(void* parameter) {
     auto* block = static_cast<StartBlock*>(parameter);
     const ResponderOwner& owner = *block->owner;
-    HANDLE port = block->port;
+    ScopedPort port(block->port);
     HeapRelease(block);
 
     const uint32_t generation = owner.board->generation.load(std::memory_order_relaxed);
-    ComPortIo io(port);
+    ComPortIo io(port.Get());
     const HResult outcome = RunResponder(*owner.board, io);
-    Serial().CloseHandle(port);
+    port.Reset();  // before the news, so that the window may open the port again at once
     if (Failed(outcome) && owner.window != nullptr)
         PostMessageW(owner.window, owner.portLostMessage, generation, static_cast<LPARAM>(outcome));
     return 0;
@@ -42,13 +41,13 @@ bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread) {
     }
     block->owner = owner;
     block->port = port;
-    HANDLE created = CreateThread(nullptr, 0, SerialResponder, block, 0, nullptr);
-    if (!IsValidHandle(created)) {
+    ScopedHandle created(CreateThread(nullptr, 0, SerialResponder, block, 0, nullptr));
+    if (!created) {
         const DWORD error = GetLastError();
         HeapRelease(block);
         SetLastError(error);
         return false;
     }
-    *thread = created;
+    *thread = created.Release();
     return true;
 }

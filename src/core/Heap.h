@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 struct HeapFunctions {
     void* (*Alloc)(size_t bytes);
@@ -25,4 +26,19 @@ inline void* HeapAllocate(size_t bytes) {
 inline void HeapRelease(void* block) {
     if (block != nullptr)
         Heap().Free(block);
+}
+
+// Makes block (capacity elements) hold at least count elements; what it held is not kept.
+// False, with the block as it was, when memory ran out.
+template <typename Element>
+bool GrowDiscarding(Element*& block, uint32_t& capacity, uint32_t count) {
+    if (count <= capacity)
+        return true;
+    auto* grown = static_cast<Element*>(HeapAllocate(static_cast<size_t>(count) * sizeof(Element)));
+    if (grown == nullptr)
+        return false;
+    HeapRelease(block);
+    block = grown;
+    capacity = count;
+    return true;
 }

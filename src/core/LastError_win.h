@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "core/Status.h"
+#include "core/String.h"
 
 inline HResult LastErrorCode() {
     return FailureFromError(GetLastError());
@@ -20,3 +21,9 @@ inline wchar_t* SystemText(HResult code) {
         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     return text;
 }
+
+// A failure as the user reads it: prefix, then the system's text for code without its
+// closing line break, or the code as "0x%08X" when the system has no text for it. The
+// formatter of the Windows virtual board's messages and of the window's failure boxes. A
+// new String the caller releases; null when memory ran out.
+String* FailureText(const char16_t* prefix, HResult code);

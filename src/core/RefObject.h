@@ -50,7 +50,8 @@ class RefObject {
     // alone, so a stray extra release cannot destroy an object twice.
     virtual uint32_t Release();
     virtual int32_t GetTypeId() const = 0;
-    // Accepts 0, the object's own id and the ids of its bases; adds a reference.
+    // Accepts 0, the object's own id and the ids of its bases; adds a reference. The design
+    // asks for it; only its test calls it, since every caller knows its object's type.
     virtual HResult QueryInterface(int32_t typeId, void** out);
 
     uint32_t RefCount() const { return refCount_.load(std::memory_order_relaxed); }

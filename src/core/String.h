@@ -28,7 +28,6 @@ class String : public RefObject {
     const char16_t* Chars() const;
     int32_t Length() const { return buffer_.Length() / 2; }
     bool IsEmpty() const { return Length() == 0; }
-    const Buffer& Storage() const { return buffer_; }
 
   protected:
     bool IsOfType(int32_t typeId) const override { return typeId == kTypeId || RefObject::IsOfType(typeId); }

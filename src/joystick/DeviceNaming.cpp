@@ -1,4 +1,5 @@
-// Key name and naming rule for LookupDeviceName. Portable so that both can be tested natively.
+// Key name and naming rule for LookupDeviceName. Portable code with no native test of its
+// own: the enumeration tests under Wine (JoystickEnumerationTest_win.cpp) check the names.
 #include "joystick/DeviceNaming.h"
 
 #include <new>

@@ -57,10 +57,21 @@ bool IsDirectionSubInput(const JoystickInput& input) {
            input.Usage <= kDirectionUsageBase + kUsageDPadUp + 3;
 }
 
+// The table's slot for a value usage, or null when the table names no such usage: the one
+// place that knows which usages the table covers (its layout is in InputNameTable).
+const char16_t* const* TableSlot(uint32_t usage) {
+    if (usage >= 0x90 && usage <= 0x93)
+        return &gNames.Directions[usage - 0x90];
+    if (usage >= 0x30 && usage <= 0x39)
+        return &gNames.Axes[usage - 0x30];
+    if (usage >= 0x40 && usage <= 0x45)
+        return &gNames.Axes[usage - 0x40 + 10];
+    return nullptr;
+}
+
 // Whether DisplayName finds a table text for a value input.
 bool HasTableName(uint32_t usage, int32_t kind) {
-    return kind == kKindHat8 || (usage >= 0x30 && usage <= 0x39) || (usage >= 0x40 && usage <= 0x45) ||
-           (usage >= 0x90 && usage <= 0x93);
+    return kind == kKindHat8 || TableSlot(usage) != nullptr;
 }
 
 // "<base> <n>", owned by the button.
@@ -118,7 +129,7 @@ bool BuildValueInput(JoystickInput& input, const HidValueCaps& caps) {
         (static_cast<int64_t>(input.LogicalMin) + static_cast<int64_t>(input.LogicalMax)) >> 1);
     // Axes rest at their centre; hats and d-pad values rest at 0.
     const uint32_t rest =
-        (input.Kind < 0 && input.Usage != kUsageHatSwitch) ? static_cast<uint32_t>(input.Centre) : 0;
+        (input.IsAnalog() && input.Usage != kUsageHatSwitch) ? static_cast<uint32_t>(input.Centre) : 0;
     input.StoreValue(rest);
     input.StorePending(rest);
     input.Enabled.store(1, std::memory_order_relaxed);
@@ -341,7 +352,7 @@ bool PrepareInputs(JoystickDevice& device) {
 }
 
 const char16_t* DisplayName(const JoystickInput& input) {
-    if (input.Kind >= 0 && input.Name != nullptr) {
+    if (!input.IsAnalog() && input.Name != nullptr) {
         // A direction borrows its text from the table; the table is read now rather than
         // through the pointer kept at creation, which shutdown may have released.
         if (IsDirectionSubInput(input)) {
@@ -351,13 +362,8 @@ const char16_t* DisplayName(const JoystickInput& input) {
     }
     if (input.Kind == kKindHat8)
         return gNames.DPad;
-    const uint32_t usage = input.Usage;
-    if (usage >= 0x90 && usage <= 0x93)
-        return gNames.Directions[usage - 0x90];
-    if (usage >= 0x30 && usage <= 0x39)
-        return gNames.Axes[usage - 0x30];
-    if (usage >= 0x40 && usage <= 0x45)
-        return gNames.Axes[usage - 0x40 + 10];
+    if (const char16_t* const* slot = TableSlot(input.Usage))
+        return *slot;
     if (input.Name != nullptr)
         return input.Name;
     return u"";

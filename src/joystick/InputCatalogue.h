@@ -3,10 +3,10 @@
 // 0 to 1023, and names inputs for the user from the InputNameTable, which the translation
 // file can replace.
 //
-// Callers: enumeration (ReadCapabilities / BuildInputs), the main window while it starts
-// (PrepareInputs, or NormalizeAxis and CreateDirectionInputs), the association editor and
-// list (DisplayName), JoystickStartup and JoystickShutdown (LoadInputNames,
-// ReleaseInputNames). User-interface thread only.
+// Callers: enumeration (ReadCapabilities / BuildInputs), EmulationSession as it takes in
+// listed devices (PrepareInputs, or NormalizeAxis and CreateDirectionInputs), the
+// association editor and list (DisplayName), JoystickStartup and JoystickShutdown
+// (LoadInputNames, ReleaseInputNames). User-interface thread only.
 #pragma once
 
 #include <cstdint>
@@ -63,7 +63,7 @@ void NormalizeAxis(JoystickInput& input);
 // returns true; for any other input returns false. Also false when memory runs out.
 bool CreateDirectionInputs(JoystickInput& input);
 
-// The main window's preparation of a device: NormalizeAxis on every axis and
+// The session's preparation of a device: NormalizeAxis on every axis and
 // CreateDirectionInputs on the hat. False when the directions could not be allocated.
 bool PrepareInputs(JoystickDevice& device);
 

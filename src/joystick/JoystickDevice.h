@@ -1,6 +1,6 @@
 // One enumerated joystick or game pad: its identity, its HID preparsed data, its block of
-// inputs and its reading state. Built by EnumerateJoysticks (or by tests), prepared by the
-// main window, read by the reader thread, polled by the association thread.
+// inputs and its reading state. Built by EnumerateJoysticks (or by tests), prepared by
+// EmulationSession, read by the reader thread, polled by the association thread.
 //
 // Who writes what:
 // - Sequence: the reader thread (one increment per report that touched an enabled input)

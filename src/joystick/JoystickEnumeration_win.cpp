@@ -1,10 +1,12 @@
 // Enumeration of the joysticks and game pads attached to the system, and their names from
-// the system's OEM names. User-interface thread, once at start-up.
+// the system's OEM names. User-interface thread, at start-up and at each re-listing when
+// devices come or go.
 #include <windows.h>
 
 #include <memory>
 #include <new>
 
+#include "core/Handle_win.h"
 #include "core/LastError_win.h"
 #include "joystick/DeviceNaming.h"
 #include "joystick/HidFunctions.h"
@@ -187,11 +189,11 @@ HResult ListJoysticks(void** handles, uint32_t capacity, uint32_t* count) {
 String* LookupDeviceName(uint32_t vendorId, uint32_t productId) {
     char16_t keyName[128];
     FormatOemKeyName(vendorId, productId, keyName, 128);
-    HKEY key = nullptr;
-    String* oemText = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(keyName), 0, KEY_READ, &key) ==
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(keyName), 0, KEY_READ, &opened) !=
         ERROR_SUCCESS) {
-        oemText = TextSources::ReadKeyString(key, L"OEMName");  // closes the key
+        return DeviceNameFromOemText(nullptr);
     }
-    return DeviceNameFromOemText(oemText);
+    const ScopedKey key(opened);
+    return DeviceNameFromOemText(TextSources::ReadKeyString(key.Get(), L"OEMName"));
 }

@@ -57,4 +57,7 @@ struct JoystickInput {
     uint32_t LoadPending() const { return Pending.load(std::memory_order_relaxed); }
     void StorePending(uint32_t value) { Pending.store(value, std::memory_order_relaxed); }
     bool IsEnabled() const { return Enabled.load(std::memory_order_relaxed) != 0; }
+    // A value input (an axis or a hat, Kind < 0) drives a channel; a button or a direction
+    // presses a key.
+    bool IsAnalog() const { return Kind < 0; }
 };

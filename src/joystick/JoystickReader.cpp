@@ -215,15 +215,7 @@ HResult ReaderScratch::Allocate() {
 }
 
 bool ReaderScratch::EnsureUsages(uint32_t n) {
-    if (n <= usageCapacity_)
-        return true;
-    auto* grown = static_cast<uint16_t*>(HeapAllocate(static_cast<size_t>(n) * sizeof(uint16_t)));
-    if (grown == nullptr)
-        return false;
-    HeapRelease(usages_);
-    usages_ = grown;
-    usageCapacity_ = n;
-    return true;
+    return GrowDiscarding(usages_, usageCapacity_, n);
 }
 
 namespace {
@@ -285,7 +277,7 @@ void RestDevice(JoystickDevice& device) {
     for (int32_t i = 0; i < device.InputCount(); ++i) {
         JoystickInput& input = device.Inputs()[i];
         // Axes, and a second hat that delivers its raw value, drive channels: they stay.
-        if (input.Kind < 0 && input.Directions == nullptr)
+        if (input.IsAnalog() && input.Directions == nullptr)
             continue;
         input.StorePending(0);
         if (input.Directions != nullptr) {
@@ -305,11 +297,6 @@ void RebindDevice(JoystickDevice& device, void* rawHandle) {
 int32_t ReaderDeviceCount() {
     TicketGuard listGuard(DeviceListLock);
     return ReaderList != nullptr ? ReaderList->Count() : 0;
-}
-
-bool ReaderHasDevice(const JoystickDevice& device) {
-    TicketGuard listGuard(DeviceListLock);
-    return ReaderList != nullptr && ReaderList->IndexOf(&device) >= 0;
 }
 
 bool ReaderThreadRecorded() {

@@ -124,5 +124,4 @@ void DeliverReport(void* rawHandle, const uint8_t* report, uint32_t length, Read
 
 // For tests and checks.
 int32_t ReaderDeviceCount();
-bool ReaderHasDevice(const JoystickDevice& device);
 bool ReaderThreadRecorded();

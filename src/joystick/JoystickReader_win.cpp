@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <utility>
 
 #include "core/Handle_win.h"
 #include "core/Heap.h"
@@ -40,7 +41,7 @@ std::atomic<UINT> gNotifyMessage{0};
 // the system sends no device notifications of its own.
 constexpr UINT kRemoveDeviceMessage = WM_APP + 1;
 std::atomic<decltype(&::GetMessageW)> gGetMessage{&::GetMessageW};
-HANDLE gThreadHandle = nullptr;
+ScopedHandle gThread;
 DWORD gThreadId = 0;
 
 // The start record lives on the starting thread's stack until the event is signalled.
@@ -70,17 +71,7 @@ void Unregister() {
 class ReportBuffer {
   public:
     ~ReportBuffer() { HeapRelease(data_); }
-    bool Grow(uint32_t size) {
-        if (size <= capacity_)
-            return true;
-        auto* grown = static_cast<uint8_t*>(HeapAllocate(size));
-        if (grown == nullptr)
-            return false;
-        HeapRelease(data_);
-        data_ = grown;
-        capacity_ = size;
-        return true;
-    }
+    bool Grow(uint32_t size) { return GrowDiscarding(data_, capacity_, size); }
     uint8_t* Data() const { return data_; }
     uint32_t Capacity() const { return capacity_; }
 
@@ -218,27 +209,26 @@ HResult StartThread() {
         WaitForSingleObject(thread.Get(), kEndTimeoutMs);
         return code;
     }
-    gThreadHandle = thread.Release();
+    gThread = std::move(thread);
     gThreadId = id;
     return code;
 }
 
 void EndThread() {
-    if (gThreadHandle != nullptr) {
+    if (gThread) {
         PostThreadMessageW(gThreadId, WM_QUIT, 0, 0);
         // After 20 s the handle is closed all the same; the thread is never killed.
-        WaitForSingleObject(gThreadHandle, kEndTimeoutMs);
-        CloseHandle(gThreadHandle);
+        WaitForSingleObject(gThread.Get(), kEndTimeoutMs);
     }
-    gThreadHandle = nullptr;
+    gThread.Reset();
     gThreadId = 0;
 }
 
 // The window is cleared as soon as the message loop has ended, so a thread on its way out
 // counts as ended too; its End then waits the moment it still needs.
 bool ThreadAlive() {
-    return gThreadHandle != nullptr && gWindow.load(std::memory_order_acquire) != nullptr &&
-           WaitForSingleObject(gThreadHandle, 0) == WAIT_TIMEOUT;
+    return gThread && gWindow.load(std::memory_order_acquire) != nullptr &&
+           WaitForSingleObject(gThread.Get(), 0) == WAIT_TIMEOUT;
 }
 
 const ReaderThreadFunctions kWin32ReaderThread = {StartThread, EndThread, ThreadAlive};

@@ -28,8 +28,8 @@ constexpr DWORD kProfileNameCapacity = 101;
 
 // Creates or opens the program key or its subkey; the registry's status, or
 // ERROR_INVALID_PARAMETER for a path that does not fit.
-LSTATUS OpenKey(const wchar_t* subkey, HKEY* key) {
-    *key = nullptr;
+LSTATUS OpenKey(const wchar_t* subkey, StoreKey* key) {
+    key->Reset();
     wchar_t path[kKeyPathCapacity];
     const size_t baseLength = wcslen(kProgramKeyPath);
     const size_t subkeyLength = subkey != nullptr ? wcslen(subkey) : 0;
@@ -40,24 +40,24 @@ LSTATUS OpenKey(const wchar_t* subkey, HKEY* key) {
     if (subkeyLength > 0)
         wmemcpy(path + baseLength, subkey, subkeyLength);
     path[baseLength + subkeyLength] = 0;
+    HKEY opened = nullptr;
     const LSTATUS status =
         Registry().RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_READ | KEY_WRITE, nullptr, key, nullptr);
-    if (status != ERROR_SUCCESS)
-        *key = nullptr;
+                                   KEY_READ | KEY_WRITE, nullptr, &opened, nullptr);
+    if (status == ERROR_SUCCESS)
+        key->Reset(opened);
     return status;
 }
 
 // Opens the key and stores the value; the status of whichever failed first.
 LSTATUS SetBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* bytes, uint32_t length,
                        bool* opened) {
-    HKEY key = nullptr;
+    StoreKey key;
     LSTATUS status = OpenKey(subkey, &key);
     *opened = status == ERROR_SUCCESS;
-    if (*opened) {
-        status = Registry().RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes), length);
-        Registry().RegCloseKey(key);
-    }
+    if (*opened)
+        status = Registry().RegSetValueExW(key.Get(), name, 0, REG_BINARY, static_cast<const BYTE*>(bytes),
+                                           length);
     return status;
 }
 
@@ -68,6 +68,10 @@ bool ReadValue(HKEY key, const wchar_t* name, DWORD* type, Buffer* data) {
 }
 }  // namespace
 
+void StoreKeyKind::Close(HKEY key) {
+    Registry().RegCloseKey(key);
+}
+
 const RegistryFunctions& Registry() {
     return *gRegistry.load(std::memory_order_relaxed);
 }
@@ -76,8 +80,8 @@ void SetRegistryFunctions(const RegistryFunctions* functions) {
     gRegistry.store(functions != nullptr ? functions : &kPlatformRegistry, std::memory_order_relaxed);
 }
 
-HKEY OpenProgramKey(const wchar_t* subkey) {
-    HKEY key = nullptr;
+StoreKey OpenProgramKey(const wchar_t* subkey) {
+    StoreKey key;
     OpenKey(subkey, &key);
     return key;
 }
@@ -91,17 +95,16 @@ bool WriteBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* by
 }
 
 Buffer* ReadBinaryValue(const wchar_t* subkey, const wchar_t* name) {
-    HKEY key = OpenProgramKey(subkey);
-    if (key == nullptr)
+    const StoreKey key = OpenProgramKey(subkey);
+    if (!key)
         return nullptr;
     Buffer* data = new (std::nothrow) Buffer();
     if (data != nullptr) {
         DWORD type = REG_NONE;
         // An absent or unreadable value leaves the Buffer empty.
-        if (!ReadValue(key, name, &type, data))
+        if (!ReadValue(key.Get(), name, &type, data))
             data->Assign(nullptr, 0);
     }
-    Registry().RegCloseKey(key);
     return data;
 }
 
@@ -120,7 +123,7 @@ void StoreSavedValues(const SavedValues& values) {
 }
 
 ObjectList* ReadProfileNames() {
-    HKEY key = nullptr;
+    StoreKey key;
     if (OpenKey(kProfilesSubkey, &key) != ERROR_SUCCESS)
         return nullptr;
     ObjectList* names = new (std::nothrow) ObjectList();
@@ -128,15 +131,15 @@ ObjectList* ReadProfileNames() {
     // going, and a value deleted meanwhile ends it early with ERROR_NO_MORE_ITEMS.
     DWORD valueCount = 0;
     if (names != nullptr &&
-        Registry().RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount,
-                                    nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        Registry().RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    &valueCount, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         valueCount = 0;
     }
     for (DWORD index = 0; names != nullptr && index < valueCount; ++index) {
         wchar_t name[kProfileNameCapacity];
         DWORD nameLength = kProfileNameCapacity;
         const LSTATUS status =
-            Registry().RegEnumValueW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+            Registry().RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         // ERROR_MORE_DATA is a name of more than 100 units, which no profile has.
@@ -149,7 +152,6 @@ ObjectList* ReadProfileNames() {
             SafeRelease(names);
         SafeRelease(text);
     }
-    Registry().RegCloseKey(key);
     return names;
 }
 
@@ -168,12 +170,10 @@ HResult WriteProfileValue(const wchar_t* name, const void* bytes, uint32_t lengt
 HResult DeleteProfileValue(const wchar_t* name) {
     if (name == nullptr || name[0] == 0)
         return kInvalidArg;
-    HKEY key = nullptr;
+    StoreKey key;
     LSTATUS status = OpenKey(kProfilesSubkey, &key);
-    if (status == ERROR_SUCCESS) {
-        status = Registry().RegDeleteValueW(key, name);
-        Registry().RegCloseKey(key);
-    }
+    if (status == ERROR_SUCCESS)
+        status = Registry().RegDeleteValueW(key.Get(), name);
     return HResultFromError(static_cast<uint32_t>(status));
 }
 

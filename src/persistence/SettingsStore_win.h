@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/Buffer.h"
+#include "core/Handle_win.h"
 #include "core/ObjectList.h"
 #include "core/Status.h"
 #include "core/String.h"
@@ -15,9 +16,17 @@
 
 namespace SettingsStore {
 
+// A key of the store, closed through the store's table (below) so that tests see it close.
+struct StoreKeyKind {
+    using Type = HKEY;
+    static bool IsValid(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key);
+};
+using StoreKey = Scoped<StoreKeyKind>;
+
 // Creates or opens HKCU\Software\OmbrixEmulator\ (or its subkey) with read and write
-// access. Returns null when the registry refuses.
-HKEY OpenProgramKey(const wchar_t* subkey);
+// access. Empty when the registry refuses.
+StoreKey OpenProgramKey(const wchar_t* subkey);
 
 // Stores bytes as a REG_BINARY value. False only when the key cannot be opened.
 bool WriteBinaryValue(const wchar_t* subkey, const wchar_t* name, const void* bytes, uint32_t length);

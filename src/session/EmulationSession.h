@@ -98,7 +98,8 @@ class EmulationSession {
 
     BoardState& Board() { return board_; }
     AssociationModel& Associations() { return associations_; }
-    // The joysticks found at start-up, in the system's order; never null once prepared.
+    // The joysticks listed now (at start-up, then after each re-listing), in the system's
+    // order; never null once prepared.
     ObjectList* Joysticks() const { return roster_.List(); }
     JoystickRoster& Roster() { return roster_; }
     uint32_t ComPort() const { return comPort_; }

@@ -49,7 +49,6 @@ String* ReadKeyString(HKEY key, const wchar_t* name) {
             text = TextFromValueBytes(data->Data(), data->Length());
         }
         SafeRelease(data);
-        RegCloseKey(key);
     }
     return text != nullptr ? text : new (std::nothrow) String();
 }

@@ -30,9 +30,9 @@ void TranslationFilePath(wchar_t* path, uint32_t capacity);
 bool ReadRegistryValue(HKEY key, const wchar_t* name, DWORD* type, Buffer* data,
                        decltype(&::RegQueryValueExW) query = ::RegQueryValueExW);
 
-// Reads a REG_SZ or REG_BINARY value as text from a key the caller opened, and closes
-// that key (also when the value is absent). Other types and absent values give an empty
-// string. Never null unless memory runs out. The caller releases the result.
+// Reads a REG_SZ or REG_BINARY value as text from a key the caller holds (a null key
+// reads nothing). Other types and absent values give an empty string. Never null unless
+// memory runs out. The caller releases the result.
 String* ReadKeyString(HKEY key, const wchar_t* name);
 
 }  // namespace TextSources

@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "core/Handle_win.h"
+
 #include "ui/UiMetrics.h"
 #include "ui/UiResources_win.h"
 
@@ -25,35 +27,33 @@ void Bitmap::Select(HBITMAP newBitmap) {
     previous = SelectObject(dc, bitmap);
 }
 
-void Bitmap::ReleaseAll() {
+void Bitmap::DropBitmap() {
+    // A bitmap still selected into a context cannot be deleted: previous goes back first.
     if (dc != nullptr && previous != nullptr)
         SelectObject(dc, previous);
-    if (dc != nullptr)
-        DeleteDC(dc);
     if (bitmap != nullptr)
-        DeleteObject(bitmap);
-    dc = nullptr;
+        GdiObjectKind<HBITMAP>::Close(bitmap);
     bitmap = nullptr;
     previous = nullptr;
+}
+
+void Bitmap::ReleaseAll() {
+    DropBitmap();
+    if (dc != nullptr)
+        MadeDcKind::Close(dc);
+    dc = nullptr;
     bits = nullptr;
     width = height = stride = bitsPerPixel = 0;
 }
 
 int32_t Bitmap::Create(uint32_t newWidth, uint32_t newHeight) {
-    if (bitmap != nullptr) {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-        previous = nullptr;
-    }
+    DropBitmap();
     HBITMAP created = nullptr;
     if (EnsureDc()) {
-        HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-        if (display != nullptr) {
-            created =
-                CreateCompatibleBitmap(display, static_cast<int>(newWidth), static_cast<int>(newHeight));
-            DeleteDC(display);
-        }
+        const ScopedDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+        if (display)
+            created = CreateCompatibleBitmap(display.Get(), static_cast<int>(newWidth),
+                                             static_cast<int>(newHeight));
     }
     if (created == nullptr) {
         ReleaseAll();
@@ -74,10 +74,7 @@ int32_t Bitmap::LoadResource(HINSTANCE instance, int32_t resourceId) {
         ReleaseAll();
         return 0;
     }
-    if (bitmap != nullptr) {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-    }
+    DropBitmap();
     Select(loaded);
     BITMAP info = {};
     GetObjectW(loaded, sizeof(info), &info);

@@ -24,14 +24,17 @@ class Bitmap : public RefObject {
     // Loads the resource and copies it into a display-compatible picture of the same size.
     int32_t LoadCompatible(HINSTANCE instance, int32_t resourceId);
 
+    // The picture owns dc and bitmap and gives them back when it goes.
     HDC dc = nullptr;
     uint32_t width = 0;
     uint32_t height = 0;
+    // The stored picture's layout from LoadResource, as the design keeps it; nothing in the
+    // program reads these three, since every picture is drawn through dc.
     uint32_t stride = 0;
     void* bits = nullptr;
     uint32_t bitsPerPixel = 0;
     HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
+    HGDIOBJ previous = nullptr;  // dc's own bitmap, put back before bitmap goes
 
   protected:
     ~Bitmap() override;
@@ -40,6 +43,8 @@ class Bitmap : public RefObject {
   private:
     bool EnsureDc();
     void Select(HBITMAP newBitmap);
+    // Deselects and deletes bitmap, keeping dc.
+    void DropBitmap();
     void ReleaseAll();
 
     InstanceCount<kTypeId> counted_;

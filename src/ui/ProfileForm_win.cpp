@@ -9,13 +9,6 @@
 #include "ui/MainForm_win.h"
 #include "ui/UiResources_win.h"
 
-namespace {
-template <typename Kind>
-Kind* WrapItem(HWND dialog, int32_t id) {
-    return WrapDialogItem<Kind>(dialog, id, UiResources::uiFont);
-}
-}  // namespace
-
 ProfileForm::ProfileForm(const char16_t* title, uint32_t* nameExists, bool existingOnly)
     : title_(title), nameExists_(nameExists), existingOnly_(existingOnly) {}
 
@@ -41,11 +34,11 @@ LRESULT ProfileForm::OnInit(void*) {
 
     CentreWithClientArea(345, 75);
 
-    label_ = WrapItem<Label>(hwnd, IDC_PROFILE_LABEL);
-    name_ = WrapItem<ComboBox>(hwnd, IDC_PROFILE_NAME);
+    label_ = WrapDialogItem<Label>(hwnd, IDC_PROFILE_LABEL, UiResources::uiFont);
+    name_ = WrapDialogItem<ComboBox>(hwnd, IDC_PROFILE_NAME, UiResources::uiFont);
     SendDlgItemMessageW(hwnd, IDC_PROFILE_NAME, CB_LIMITTEXT, kProfileNameMaxLength, 0);
-    ok_ = WrapItem<Button>(hwnd, IDOK);
-    cancel_ = WrapItem<Button>(hwnd, IDCANCEL);
+    ok_ = WrapDialogItem<Button>(hwnd, IDOK, UiResources::uiFont);
+    cancel_ = WrapDialogItem<Button>(hwnd, IDCANCEL, UiResources::uiFont);
     PlaceControl(label_, 5, 10, 250, 22);
     PlaceControl(name_, 5, 36, 250, 250);
     PlaceControl(ok_, 260, 5, 80, 30);

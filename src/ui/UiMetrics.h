@@ -41,6 +41,10 @@ inline PictureSize ScaledPictureSize(int32_t width, int32_t height, float factor
 inline int32_t RowEditId(int32_t manualIndex) {
     return IDC_CHANNEL_FIRST + IDC_CHANNEL_STEP * kManualToWire[manualIndex];
 }
+// The last wire channel's slider stays below the port field, from which the ids keep the
+// system's colours.
+static_assert(IDC_CHANNEL_FIRST + IDC_CHANNEL_STEP * (kChannelCount - 1) + 2 < IDC_PORT_EDIT,
+              "the channel controls' ids stay below IDC_PORT_EDIT");
 // The wire channel of a row's edit, spin or slider, or of the "Pressionado" box (3).
 constexpr int32_t WireChannelOfControl(int32_t controlId) {
     return (controlId - IDC_CHANNEL_FIRST) / IDC_CHANNEL_STEP;

@@ -2,6 +2,7 @@
 // UiResources_win.h.
 #include "ui/UiResources_win.h"
 
+#include "core/Handle_win.h"
 #include "ui/UiMetrics.h"
 
 HINSTANCE programInstance = nullptr;
@@ -54,12 +55,11 @@ HFONT ChooseUiFont(HDC dc, int32_t dpiY) {
 int32_t UiResources::Create() {
     arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
     blackBrush = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    dpiX = GetDeviceCaps(display, LOGPIXELSX);
-    dpiY = GetDeviceCaps(display, LOGPIXELSY);
+    const ScopedDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    dpiX = GetDeviceCaps(display.Get(), LOGPIXELSX);
+    dpiY = GetDeviceCaps(display.Get(), LOGPIXELSY);
     scaleY = static_cast<float>(dpiY) / 96.0f;
-    uiFont = ChooseUiFont(display, dpiY);
-    DeleteDC(display);
+    uiFont = ChooseUiFont(display.Get(), dpiY);
     return 1;
 }
 
@@ -67,7 +67,7 @@ void UiResources::Destroy() {
     // The cursor is the system's shared arrow and the brush a stock object: only the font
     // was made here.
     if (uiFont != nullptr)
-        DeleteObject(uiFont);
+        GdiObjectKind<HFONT>::Close(uiFont);
     uiFont = nullptr;
     arrowCursor = nullptr;
     blackBrush = nullptr;

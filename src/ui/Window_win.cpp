@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/Heap.h"
+#include "ui/StartupTrace_win.h"
 #include "ui/UiResources_win.h"
 
 Window::Window(HWND handle) : hwnd(handle) {
@@ -132,6 +133,7 @@ LRESULT DispatchFormMessage(Form* form, UINT message, WPARAM wParam, LPARAM lPar
             return fallBack();
         case WM_PAINT:
             form->OnPaint();
+            MarkStartup(StartupPhase::kFirstPaint);
             return dialog ? 1 : 0;
         case WM_CLOSE: {
             const LRESULT allowed = form->OnClose();
@@ -264,6 +266,7 @@ INT_PTR CALLBACK FormBindingProc(HWND dialog, UINT message, WPARAM, LPARAM lPara
     form->ReadClient();
     const LRESULT result = form->OnInit(nullptr);
     form->OnAfterInit();
+    MarkStartup(StartupPhase::kWindowCreated);
     return result;
 }
 

@@ -66,6 +66,8 @@ class Form : public Window {
     void CentreWithClientArea(int32_t width, int32_t height);
 
     virtual void OnPaint();
+    // The design's full set of hooks; beyond OnInit, OnPaint, OnCommand, OnVScroll,
+    // OnUserMessage and DefaultDialogHandler no form overrides them yet.
     virtual void OnTimer(uint32_t) {}
     virtual void OnSizing(int* /*width*/, int* /*height*/, UINT* /*flags*/) {}
     virtual void OnResized() {}
@@ -168,6 +170,8 @@ void PlaceControl(Kind* control, int32_t x, int32_t y, int32_t width, int32_t he
 LRESULT DispatchFormMessage(Form* form, UINT message, WPARAM wParam, LPARAM lParam, bool dialog);
 
 // The procedure of class "WndClass"; the Form comes as CreateWindowExW's creation parameter.
+// The design's path for a form in a window of its own: the entry registers the class, but
+// every form so far is a dialog, so nothing creates such a window.
 LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The procedure to hand DialogBoxParamW (or CreateDialogParamW) with the Form as parameter.
 INT_PTR CALLBACK FormBindingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

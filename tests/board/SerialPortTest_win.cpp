@@ -100,10 +100,10 @@ TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
     HANDLE port = OpenAndConfigurePort(boardPort_);
     ASSERT_NE(INVALID_HANDLE_VALUE, port);
     board_.running = 0;
-    HANDLE thread = nullptr;
-    ASSERT_TRUE(StartSerialResponder(&owner_, port, &thread));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
-    CloseHandle(thread);
+    HANDLE started = nullptr;
+    ASSERT_TRUE(StartSerialResponder(&owner_, port, &started));
+    const ScopedHandle thread(started);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
     EXPECT_EQ(0, RecordingSerial::r.reads);
     ASSERT_EQ(1u, RecordingSerial::r.closed.size());
     EXPECT_EQ(port, RecordingSerial::r.closed[0]);
@@ -112,9 +112,7 @@ TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
 // The line, the driver queues and the time-outs as the port is configured, against the
 // board's documented settings written out here, not taken from the code under test.
 TEST_F(SerialPortTest, OpeningSetsTheBoardsLineQueuesAndTimeouts) {
-    HANDLE port = OpenAndConfigurePort(boardPort_);
-    ASSERT_NE(INVALID_HANDLE_VALUE, port);
-    CloseHandle(port);
+    ASSERT_TRUE(ScopedPort(OpenAndConfigurePort(boardPort_)));
     ASSERT_EQ(1u, RecordingSerial::r.states.size());
     const DCB& dcb = RecordingSerial::r.states[0];
     uint32_t flags;
@@ -170,15 +168,13 @@ TEST_F(SerialPortTest, NamesTriedFollowTheFirstOpensError) {
     for (const auto& c : cases) {
         RecordingSerial::r = SerialCalls();
         RecordingSerial::r.refuseFirstOpenWith = c.firstError;
-        HANDLE port = OpenAndConfigurePort(c.port);
-        EXPECT_EQ(c.opens, port != INVALID_HANDLE_VALUE) << c.port;
+        const ScopedPort port(OpenAndConfigurePort(c.port));
+        EXPECT_EQ(c.opens, static_cast<bool>(port)) << c.port;
         if (!c.opens) {
             EXPECT_EQ(c.error, GetLastError()) << c.port;
         }
         EXPECT_EQ(c.names, RecordingSerial::r.openedNames) << c.port;
-        if (c.opens)
-            CloseHandle(port);
-        else
+        if (!c.opens)
             EXPECT_TRUE(RecordingSerial::r.closed.empty()) << c.port;
     }
 }

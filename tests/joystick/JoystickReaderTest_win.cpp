@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "JoystickSupport_win.h"
+#include "core/Handle_win.h"
 #include "core/RefObject.h"
 #include "joystick/InputCatalogue.h"
 #include "joystick/JoystickEnumeration.h"
@@ -64,14 +65,13 @@ TEST_F(JoystickReaderWin, OneRegisteredThreadServesTheDevicesFromTheFirstStartTo
     ASSERT_EQ(StartReading(Stick()), kOk);
     HWND window = ReaderWindow();
     ASSERT_NE(window, nullptr);
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr));
+    const ScopedHandle thread(OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr)));
     StopReading(Pad());
     EXPECT_EQ(ReaderWindow(), window);
     EXPECT_TRUE(Slide(1000));
     EXPECT_EQ(Slider(), 1000u);
     StopReading(Stick());
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(ReaderWindow(), nullptr);
     const std::vector<RAWINPUTDEVICE> registered = fake_.Registrations();
     ASSERT_EQ(registered.size(), 4u);

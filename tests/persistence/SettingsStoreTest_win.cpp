@@ -24,8 +24,9 @@ std::vector<uint8_t> Bytes(const SavedValues& values) {
 
 bool KeyExists(const wchar_t* path) {
     HKEY key = nullptr;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS &&
-           RegCloseKey(key) == 0;
+    const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
+    const ScopedKey held(key);
+    return status == ERROR_SUCCESS;
 }
 
 // Stores data of any type under the program key or its subkey, bypassing the store.
@@ -48,7 +49,7 @@ class SettingsStoreTest : public ::testing::Test {
 // record stored by the program.
 TEST_F(SettingsStoreTest,
        FirstStartGivesDefaultsRecordLengthsFollowTheRulesWhateverTheTypeAndStoresAreBinary) {
-    EXPECT_EQ(nullptr, SettingsStore::OpenProgramKey(std::wstring(300, L'x').c_str())) << "a path cut short";
+    EXPECT_FALSE(SettingsStore::OpenProgramKey(std::wstring(300, L'x').c_str())) << "a path cut short";
     ASSERT_FALSE(KeyExists(kKeyPath));
     EXPECT_EQ(kDefaultBytes, Bytes(SettingsStore::LoadSavedValues()));
     EXPECT_TRUE(KeyExists(kKeyPath)) << "the first start creates the key";

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/Handle_win.h"
 #include "text/TextSources_win.h"
 
 namespace {
@@ -14,7 +15,7 @@ void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, kKeyPath, name, type, data, size));
 }
 
-TEST(TextSourcesTest, ReadKeyStringReadsOnlyTextTypesAndClosesTheKey) {
+TEST(TextSourcesTest, ReadKeyStringReadsOnlyTextTypes) {
     const wchar_t terminated[] = L"Controle USB";
     SetRaw(L"Sz", REG_SZ, terminated, sizeof(terminated));
     SetRaw(L"Binary", REG_BINARY, L"Pad", 3 * sizeof(wchar_t));  // no NUL
@@ -26,15 +27,15 @@ TEST(TextSourcesTest, ReadKeyStringReadsOnlyTextTypesAndClosesTheKey) {
         {L"Sz", L"Controle USB"}, {L"Binary", L"Pad"}, {L"Dword", L""}, {L"Expand", L""}, {L"Missing", L""},
     };
     for (const auto& c : cases) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key));
-        String* text = TextSources::ReadKeyString(key, c.first);
+        HKEY opened = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &opened));
+        const ScopedKey key(opened);
+        String* text = TextSources::ReadKeyString(key.Get(), c.first);
         ASSERT_NE(nullptr, text);
         EXPECT_EQ(std::wstring(c.second),
                   std::wstring(reinterpret_cast<const wchar_t*>(text->Chars()), text->Length()))
             << c.first;
         text->Release();
-        EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key)) << c.first << ": the key is closed already";
     }
     String* none = TextSources::ReadKeyString(nullptr, L"Sz");
     ASSERT_NE(nullptr, none) << "no key gives the empty text";

@@ -1,25 +1,21 @@
-// The main window, its font and its texts in process, under Wine with the real platform:
-// what the end-to-end scenarios cannot reach (a refused registry, a font Wine lacks, a
-// window that never opened, a worker that outlives its stop, two inputs with the same
-// usages, a text longer than the reader's buffer, every key of the shipped translation).
-// Which keys the text table reads and what an empty one gives is the native text table test's.
+// The main window and its font in process, under Wine with the real platform: what the
+// end-to-end scenarios cannot reach (a refused registry, a font Wine lacks, a window that
+// never opened, a worker that outlives its stop, two inputs with the same usages).
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "JoystickSupport_win.h"
+#include "core/Handle_win.h"
 #include "joystick/JoystickReader.h"
 #include "persistence/SettingsStore_win.h"
 #include "session/SessionWorkers_win.h"
-#include "text/TextSources_win.h"
 #include "ui/MainForm_win.h"
-#include "ui/TextTable_win.h"
+#include "text/TextTable_win.h"
 #include "ui/UiResources_win.h"
-#include "../support/TestHeap.h"
 
 namespace {
 std::wstring gShown;
@@ -148,7 +144,8 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
     modal->Release();
 
     Open();
-    HDC dc = GetDC(dialog_);
+    const ScopedWindowDc windowDc(dialog_);
+    HDC dc = windowDc.Get();
     for (int id : {IDC_CH4_EDIT, IDC_PORT_EDIT}) {
         SetTextColor(dc, RGB(1, 2, 3));
         const LRESULT brush = SendMessageW(dialog_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
@@ -156,7 +153,6 @@ TEST_F(MainWindowTest, AWindowThatNeverOpenedStoresNothingAndOnlyTheRowsAreWhite
         EXPECT_EQ(brush == reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH)), id == IDC_CH4_EDIT) << id;
         EXPECT_EQ(GetTextColor(dc) == RGB(255, 255, 255), id == IDC_CH4_EDIT) << id;
     }
-    ReleaseDC(dialog_, dc);
     DestroyWindow(dialog_);
 }
 
@@ -169,7 +165,7 @@ const FontFunctions kFakeFonts = {[](HDC, const wchar_t*) { return gHasSegoe; },
                                       return kPlatformFonts.CreateUiFont(height, face);
                                   }};
 TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
-    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    const ScopedDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     SetFontFunctions(&kFakeFonts);
     // Segoe UI there and made, there but not made, not there.
     for (const auto& [hasSegoe, segoeFails, face] :
@@ -177,70 +173,13 @@ TEST(UiFont, SegoeUiWhenItCanBeMadeElseTahoma) {
           std::tuple(false, false, L"Tahoma")}) {
         gHasSegoe = hasSegoe;
         gSegoeFails = segoeFails;
-        HFONT font = ChooseUiFont(display, 120);
+        const ScopedGdi<HFONT> font(ChooseUiFont(display.Get(), 120));
         LOGFONTW chosen = {};
-        ASSERT_NE(GetObjectW(font, sizeof(chosen), &chosen), 0);
+        ASSERT_NE(GetObjectW(font.Get(), sizeof(chosen), &chosen), 0);
         EXPECT_STREQ(chosen.lfFaceName, face);
         EXPECT_EQ(chosen.lfHeight, -18);  // 11 points at 120 DPI
-        DeleteObject(font);
     }
     SetFontFunctions(nullptr);
-    DeleteDC(display);
-}
-
-std::wstring Wide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
-// A file with nothing but a B0 longer than the reader's buffer.
-TEST_F(MainWindowTest, TextTableFileWithOnlyALongB0GivesItCutTo4095AndEmptyTextsElsewhere) {
-    wchar_t folder[MAX_PATH], path[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"txt", 0, path);
-    WritePrivateProfileStringW(L"UI", L"B0", std::wstring(5000, L'x').c_str(), path);
-    TextTable::LoadFromFile(path);
-    DeleteFileW(path);
-    ASSERT_TRUE(TextTable::IsLoaded());
-    EXPECT_EQ(std::wstring(4095, L'x'), Wide(TextTable::ChannelName(0)));
-    EXPECT_EQ(L"", Wide(TextTable::ChannelName(1)));
-    EXPECT_EQ(L"", Wide(TextTable::TargetName(0)));
-    EXPECT_EQ(L"", Wide(TextTable::Text(31, u"Sobre...")));
-}
-
-// A second load replaces the first, and Free gives back every copy.
-TEST_F(MainWindowTest, TextTableShippedEnglishFileHasEveryKeyAndFreeGivesBackEveryCopy) {
-    // As a user would install it; a Unix path is on Wine's drive Z:.
-    const std::string unixPath = OMBRIX_ENGLISH_TRANSLATION;  // the source tree's path is ASCII
-    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    ScopedTestHeap heap;
-    TextTable::LoadFromFile(path.c_str());
-    TextTable::LoadFromFile(path.c_str());
-    ASSERT_TRUE(TextTable::IsLoaded()) << OMBRIX_ENGLISH_TRANSLATION;
-    EXPECT_EQ(TextTable::kEntryCount, heap.LiveBlocks()) << "one heap copy per text, none of the first load";
-    for (int i = 0; i < TextTable::kChannelNameCount; ++i)
-        EXPECT_NE(L"", Wide(TextTable::ChannelName(i))) << "B" << i;
-    for (int i = 0; i < TextTable::kTargetNameCount; ++i)
-        EXPECT_NE(L"", Wide(TextTable::TargetName(i))) << "K" << i;
-    for (int i = 0; i < TextTable::kTextCount; ++i) {
-        // The message prefixes T20 and T21 are followed by the error text: their final space matters.
-        const std::wstring text = Wide(TextTable::Text(i, u"")), end = i == 20 || i == 21 ? L": " : L"";
-        EXPECT_TRUE(text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0)
-            << "T" << i;
-    }
-
-    // Section "Joystick": the names of the joystick inputs.
-    for (const wchar_t* key :
-         {L"Button",   L"DPad",     L"XAxis", L"YAxis",     L"ZAxis",   L"XRAxis",  L"YRAxis",  L"ZRAxis",
-          L"Slider",   L"Dial",     L"Wheel", L"HatSwitch", L"XVector", L"YVector", L"ZVector", L"XRVector",
-          L"YRVector", L"ZRVector", L"DUp",   L"DDown",     L"DRight",  L"DLeft"}) {
-        String* text = TextSources::ReadFileString(path.c_str(), L"Joystick", key);
-        ASSERT_NE(nullptr, text);
-        EXPECT_FALSE(text->IsEmpty()) << key;
-        text->Release();
-    }
-    TextTable::Free();
-    EXPECT_EQ(0, heap.LiveBlocks());
 }
 
 }  // namespace

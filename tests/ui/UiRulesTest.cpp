@@ -1,5 +1,5 @@
 // The interface's portable rules: its arithmetic at the screen densities users have, which
-// controls are drawn white on black, the start's error code, and the association editor's
+// controls are drawn white on black, and the association editor's
 // input list: buttons by number under whatever word the translation gives them, the rest by
 // name, and the directions of the first hat before those of a later one.
 #include <string>
@@ -41,13 +41,6 @@ TEST(UiRules, OnlyTheBoardAreaControlsUseTheBoardsColours) {
         EXPECT_TRUE(UsesBoardColours(id)) << id;
     for (int32_t id : {IDC_PORT_EDIT, IDC_START, IDC_JOYSTICK_ONLY, IDC_JOYSTICK_LABEL, IDC_ASSOCIATIONS})
         EXPECT_FALSE(UsesBoardColours(id)) << id;
-}
-
-TEST(UiRules, AFailedStartNeverReadsAsSuccess) {
-    EXPECT_EQ(FailureFromError(0), static_cast<HResult>(0x80004005u));
-    EXPECT_EQ(FailureFromError(2), static_cast<HResult>(0x80070002u));
-    EXPECT_EQ(FailureFromError(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
-    EXPECT_EQ(FailureFromError(0x2A0005), static_cast<HResult>(0x80070005u)) << "the code's low word only";
 }
 
 class InputOrderTest : public JoystickFixture {};

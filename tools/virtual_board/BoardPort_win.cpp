@@ -3,8 +3,6 @@
 // VirtualBoard.cpp through Platform.h.
 #include <windows.h>
 
-#include <cstdio>
-
 #include "Platform.h"
 #include "board/SerialPort_win.h"
 #include "core/LastError_win.h"
@@ -14,14 +12,13 @@ namespace {
 class ComPort : public BoardPort {
   public:
     ComPort(HANDLE handle, unsigned number) : handle_(handle), number_(number), io_(handle) {}
-    ~ComPort() override { Serial().CloseHandle(handle_); }
     SerialIo& Io() override { return io_; }
     // The port's read time-out, a quarter of a second, lets the loop see a stop.
     void Interrupt() override {}
     std::string HostEnd() const override { return "COM" + std::to_string(number_); }
 
   private:
-    HANDLE handle_;
+    ScopedPort handle_;  // closed after io_, which is declared after it
     unsigned number_;
     ComPortIo io_;
 };
@@ -58,22 +55,14 @@ const char* PortUsage() {
 }
 
 std::string SystemErrorText(int32_t code) {
-    wchar_t* text = SystemText(code);
-    const int length = text != nullptr ? lstrlenW(text) : 0;
+    String* text = FailureText(u"", code);
     std::string result;
-    if (length > 0) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (text != nullptr && text->Length() > 0) {
+        const auto* wide = reinterpret_cast<const wchar_t*>(text->Chars());
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, text->Length(), nullptr, 0, nullptr, nullptr);
         result.resize(static_cast<size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], bytes, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, wide, text->Length(), &result[0], bytes, nullptr, nullptr);
     }
-    LocalFree(text);
-    // The system's texts end with a line break, which would split the message.
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
-        result.pop_back();
-    if (result.empty()) {
-        char fallback[32];
-        std::snprintf(fallback, sizeof fallback, "failure 0x%08lX", static_cast<unsigned long>(code));
-        result = fallback;
-    }
+    SafeRelease(text);
     return result;
 }

@@ -1,6 +1,6 @@
 // The text table filled from the translation file beside the program, through the
 // platform's private-profile reader; called once by the application entry.
-#include "ui/TextTable_win.h"
+#include "text/TextTable_win.h"
 
 #include <windows.h>
 
