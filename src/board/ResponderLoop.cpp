@@ -28,16 +28,10 @@ class ReplyBatch {
     }
     bool Allocate() {
         replies_ = static_cast<uint8_t*>(HeapAllocate(kRepliesPerWrite * kReplyLength));
-        if (replies_ == nullptr)
-            return false;
-        for (uint32_t i = 0; i < kRepliesPerWrite; ++i) {
-            replies_[i * kReplyLength] = kFirmwareHeader[0];
-            replies_[i * kReplyLength + 1] = kFirmwareHeader[1];
-        }
-        return true;
+        return replies_ != nullptr;
     }
-    // Channels as they are at the poll.
-    void Add(const BoardState& board) { FillReplyChannels(board, replies_ + kReplyLength * queued_++); }
+    // The reply as the channels are at the poll.
+    void Add(const BoardState& board) { EncodeReply(board, replies_ + kReplyLength * queued_++); }
     bool Full() const { return queued_ == kRepliesPerWrite; }
     bool Empty() const { return queued_ == 0; }
 
