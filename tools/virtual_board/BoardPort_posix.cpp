@@ -20,6 +20,7 @@
 #include <cstring>
 #include <thread>
 
+#include "InterruptibleWait_posix.h"
 #include "Platform.h"
 
 namespace {
@@ -27,12 +28,6 @@ namespace {
 HResult ErrnoCode(int error) {
     return FailureFromError(static_cast<uint32_t>(error));
 }
-
-// The signal that interrupts the responder's wait for a stop. Its handler does nothing:
-// the wait fails with EINTR and the loop looks at the board's words.
-constexpr int kInterruptSignal = SIGUSR2;
-
-void OnInterrupt(int) {}
 
 // A read hands out the bytes of one read() one at a time, so that a burst costs one
 // system call, not one per byte. The descriptor does not block: a reply the host's end
@@ -54,19 +49,8 @@ class DescriptorIo : public SerialIo {
             next_ = end_ = 0;
         }
         if (next_ == end_) {
-            if (!readerKnown_.load(std::memory_order_acquire)) {
-                // The interrupt signal stays blocked in this thread but for the wait,
-                // whatever mask the process was started with.
-                sigset_t interrupt;
-                sigemptyset(&interrupt);
-                sigaddset(&interrupt, kInterruptSignal);
-                pthread_sigmask(SIG_BLOCK, &interrupt, &waitMask_);
-                sigdelset(&waitMask_, kInterruptSignal);
-                reader_ = pthread_self();
-                readerKnown_.store(true, std::memory_order_release);
-            }
             pollfd wait{fd_, POLLIN, 0};
-            if (ppoll(&wait, 1, nullptr, &waitMask_) < 0)
+            if (wait_.Poll(&wait, 1) < 0)
                 return errno == EINTR ? kOk : ErrnoCode(errno);
             discardsAtRead_ = discards_.load(std::memory_order_relaxed);
             const ssize_t n = read(fd_, in_, sizeof in_);
@@ -98,10 +82,7 @@ class DescriptorIo : public SerialIo {
     HResult ClearError() override { return kOk; }
 
     // Any thread. Pending until the responder waits, if it is not waiting yet.
-    void Interrupt() {
-        if (readerKnown_.load(std::memory_order_acquire))
-            pthread_kill(reader_, kInterruptSignal);
-    }
+    void Interrupt() { wait_.Interrupt(); }
 
     // Any thread: what the host sent and the board has not handed out yet is dropped
     // before the next read.
@@ -109,11 +90,9 @@ class DescriptorIo : public SerialIo {
 
   private:
     int fd_;
-    std::atomic<bool> readerKnown_{false};
+    InterruptibleWait wait_;
     std::atomic<uint32_t> discards_{0};  // DiscardPending's count; any thread adds
     uint32_t discardsAtRead_ = 0;
-    pthread_t reader_{};
-    sigset_t waitMask_{};
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
 };
@@ -148,12 +127,8 @@ class DescriptorPort : public BoardPort {
   protected:
     // fd: non-blocking from here on.
     bool StartIo(int fd) {
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;  // without SA_RESTART: the call returns EINTR
-        sigemptyset(&action.sa_mask);
         const int flags = fcntl(fd, F_GETFL);
-        if (sigaction(kInterruptSignal, &action, nullptr) != 0 || flags < 0 ||
-            fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        if (!InterruptibleWait::InstallHandler() || flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
             return false;
         io_.reset(new DescriptorIo(fd));
         return true;

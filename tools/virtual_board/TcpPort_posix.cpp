@@ -18,12 +18,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "InterruptibleWait_posix.h"
 #include "Platform.h"
 
 namespace {
-
-constexpr int kInterruptSignal = SIGUSR2;  // the same as the pty's: one handler for both
-void OnInterrupt(int) {}
 
 HResult ErrnoCode(int error) {
     return FailureFromError(static_cast<uint32_t>(error));
@@ -37,17 +35,8 @@ class TcpIo : public SerialIo {
     HResult ReadByte(uint8_t* byte, uint32_t* count) override {
         *count = 0;
         if (next_ == end_) {
-            if (!readerKnown_.load(std::memory_order_acquire)) {
-                sigset_t interrupt;
-                sigemptyset(&interrupt);
-                sigaddset(&interrupt, kInterruptSignal);
-                pthread_sigmask(SIG_BLOCK, &interrupt, &waitMask_);
-                sigdelset(&waitMask_, kInterruptSignal);
-                reader_ = pthread_self();
-                readerKnown_.store(true, std::memory_order_release);
-            }
             pollfd wait[2] = {{listener_, POLLIN, 0}, {host_, POLLIN, 0}};
-            if (ppoll(wait, host_ >= 0 ? 2 : 1, nullptr, &waitMask_) < 0)
+            if (wait_.Poll(wait, host_ >= 0 ? 2 : 1) < 0)
                 return errno == EINTR ? kOk : ErrnoCode(errno);
             if (wait[0].revents != 0)
                 Accept();
@@ -82,10 +71,7 @@ class TcpIo : public SerialIo {
 
     HResult ClearError() override { return kOk; }
 
-    void Interrupt() {
-        if (readerKnown_.load(std::memory_order_acquire))
-            pthread_kill(reader_, kInterruptSignal);
-    }
+    void Interrupt() { wait_.Interrupt(); }
 
   private:
     void Accept() {
@@ -110,9 +96,7 @@ class TcpIo : public SerialIo {
 
     int listener_;
     int host_ = -1;
-    std::atomic<bool> readerKnown_{false};
-    pthread_t reader_{};
-    sigset_t waitMask_{};
+    InterruptibleWait wait_;
     uint8_t in_[1024];
     size_t next_ = 0, end_ = 0;
 };
@@ -147,10 +131,7 @@ class TcpPort : public BoardPort {
         socklen_t length = sizeof at;
         getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);  // port 0: the one given
         where_ = "socket://" + address + ":" + std::to_string(ntohs(at.sin_port));
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;  // without SA_RESTART: ppoll returns EINTR
-        sigemptyset(&action.sa_mask);
-        if (sigaction(kInterruptSignal, &action, nullptr) != 0) {
+        if (!InterruptibleWait::InstallHandler()) {
             *error = "cannot set up " + named + ": " + std::strerror(errno);
             return false;
         }
