@@ -93,40 +93,39 @@ echo "round trip p99: ours ${op99} us, baseline ${bp99} us, ratio $(ratio "$op99
 echo "polls per second, 8 in flight: ours $ow, baseline $bw, ratio $(ratio "$ow" "$bw") (target >= 1)"
 echo "missing or malformed replies in these runs (ours): $bad"
 
-declare -A t50 t99
-for round in 1 2 3 4 5; do
-  for who in ours traced; do
-    start $who
-    line=$("$monitor" --device "$host" --rate 0 --count "$polls" --quiet --stats --timeout-ms 500 | tr '\n' ' ')
-    stop
-    echo "  trace round $round $who: $line"
-    t50[$who]="${t50[$who]:-} $(field "$line" rtt_p50_us)"
-    t99[$who]="${t99[$who]:-} $(field "$line" rtt_p99_us)"
+# Five rounds of a baseline board and the one measured, alternating, so that both meet the
+# same noise; prints each percentile's medians through FORMAT (measured, baseline, ratio).
+#   compare ROUND-LABEL BASELINE MEASURED FORMAT COMMAND...
+compare() {
+  local label=$1 baseline=$2 measured=$3 format=$4
+  shift 4
+  local -A p50 p99
+  local round who line q a b
+  for round in 1 2 3 4 5; do
+    for who in "$baseline" "$measured"; do
+      start "$who"
+      line=$("$@" | tr '\n' ' ')
+      stop
+      echo "  $label round $round $who: $line"
+      p50[$who]="${p50[$who]:-} $(field "$line" rtt_p50_us)"
+      p99[$who]="${p99[$who]:-} $(field "$line" rtt_p99_us)"
+    done
   done
-done
-for q in 50 99; do
-  declare -n figures=t$q
-  a=$(median "${figures[traced]}"); b=$(median "${figures[ours]}")
-  echo "round trip p$q with --trace: ${a} us, without ${b} us, ratio $(ratio "$a" "$b") (target <= 1.10)"
-done
-echo "  the trace of the last round: $(wc -l <"$dir/trace") lines"
+  for q in 50 99; do
+    declare -n figures=p$q
+    a=$(median "${figures[$measured]}"); b=$(median "${figures[$baseline]}")
+    # shellcheck disable=SC2059
+    printf "$format\n" "$q" "$a" "$b" "$(ratio "$a" "$b")"
+  done
+}
 
-declare -A c50 c99
-for round in 1 2 3 4 5; do
-  for who in tcp-baseline tcp; do
-    start $who
-    line=$("$bin/tcp_round_trip" poll "${host##*:}" "$polls")
-    stop
-    echo "  tcp round $round $who: $line"
-    c50[$who]="${c50[$who]:-} $(field "$line" rtt_p50_us)"
-    c99[$who]="${c99[$who]:-} $(field "$line" rtt_p99_us)"
-  done
-done
-for q in 50 99; do
-  declare -n figures=c$q
-  a=$(median "${figures[tcp]}"); b=$(median "${figures[tcp-baseline]}")
-  echo "TCP round trip p$q: ours ${a} us, bare socket loop ${b} us, ratio $(ratio "$a" "$b") (target <= 1.10)"
-done
+# The host end is known only once a board runs: the commands read it then.
+monitor_round() { "$monitor" --device "$host" --rate 0 --count "$polls" --quiet --stats --timeout-ms 500; }
+tcp_round() { "$bin/tcp_round_trip" poll "${host##*:}" "$polls"; }
+
+compare trace ours traced "round trip p%s with --trace: %s us, without %s us, ratio %s (target <= 1.10)" monitor_round
+echo "  the trace of the last round: $(wc -l <"$dir/trace") lines"
+compare tcp tcp-baseline tcp "TCP round trip p%s: ours %s us, bare socket loop %s us, ratio %s (target <= 1.10)" tcp_round
 
 start paced
 line=$("$monitor" --device "$host" --rate 100 --count 500 --quiet --stats --timeout-ms 500 | tr '\n' ' ')
