@@ -5,6 +5,8 @@
 // and a message retrieval that fails.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "JoystickSupport_win.h"
 #include "core/Handle_win.h"
 #include "core/RefObject.h"
@@ -121,6 +123,19 @@ BOOL WINAPI FailingGetMessage(LPMSG, HWND, UINT, UINT) {
     return -1;
 }
 
+// Retrieves as the system does; once armed, it fails after it has handed over the next
+// WM_INPUT. It is in place before the thread starts, as swapping the seam while the thread
+// runs would race with the thread's next call.
+std::atomic<bool> gArmed{false}, gFailing{false};
+BOOL WINAPI GetMessageFailingWhenArmed(LPMSG message, HWND window, UINT first, UINT last) {
+    if (gFailing.load())
+        return FailingGetMessage(message, window, first, last);
+    const BOOL got = GetMessageW(message, window, first, last);
+    if (got > 0 && message->message == WM_INPUT && gArmed.load())
+        gFailing.store(true);
+    return got;
+}
+
 // A message retrieval that fails ends the thread rather than spinning on the failure. The
 // devices still count as reading: starting another finds the thread gone and makes a new
 // one; a stop completes all the same, and the next start gets a working thread too.
@@ -128,10 +143,12 @@ TEST_F(JoystickReaderWin, ThreadEndedByAFailingMessageRetrievalIsReplacedByTheNe
     SetReaderGetMessage(&FailingGetMessage);
     ASSERT_EQ(StartReading(Stick()), kOk);
     EXPECT_TRUE(WaitFor([] { return ReaderWindow() == nullptr; }));
-    SetReaderGetMessage(nullptr);
+    gArmed.store(false);
+    gFailing.store(false);
+    SetReaderGetMessage(&GetMessageFailingWhenArmed);
     ASSERT_EQ(StartReading(Pad()), kOk);
     EXPECT_TRUE(Slide(200));
-    SetReaderGetMessage(&FailingGetMessage);  // the thread ends after its next message
+    gArmed.store(true);
     EXPECT_TRUE(Slide(300));
     EXPECT_TRUE(WaitFor([] { return ReaderWindow() == nullptr; }));
     SetReaderGetMessage(nullptr);
