@@ -85,7 +85,7 @@ void MainForm::UpdateTargetChoice() {
         return;
     }
     // Axes and plain hats drive channels; buttons and hat directions press keys.
-    const bool analog = chosen->input->Kind < 0;
+    const bool analog = chosen->input->IsAnalog();
     ShowWindow(Item(IDC_TARGET_LABEL), SW_SHOWNA);
     ShowWindow(Item(IDC_CHANNEL_TARGET), analog ? SW_SHOWNA : SW_HIDE);
     ShowWindow(Item(IDC_KEY_TARGET), analog ? SW_HIDE : SW_SHOWNA);

@@ -1,7 +1,6 @@
 // The window's side of an emulation run: "Iniciar"/"Parar" read the controls and hand them
 // to the session, which decides; here the start button's text, the controls a run locks,
 // and the error boxes with the system's text.
-#include <new>
 
 #include "core/LastError_win.h"
 #include "ui/MainForm_win.h"
@@ -23,8 +22,7 @@ void MainForm::OnStartClicked() {
 }
 
 void MainForm::ShowRunning(bool running) {
-    SetDlgItemTextW(hwnd, IDC_START,
-                    reinterpret_cast<const wchar_t*>(Text(running ? Texts::kStop : Texts::kStart)));
+    SetDlgItemTextW(hwnd, IDC_START, Wide(Text(running ? Texts::kStop : Texts::kStart)));
     for (int32_t id : kLockedDuringRun)
         EnableWindow(Item(id), running ? FALSE : TRUE);
     // The port field follows the joystick-only box again once the run is over.
@@ -45,18 +43,7 @@ void MainForm::ShowFailure(const char16_t* prefix, HResult code) {
 }
 
 void MainForm::ShowFailure(const char16_t* prefix, HResult code, const char16_t* caption) {
-    wchar_t* system = SystemText(code);
-    String* text = new (std::nothrow) String(prefix);
-    if (text != nullptr && system != nullptr) {
-        text->Append(reinterpret_cast<const char16_t*>(system));
-    } else if (text != nullptr && text->IsEmpty()) {
-        // A box with no words at all would tell the user nothing.
-        wchar_t hex[16];
-        wsprintfW(hex, L"0x%08X", static_cast<unsigned>(code));
-        text->Append(reinterpret_cast<const char16_t*>(hex));
-    }
+    String* text = FailureText(prefix, code);
     ShowMessage(hwnd, text != nullptr ? text->Chars() : prefix, caption, MB_ICONERROR | MB_OK);
     SafeRelease(text);
-    if (system != nullptr)
-        LocalFree(system);
 }

@@ -33,10 +33,6 @@ constexpr RowPlace kRowPlaces[kManualRowCount] = {
     {189, 39, 244, 0},    {189, 185, 244, 146}, {4, 27, 19, 49},
 };
 
-const wchar_t* Wide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
 template <typename Kind>
 Kind* Wrap(HWND dialog, int32_t id, bool withFont = true) {
     return WrapDialogItem<Kind>(dialog, id, UiResources::uiFont, withFont);

@@ -30,7 +30,7 @@ String* ProfileForm::TakeResult() {
 LRESULT ProfileForm::OnInit(void*) {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
-    SetWindowTextW(hwnd, reinterpret_cast<const wchar_t*>(title_));
+    SetWindowTextW(hwnd, Wide(title_));
 
     CentreWithClientArea(345, 75);
 
@@ -54,10 +54,9 @@ LRESULT ProfileForm::OnInit(void*) {
     }
 
     if (TextTable::IsLoaded()) {
-        SetDlgItemTextW(hwnd, IDC_PROFILE_LABEL,
-                        reinterpret_cast<const wchar_t*>(Text(Texts::kProfileNameLabel)));
-        SetDlgItemTextW(hwnd, IDOK, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileOk)));
-        SetDlgItemTextW(hwnd, IDCANCEL, reinterpret_cast<const wchar_t*>(Text(Texts::kProfileCancel)));
+        SetDlgItemTextW(hwnd, IDC_PROFILE_LABEL, Wide(Text(Texts::kProfileNameLabel)));
+        SetDlgItemTextW(hwnd, IDOK, Wide(Text(Texts::kProfileOk)));
+        SetDlgItemTextW(hwnd, IDCANCEL, Wide(Text(Texts::kProfileCancel)));
     }
     return 1;
 }

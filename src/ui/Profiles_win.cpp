@@ -6,9 +6,6 @@
 #include "ui/ProfileForm_win.h"
 
 namespace {
-const wchar_t* Wide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-}
 
 const ProfileStore kRegistryProfiles = {
     [](const char16_t* name) { return SettingsStore::ReadProfileValue(Wide(name)); },

@@ -13,6 +13,11 @@
 #include "core/RefObject.h"
 #include "core/String.h"
 
+// Portable code's UTF-16 text (char16_t) as the platform's wide text, the same bytes.
+inline const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
 class Window : public RefObject {
   public:
     static constexpr int32_t kTypeId = kTypeWindow;

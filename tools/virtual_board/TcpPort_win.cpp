@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Platform.h"
+#include "core/Handle_win.h"
 
 namespace {
 
@@ -117,13 +118,11 @@ class TcpPort : public BoardPort {
             closesocket(listener_);
         if (listenEvent_ != WSA_INVALID_EVENT)
             WSACloseEvent(listenEvent_);
-        if (interrupt_ != nullptr)
-            CloseHandle(interrupt_);
         if (started_)
             WSACleanup();
     }
     SerialIo& Io() override { return *io_; }
-    void Interrupt() override { SetEvent(interrupt_); }
+    void Interrupt() override { SetEvent(interrupt_.Get()); }
     std::string HostEnd() const override { return where_; }
 
     bool Open(const std::string& address, unsigned port, std::string* error) {
@@ -155,13 +154,13 @@ class TcpPort : public BoardPort {
         getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);  // port 0: the one given
         where_ = "socket://" + address + ":" + std::to_string(ntohs(at.sin_port));
         listenEvent_ = WSACreateEvent();
-        interrupt_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (listenEvent_ == WSA_INVALID_EVENT || interrupt_ == nullptr ||
+        interrupt_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (listenEvent_ == WSA_INVALID_EVENT || interrupt_.Get() == nullptr ||
             WSAEventSelect(listener_, listenEvent_, FD_ACCEPT) != 0) {
             *error = SocketFailure("cannot set up " + named);
             return false;
         }
-        io_.reset(new TcpIo(listener_, listenEvent_, interrupt_));
+        io_.reset(new TcpIo(listener_, listenEvent_, interrupt_.Get()));
         return true;
     }
 
@@ -169,7 +168,7 @@ class TcpPort : public BoardPort {
     bool started_ = false;
     SOCKET listener_ = INVALID_SOCKET;
     WSAEVENT listenEvent_ = WSA_INVALID_EVENT;
-    HANDLE interrupt_ = nullptr;
+    ScopedHandle interrupt_;
     std::string where_;
     std::unique_ptr<TcpIo> io_;
 };
