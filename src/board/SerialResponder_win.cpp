@@ -3,6 +3,8 @@
 // the run can end as a stop would instead of showing a run that no host can reach.
 #include "board/SerialResponder_win.h"
 
+#include <utility>
+
 #include "board/SerialPort_win.h"
 #include "core/Heap.h"
 
@@ -32,15 +34,15 @@ DWORD WINAPI SerialResponder(void* parameter) {
     return 0;
 }
 
-bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread) {
-    *thread = nullptr;
+bool StartSerialResponder(ResponderOwner* owner, ScopedPort& port, ScopedHandle* thread) {
+    thread->Reset();
     auto* block = static_cast<StartBlock*>(HeapAllocate(sizeof(StartBlock)));
     if (block == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
     block->owner = owner;
-    block->port = port;
+    block->port = port.Get();
     ScopedHandle created(CreateThread(nullptr, 0, SerialResponder, block, 0, nullptr));
     if (!created) {
         const DWORD error = GetLastError();
@@ -48,6 +50,7 @@ bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread) {
         SetLastError(error);
         return false;
     }
-    *thread = created.Release();
+    port.Release();  // the thread's from now on
+    *thread = std::move(created);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "board/BoardState.h"
+#include "board/SerialPort_win.h"
 
 // Whom a responder serves and whom it tells: the board it answers from, and the window
 // that hears when the port stops working (portLostMessage with wParam the run's
@@ -19,7 +20,7 @@ struct ResponderOwner {
 // thread frees first; from then on the thread owns the port and closes it when it ends.
 DWORD WINAPI SerialResponder(void* startBlock);
 
-// Creates the responder thread for an open port. On success the thread owns the port and
-// *thread receives its handle. On failure the port is still the caller's to close, the
-// start block has been freed and the system's last error is set.
-bool StartSerialResponder(ResponderOwner* owner, HANDLE port, HANDLE* thread);
+// Creates the responder thread for an open port. On success the thread has taken the port
+// over (port is left empty) and *thread holds the thread's handle. On failure port still
+// holds the port, the start block has been freed and the system's last error is set.
+bool StartSerialResponder(ResponderOwner* owner, ScopedPort& port, ScopedHandle* thread);

@@ -35,19 +35,16 @@ HResult StartResponder(BoardState& board, const PortLostTarget& target, uint32_t
     WorkerRecord* record = NewRecord({&board, static_cast<HWND>(target.window), target.message});
     if (record == nullptr)
         return kOutOfMemory;
-    // On failure the port is already closed and the system's error is set.
-    HANDLE handle = OpenAndConfigurePort(port);
-    if (!IsValidHandle(handle)) {
+    // A failed open has closed the port already; the port closes through the table
+    // without touching the system's error.
+    ScopedPort opened(OpenAndConfigurePort(port));
+    ScopedHandle thread;
+    if (!opened || !StartSerialResponder(&record->owner, opened, &thread)) {
         const HResult code = LastErrorCode();
         HeapRelease(record);
         return code;
     }
-    if (!StartSerialResponder(&record->owner, handle, &record->thread)) {
-        const HResult code = LastErrorCode();
-        Serial().CloseHandle(handle);  // no thread took it over
-        HeapRelease(record);
-        return code;
-    }
+    record->thread = thread.Release();
     *worker = record;
     return kOk;
 }

@@ -163,7 +163,7 @@ cable
 
 type_into $IDC_PORT_EDIT 249
 click $IDC_START
-check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found. " "$(ask message 1000)"
+check "a port that does not exist" "Oops...|Erro ao iniciar o emulador: File not found." "$(ask message 1000)"
 check "the button still reads Iniciar" Iniciar "$(ask text $IDC_START)"
 check "the rows keep what the user set" 50 "$(ask text $IDC_CH4_EDIT)"
 check "the port field stays enabled after a failed start" "visible enabled -" "$(ask state $IDC_PORT_EDIT)"

@@ -97,12 +97,13 @@ class SerialPortTest : public ::testing::Test {
 // the host session's and the window session's (a Linux host on the pty); here what only a
 // recording of the calls can show.
 TEST_F(SerialPortTest, NotRunningAtStartClosesThePortWithoutReading) {
-    HANDLE port = OpenAndConfigurePort(boardPort_);
-    ASSERT_NE(INVALID_HANDLE_VALUE, port);
+    ScopedPort opened(OpenAndConfigurePort(boardPort_));
+    ASSERT_TRUE(opened);
+    const HANDLE port = opened.Get();
     board_.running = 0;
-    HANDLE started = nullptr;
-    ASSERT_TRUE(StartSerialResponder(&owner_, port, &started));
-    const ScopedHandle thread(started);
+    ScopedHandle thread;
+    ASSERT_TRUE(StartSerialResponder(&owner_, opened, &thread));
+    EXPECT_FALSE(opened);  // the thread's now
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
     EXPECT_EQ(0, RecordingSerial::r.reads);
     ASSERT_EQ(1u, RecordingSerial::r.closed.size());
@@ -172,10 +173,9 @@ TEST_F(SerialPortTest, NamesTriedFollowTheFirstOpensError) {
         EXPECT_EQ(c.opens, static_cast<bool>(port)) << c.port;
         if (!c.opens) {
             EXPECT_EQ(c.error, GetLastError()) << c.port;
+            EXPECT_TRUE(RecordingSerial::r.closed.empty()) << c.port;
         }
         EXPECT_EQ(c.names, RecordingSerial::r.openedNames) << c.port;
-        if (!c.opens)
-            EXPECT_TRUE(RecordingSerial::r.closed.empty()) << c.port;
     }
 }
 
