@@ -221,34 +221,23 @@ void MainForm::Layout() {
             return;  // out of memory: the column stays as the resource placed it
     }
     joystickLabel_->SetBounds(343, 4, 260, 22);
-    SetWindowPos(menuButton_->hwnd, nullptr, joystickLabel_->bounds.right, joystickLabel_->bounds.top, 1,
-                 joystickLabel_->Height(), SWP_NOZORDER);
-    menuButton_->UpdateBounds();
-    joystickCombo_->SetBounds(343, 26, 290, 200);
-    joystickCombo_->MoveTop(menuButton_->bounds.bottom + ScaleY(4));
-    menuButton_->Resize(joystickCombo_->Width() - joystickLabel_->Width(), menuButton_->Height());
-    separator_->SetBounds(343, 0, 290, 2);
-    separator_->MoveTop(joystickCombo_->bounds.bottom + ScaleY(8));
-    associateButton_->SetBounds(343, 0, 290, 30);
-    associateButton_->MoveTop(separator_->bounds.bottom + ScaleY(8));
+    // The "..." button fills the rest of the list's width beside the label.
+    menuButton_->SetPixelBounds(joystickLabel_->bounds.right, joystickLabel_->bounds.top,
+                                ScaleX(290) - joystickLabel_->Width(), joystickLabel_->Height());
+    joystickCombo_->SetBoundsAtTop(343, menuButton_->bounds.bottom + ScaleY(4), 290, 200);
+    separator_->SetBoundsAtTop(343, joystickCombo_->bounds.bottom + ScaleY(8), 290, 2);
+    associateButton_->SetBoundsAtTop(343, separator_->bounds.bottom + ScaleY(8), 290, 30);
     SendMessageW(inputCombo_->hwnd, CB_SETMINVISIBLE, 10, 0);
-    inputCombo_->SetBounds(343, 0, 290, 200);
-    inputCombo_->MoveTop(associateButton_->bounds.bottom + ScaleY(4));
-    associateToLabel_->SetBounds(343, 0, 290, 22);
-    associateToLabel_->MoveTop(inputCombo_->bounds.bottom + ScaleY(4));
+    inputCombo_->SetBoundsAtTop(343, associateButton_->bounds.bottom + ScaleY(4), 290, 200);
+    associateToLabel_->SetBoundsAtTop(343, inputCombo_->bounds.bottom + ScaleY(4), 290, 22);
     for (ComboBox* targets : {channelTargets_, keyTargets_}) {
         SendMessageW(targets->hwnd, CB_SETMINVISIBLE, 10, 0);
-        targets->SetBounds(343, 0, 290, 200);
-        targets->MoveTop(associateToLabel_->bounds.bottom + ScaleY(4));
+        targets->SetBoundsAtTop(343, associateToLabel_->bounds.bottom + ScaleY(4), 290, 200);
     }
-    existingLabel_->SetBounds(343, 0, 170, 22);
-    existingLabel_->MoveTop(keyTargets_->bounds.bottom + ScaleY(8));
-    removeButton_->SetBounds(513, 0, 120, 30);
-    removeButton_->MoveTop(keyTargets_->bounds.bottom + ScaleY(4));
-    associationList_->SetBounds(343, 0, 290, 200);
-    associationList_->MoveTop(removeButton_->bounds.bottom + ScaleY(4));
-    associationList_->Resize(associationList_->Width(),
-                             client.bottom - ScaleY(5) - associationList_->bounds.top);
+    existingLabel_->SetBoundsAtTop(343, keyTargets_->bounds.bottom + ScaleY(8), 170, 22);
+    removeButton_->SetBoundsAtTop(513, keyTargets_->bounds.bottom + ScaleY(4), 120, 30);
+    const int32_t listTop = removeButton_->bounds.bottom + ScaleY(4);
+    associationList_->SetPixelBounds(ScaleX(343), listTop, ScaleX(290), client.bottom - ScaleY(5) - listTop);
 }
 
 void MainForm::PrepareRows() {

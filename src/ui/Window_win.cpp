@@ -24,19 +24,15 @@ void Window::ReadClient() {
 }
 
 void Window::SetBounds(int32_t x, int32_t y, int32_t width, int32_t height) {
-    SetWindowPos(hwnd, nullptr, ScaleX(x), ScaleY(y), ScaleX(width), ScaleY(height), SWP_NOZORDER);
-    UpdateBounds();
-    ReadClient();
+    SetPixelBounds(ScaleX(x), ScaleY(y), ScaleX(width), ScaleY(height));
 }
 
-void Window::MoveTop(int32_t top) {
-    SetWindowPos(hwnd, nullptr, bounds.left, top, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
-    UpdateBounds();
-    ReadClient();
+void Window::SetBoundsAtTop(int32_t x, int32_t top, int32_t width, int32_t height) {
+    SetPixelBounds(ScaleX(x), top, ScaleX(width), ScaleY(height));
 }
 
-void Window::Resize(int32_t width, int32_t height) {
-    SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE);
+void Window::SetPixelBounds(int32_t x, int32_t y, int32_t width, int32_t height) {
+    SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER);
     UpdateBounds();
     ReadClient();
 }

@@ -33,9 +33,10 @@ class Window : public RefObject {
 
     // Places the window in logical units of 96 DPI, scaled to the screen's DPI.
     void SetBounds(int32_t x, int32_t y, int32_t width, int32_t height);
-    // Pixel moves of the layout: a new top keeping x and size, a new size keeping the place.
-    void MoveTop(int32_t top);
-    void Resize(int32_t width, int32_t height);
+    // As SetBounds, but with the top in pixels: the layout stacks a control below the one
+    // placed before it, in one move. SetPixelBounds: all in pixels.
+    void SetBoundsAtTop(int32_t x, int32_t top, int32_t width, int32_t height);
+    void SetPixelBounds(int32_t x, int32_t y, int32_t width, int32_t height);
     // The window's text as a new String the caller releases; null when memory ran out.
     String* GetText() const;
 
