@@ -16,7 +16,7 @@ constexpr int32_t kLockedDuringRun[] = {IDC_JOYSTICK,  IDC_INPUT,  IDC_CHANNEL_T
                                         IDC_ASSOCIATE, IDC_DELETE, IDC_JOYSTICK_ONLY};
 // The right edges of the port and host parts in logical units; the line's part takes the
 // rest, wide enough for the speed hint at the bar's font.
-constexpr int32_t kStatusPartEdges[] = {170, 320};
+constexpr int32_t kStatusPartEdges[] = {150, 290};
 constexpr int32_t kStatusFontPoints = 9;
 }  // namespace
 
