@@ -59,6 +59,8 @@
 #define IDC_DELETE 1048
 #define IDC_SEPARATOR 1049
 #define IDC_MENU_BUTTON 1050
+// The status bar along the bottom; the window makes it, not the resource script.
+#define IDC_STATUS_BAR 1053
 
 // Profile name dialog.
 #define IDC_PROFILE_LABEL 1051

@@ -6,6 +6,10 @@
 #     to entry, to the window created, to its first paint (medians of the same starts);
 #   - CPU of the whole program process over 10 s of a run whose host never polls (/proc);
 #   - time from a click on "Parar" to the button reading "Iniciar" again (median of ROUNDS);
+#   - CPU of the program over 20 s of a run whose host polls 1,000 times a second, with the
+#     status bar sampled and, in the same build, with its timer never started
+#     (OMBRIX_BENCH_NO_STATUS_TIMER), the two alternating (median of POLLED_ROUNDS, 3, each),
+#     and what the bar adds in % of a core;
 #   - three message boxes in a row, each from the posted "Salvar perfil" command (no joystick
 #     chosen, so a box answers) to the box being visible, the box closed at once, as ratios to
 #     the minimal dialog's box on the same command (median of ROUNDS per box).
@@ -15,8 +19,9 @@ cd "$(dirname "$0")/../.."
 rounds=${1:-5}
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target OmbrixEmulator minimal_dialog ui_driver >/dev/null
+cmake --build --preset windows --target OmbrixEmulator minimal_dialog ui_driver host_board_monitor >/dev/null
 bin=$(pwd)/build/windows/bin
+monitor=$(pwd)/build/windows/host/board_monitor
 dir=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
 if [ -z "${DISPLAY:-}" ]; then
   source scripts/lib/virtual-screen.sh
@@ -80,6 +85,17 @@ print_phases() {
   echo "$line (from launch; window: created, paint: first painted)"
 }
 close_window() { xdotool key Escape; wait "$program" 2>/dev/null || true; }
+# The newest program process of this run's prefix: other checkouts on the machine may run
+# programs of their own.
+program_pid() {
+  local p
+  for p in $(pgrep -f 'OmbrixEmulator.exe' | sort -rn); do
+    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$p"
+      return
+    fi
+  done
+}
 
 : >"$dir/phases" && : >"$dir/program" && : >"$dir/baseline" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
 for _ in $(seq "$rounds"); do
@@ -116,7 +132,7 @@ start_button=$(centre 1)
 xdotool mousemove $start_button click 1
 sleep 1
 [ "$(ask text 1)" = Parar ] || { echo "the run did not start"; exit 1; }
-pid=$(pgrep -n -f 'OmbrixEmulator.exe')
+pid=$(program_pid)
 echo "measured process: $pid $(tr "\0" " " <"/proc/$pid/cmdline")"
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 before=$(ticks)
@@ -137,3 +153,50 @@ done
 echo "stop_ms_median=$(median <"$dir/stops") stop_ms_max=$(sort -n "$dir/stops" | tail -1)"
 xdotool mousemove $start_button click 1
 close_window
+
+# A run with a host polling 1,000 times a second, with and without the status bar's timer.
+cpu_over() {  # cpu_over PID SECONDS: % of a core
+  local before after
+  before=$(awk '{print $14 + $15}' "/proc/$1/stat")
+  sleep "$2"
+  after=$(awk '{print $14 + $15}' "/proc/$1/stat")
+  awk "BEGIN {printf \"%.2f\", ($after - $before) * 100 / $(getconf CLK_TCK) / $2}"
+}
+polled_cpu() {  # polled_cpu bar|no-timer
+  restart_driver
+  echo "wait-window 60000" >&3
+  if [ "$1" = no-timer ]; then
+    OMBRIX_BENCH_NO_STATUS_TIMER=1 wine "$bin/OmbrixEmulator.exe" >/dev/null 2>&1 &
+  else
+    wine "$bin/OmbrixEmulator.exe" >/dev/null 2>&1 &
+  fi
+  program=$!
+  IFS= read -r -t 70 _ <&4
+  sleep 1
+  xdotool mousemove $start_button click 1
+  sleep 0.5
+  [ "$(ask text 1)" = Parar ] || { echo "the run did not start"; exit 1; }
+  # The clock ticks are a hundredth of a second: over 20 s one is 0.05 % of a core.
+  "$monitor" --device "$dir/host" --rate 1000 --count 23000 --quiet >/dev/null 2>&1 &
+  local poller=$!
+  local pid
+  pid=$(program_pid)
+  sleep 1.5
+  cpu_over "$pid" 20 >>"$dir/polled-$1"
+  echo >>"$dir/polled-$1"
+  [ "$1" = bar ] && ask status 1 >>"$dir/polled-host-part"
+  wait "$poller" || true
+  xdotool mousemove $start_button click 1
+  close_window
+}
+: >"$dir/polled-bar" && : >"$dir/polled-no-timer" && : >"$dir/polled-host-part"
+for _ in $(seq "${POLLED_ROUNDS:-3}"); do
+  polled_cpu no-timer
+  polled_cpu bar
+done
+bar=$(median <"$dir/polled-bar")
+no_timer=$(median <"$dir/polled-no-timer")
+echo "polled_run_cpu_percent_of_core bar=$bar no_timer=$no_timer" \
+  "difference=$(awk "BEGIN {printf \"%.2f\", $bar - $no_timer}") (target: under 0.2)" \
+  "rounds: bar $(tr '\n' ' ' <"$dir/polled-bar")no_timer $(tr '\n' ' ' <"$dir/polled-no-timer")"
+echo "status bar's host part at the end of each polled round: $(paste -sd '|' "$dir/polled-host-part")"

@@ -27,7 +27,7 @@ DWORD WINAPI SerialResponder(void* parameter) {
 
     const uint32_t generation = owner.board->generation.load(std::memory_order_relaxed);
     ComPortIo io(port.Get());
-    const HResult outcome = RunResponder(*owner.board, io);
+    const HResult outcome = RunResponder(*owner.board, io, owner.counters);
     port.Reset();  // before the news, so that the window may open the port again at once
     if (Failed(outcome) && owner.window != nullptr)
         PostMessageW(owner.window, owner.portLostMessage, generation, static_cast<LPARAM>(outcome));

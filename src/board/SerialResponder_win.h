@@ -4,14 +4,16 @@
 #include <windows.h>
 
 #include "board/BoardState.h"
+#include "board/ResponderLoop.h"
 #include "board/SerialPort_win.h"
 
-// Whom a responder serves and whom it tells: the board it answers from, and the window
-// that hears when the port stops working (portLostMessage with wParam the run's
-// generation and lParam the failure's code; no window: nobody is told). The owner keeps
-// it alive for as long as the thread may run.
+// Whom a responder serves and whom it tells: the board it answers from, the counters it
+// alone writes (null: none), and the window that hears when the port stops working
+// (portLostMessage with wParam the run's generation and lParam the failure's code; no
+// window: nobody is told). The owner keeps it alive for as long as the thread may run.
 struct ResponderOwner {
     BoardState* board;
+    LineCounters* counters;
     HWND window;
     UINT portLostMessage;
 };

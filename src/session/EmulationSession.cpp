@@ -120,9 +120,22 @@ void EmulationSession::Start(const StartRequest& request) {
         view_.ShowRow(kWireToManual[AssociationModel::At(channels, i)->code], false);
 }
 
+uint32_t EmulationSession::UpdateStatus() {
+    const RunKind kind = !IsRunning()         ? RunKind::kIdle
+                         : joystickOnly_ != 0 ? RunKind::kJoystickOnly
+                                              : RunKind::kPort;
+    return status_.Update(kind, comPort_, ReadLine(line_));
+}
+
 HResult EmulationSession::StartWorkers() {
+    // No responder runs now (a start waits for a parked one), so these are not written.
+    for (std::atomic<uint64_t>* counter :
+         {&line_.pollsAnswered, &line_.repliesLost, &line_.otherBytes, &line_.lineErrors})
+        counter->store(0, std::memory_order_relaxed);
+    line_.lastPollMs.store(0, std::memory_order_relaxed);
+    status_.Begin(ReadLine(line_));
     if (joystickOnly_ == 0) {
-        const HResult code = workers_.StartResponder(board_, portLost_, comPort_, &responder_);
+        const HResult code = workers_.StartResponder(board_, line_, portLost_, comPort_, &responder_);
         if (Failed(code))
             return code;
     }

@@ -20,6 +20,7 @@
 #include "core/Status.h"
 #include "persistence/SavedValues.h"
 #include "session/JoystickRoster.h"
+#include "session/StatusBarRules.h"
 
 // What the session asks of the window, the joystick selector and editor included.
 class SessionView : public RosterView {
@@ -61,9 +62,10 @@ struct SessionWorkers {
     HResult (*StartReading)(JoystickDevice& device);
     void (*StopReading)(JoystickDevice& device);
     // Opens the COM port and starts the responder on it, answering from board, which
-    // outlives it, and telling target when the port stops working; on success *worker is
-    // the running responder.
-    HResult (*StartResponder)(BoardState& board, const PortLostTarget& target, uint32_t port, Worker* worker);
+    // outlives it, counting into line, which outlives it too, and telling target when the
+    // port stops working; on success *worker is the running responder.
+    HResult (*StartResponder)(BoardState& board, LineCounters& line, const PortLostTarget& target,
+                              uint32_t port, Worker* worker);
     // Starts the association thread on run, which outlives it.
     HResult (*StartAssociations)(const AssociationRun* run, Worker* worker);
     // True when the worker has ended, waiting at most ms for it.
@@ -105,6 +107,14 @@ class EmulationSession {
     uint32_t ComPort() const { return comPort_; }
     bool JoystickOnly() const { return joystickOnly_ != 0; }
     bool IsRunning() const { return board_.running.load(std::memory_order_relaxed) != 0; }
+    // What the responder of the current or last run counted; from zero at each start.
+    const LineCounters& Line() const { return line_; }
+
+    // The status bar's texts as the run stands now: the window asks on its timer during a
+    // run and after each start and stop. Returns a bit (1 << part) per part whose text
+    // changed since the last call.
+    uint32_t UpdateStatus();
+    const char16_t* StatusText(int32_t part) const { return status_.Part(part); }
 
     // The board, the rows, the button, the port and the mode take the saved settings.
     void RestoreSettings(const SavedValues& saved);
@@ -147,6 +157,10 @@ class EmulationSession {
     PortLostTarget portLost_ = {};
     uint32_t waitMs_ = kWorkerWaitMs;
     BoardState board_;
+    // Written by the run's responder only, read whole here; like the board, it stays for as
+    // long as a responder may run.
+    LineCounters line_;
+    StatusBarRules status_;
     AssociationModel associations_;
     JoystickRoster roster_;  // after the model it chooses in
     uint32_t comPort_ = 0;

@@ -31,8 +31,9 @@ WorkerRecord* NewRecord(const ResponderOwner& owner) {
     return record;
 }
 
-HResult StartResponder(BoardState& board, const PortLostTarget& target, uint32_t port, Worker* worker) {
-    WorkerRecord* record = NewRecord({&board, static_cast<HWND>(target.window), target.message});
+HResult StartResponder(BoardState& board, LineCounters& line, const PortLostTarget& target, uint32_t port,
+                       Worker* worker) {
+    WorkerRecord* record = NewRecord({&board, &line, static_cast<HWND>(target.window), target.message});
     if (record == nullptr)
         return kOutOfMemory;
     // A failed open has closed the port already; the port closes through the table

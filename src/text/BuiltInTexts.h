@@ -55,6 +55,15 @@ constexpr BuiltInText kJoystickAway{33, u" (desconectado)"};
 // A start refused while a worker of the previous run still runs after its stop.
 constexpr BuiltInText kPreviousRunNotEnded{
     34, u"O trabalho da execução anterior ainda não terminou. Tente novamente em instantes."};
+// The status bar's parts; "%u" is where the number goes.
+constexpr BuiltInText kStatusPort{35, u"COM%u · 38400 8N1"};
+constexpr BuiltInText kStatusIdle{36, u"Parado"};
+constexpr BuiltInText kStatusJoystickOnly{37, u"Apenas joystick/teclado"};
+constexpr BuiltInText kStatusWaitingForHost{38, u"Aguardando o host..."};
+constexpr BuiltInText kStatusPollRate{39, u"Host: %u leituras/s"};
+constexpr BuiltInText kStatusNoPolls{40, u"Sem leituras há %u s"};
+constexpr BuiltInText kStatusWrongSpeed{41, u"O host parece usar outra velocidade: use 38400 baud, 8N1"};
+constexpr BuiltInText kStatusOtherBytes{42, u"Outros bytes: %u"};
 
 // The caption of the start, stop and profile-name messages; never translated.
 constexpr const char16_t* kOops = u"Oops...";

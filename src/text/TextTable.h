@@ -14,7 +14,7 @@ namespace TextTable {
 
 constexpr int32_t kChannelNameCount = 7;
 constexpr int32_t kTargetNameCount = 44;
-constexpr int32_t kTextCount = 35;
+constexpr int32_t kTextCount = 43;
 // T0..T31 came with the first translation files, where a key left out shows an empty text.
 // Older files lack the later ones, so a later key left out or empty shows the built-in text.
 constexpr int32_t kFirstTextsCount = 32;
@@ -24,7 +24,7 @@ constexpr int32_t kEntryCount = kChannelNameCount + kTargetNameCount + kTextCoun
 // table releases, empty for a missing key, or null when nothing could be read.
 using KeyReader = String* (*)(const char16_t* key, void* context);
 
-// Probes B0 and, when it has a non-empty text, reads B0..B6, K0..K43 and T0..T34 in that
+// Probes B0 and, when it has a non-empty text, reads B0..B6, K0..K43 and T0..T42 in that
 // order and keeps a copy of each; a missing or empty key then gives an empty text, except
 // from T32 on (see kFirstTextsCount). Without a B0 text the built-in texts stay. A table already loaded is
 // freed first. When memory runs out part way, nothing of the file is kept.

@@ -102,6 +102,8 @@ MainForm::~MainForm() {
                 joystickCombo_, inputCombo_, channelTargets_, keyTargets_, associationList_);
     if (menu_ != nullptr)
         DestroyMenu(menu_);
+    if (statusFont_ != nullptr)
+        DeleteObject(statusFont_);
 }
 
 void MainForm::StoreSettings() {
@@ -117,8 +119,12 @@ LRESULT MainForm::OnInit(void*) {
                  reinterpret_cast<LPARAM>(LoadIconW(programInstance, MAKEINTRESOURCEW(IDI_PROGRAM))));
     session_.SetPortLostTarget({hwnd, kPortLostMessage});
 
-    // The client area is 638 by 460 logical units, the window centred on the screen.
-    CentreWithClientArea(638, 460);
+    // The client area is 638 by 460 logical units above the status bar, the window
+    // centred on the screen.
+    CreateStatusBar();
+    CentreWithClientArea(638, 460, statusHeight_);
+    if (statusBar_ != nullptr)
+        SendMessageW(statusBar_, WM_SIZE, 0, 0);  // along the new bottom
 
     for (int32_t i = 0; i <= kManualRowCount; ++i) {
         const int32_t id = i < kManualRowCount ? RowEditId(i) : IDC_PORT_EDIT;
@@ -154,6 +160,7 @@ LRESULT MainForm::OnInit(void*) {
     session_.RestoreSettings(SettingsStore::LoadSavedValues());
     TranslateTexts();
     associations_.SetListView(this);
+    ShowStatus();
     initialised_ = true;
     return 1;
 }
@@ -237,7 +244,8 @@ void MainForm::Layout() {
     existingLabel_->SetBoundsAtTop(343, keyTargets_->bounds.bottom + ScaleY(8), 170, 22);
     removeButton_->SetBoundsAtTop(513, keyTargets_->bounds.bottom + ScaleY(4), 120, 30);
     const int32_t listTop = removeButton_->bounds.bottom + ScaleY(4);
-    associationList_->SetPixelBounds(ScaleX(343), listTop, ScaleX(290), client.bottom - ScaleY(5) - listTop);
+    associationList_->SetPixelBounds(ScaleX(343), listTop, ScaleX(290),
+                                     client.bottom - statusHeight_ - ScaleY(5) - listTop);
 }
 
 void MainForm::PrepareRows() {
@@ -391,7 +399,7 @@ void MainForm::OnPaint() {
     if (secondPicture_ != nullptr && secondPicture_->dc != nullptr)
         BitBlt(dc, boardWidth - ScaleX(8), boardHeight + ScaleY(4), static_cast<int>(secondPicture_->width),
                static_cast<int>(secondPicture_->height), secondPicture_->dc, 0, 0, SRCCOPY);
-    area = {0, checkTop, client.right, client.bottom};
+    area = {0, checkTop, client.right, client.bottom - statusHeight_};  // the bar paints itself
     FillRect(dc, &area, face);
     EndPaint(hwnd, &paint);
 }

@@ -31,6 +31,9 @@
 constexpr UINT kPortLostMessage = WM_APP + 1;
 // The reader thread's message when a joystick comes or goes (RawInput_win.h).
 constexpr UINT kJoystickChangeMessage = WM_APP + 2;
+// The status bar's sampling during a run, four times a second.
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusTimerMs = 250;
 
 // The message boxes of the main window, as a table so that a test can read them instead
 // of a user.
@@ -60,6 +63,7 @@ class MainForm : public Form, private SessionView, private AssociationListView, 
     void OnPaint() override;
     LRESULT OnCommand(HWND control, uint32_t id, uint32_t code) override;
     void OnVScroll(HWND control, uint32_t code) override;
+    void OnTimer(uint32_t id) override;
     LRESULT OnInit(void* createData) override;
     LRESULT OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT DefaultDialogHandler(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -108,6 +112,10 @@ class MainForm : public Form, private SessionView, private AssociationListView, 
 
     // The run (EmulationRun_win.cpp).
     void OnStartClicked();
+    // The status bar: made and divided into its parts, then given the session's texts
+    // for the parts that changed.
+    void CreateStatusBar();
+    void ShowStatus();
 
     // The association editor (AssociationEditor_win.cpp).
     void SelectJoystick();
@@ -157,5 +165,10 @@ class MainForm : public Form, private SessionView, private AssociationListView, 
     Bitmap* boardPicture_ = nullptr;
     Bitmap* secondPicture_ = nullptr;
     HMENU menu_ = nullptr;
+    HWND statusBar_ = nullptr;
+    HFONT statusFont_ = nullptr;  // the interface face at the status bar's 9 points
+    int32_t statusHeight_ = 0;    // pixels, as the bar chose for its font
+    // False when the bench measures the bar's cost: the bar is made but never sampled.
+    bool statusTimer_ = true;
     bool initialised_ = false;  // OnInit ran: the session holds what the user chose
 };

@@ -37,8 +37,8 @@ void Window::SetPixelBounds(int32_t x, int32_t y, int32_t width, int32_t height)
     ReadClient();
 }
 
-void Form::CentreWithClientArea(int32_t width, int32_t height) {
-    RECT frame = {0, 0, ScaleX(width), ScaleY(height)};
+void Form::CentreWithClientArea(int32_t width, int32_t height, int32_t extraHeight) {
+    RECT frame = {0, 0, ScaleX(width), ScaleY(height) + extraHeight};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
     const int32_t outerWidth = frame.right - frame.left;

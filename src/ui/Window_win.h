@@ -67,9 +67,10 @@ class Form : public Window {
 
     int32_t GetTypeId() const override { return kTypeId; }
     void UpdateBounds() override;
-    // Sizes the window for a client area of width by height logical units and centres it
+    // Sizes the window for a client area of width by height logical units, and below them
+    // extraHeight pixels for a control that sizes itself (the status bar), and centres it
     // on the screen.
-    void CentreWithClientArea(int32_t width, int32_t height);
+    void CentreWithClientArea(int32_t width, int32_t height, int32_t extraHeight = 0);
 
     virtual void OnPaint();
     // The design's full set of hooks; beyond OnInit, OnPaint, OnCommand, OnVScroll,

@@ -2,7 +2,8 @@
 // program, finds its main window and answers one command per input line, so that a script
 // can click and type with xdotool at the screen positions it reports and then read back
 // what the window shows.
-//   wait-window MS | client | rect ID | text ID | state ID | pos ID
+//   wait-window MS | client (above the status bar, which must end the client area) | rect ID
+//   text ID | state ID | pos ID | status PART (the status bar's text in that part)
 //   wait-text ID TEXT MS  (elapsed ms, or "timeout") | message MS (caption|text, then OK)
 //   no-message MS | message-cancel MS (as message, answered Cancel)
 //   items ID (entries joined by "|") | selected ID | select ID INDEX (as the user's choice)
@@ -38,6 +39,27 @@ std::string TextOf(HWND window) {
     wchar_t text[2048] = {};
     SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
                         nullptr);
+    return Utf8(text);
+}
+
+// SB_GETTEXTW writes to the caller's buffer, which the message does not carry across
+// processes: the buffer is made in the program's memory and read back from there.
+std::string StatusText(HWND bar, int part) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bar, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (bar == nullptr || process == nullptr)
+        return "no status bar";
+    const size_t length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
+    wchar_t text[512] = {};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(text), MEM_COMMIT, PAGE_READWRITE);
+    if (remote != nullptr && length < 512) {
+        SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, text, (length + 1) * sizeof(wchar_t), nullptr);
+    }
+    if (remote != nullptr)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
     return Utf8(text);
 }
 
@@ -81,8 +103,18 @@ std::string Answer(const std::string& line) {
         gMain = Poll(ms, [] { return Visible(FindWindowW(L"#32770", L"Ombrix Emulator")); });
         return gMain != nullptr ? "ok" : "timeout";
     }
-    if (command == "client" && GetClientRect(gMain, &r))
-        return std::to_string(r.right) + " " + std::to_string(r.bottom);
+    if (command == "client" && GetClientRect(gMain, &r)) {
+        RECT bar = {};
+        HWND status = FindWindowExW(gMain, nullptr, STATUSCLASSNAMEW, nullptr);
+        if (status == nullptr || !GetWindowRect(status, &bar))
+            return "no status bar";
+        MapWindowPoints(HWND_DESKTOP, gMain, reinterpret_cast<POINT*>(&bar), 2);
+        if (bar.left != 0 || bar.right != r.right || bar.bottom != r.bottom)
+            return "the status bar does not end the client area";
+        return std::to_string(r.right) + " " + std::to_string(bar.top);
+    }
+    if (command == "status" && in >> index)
+        return StatusText(FindWindowExW(gMain, nullptr, STATUSCLASSNAMEW, nullptr), index);
     // The commands that only wait name the time first; the others name a control.
     if (command == "message" || command == "no-message" || command == "message-cancel") {
         HWND box = in >> ms ? Poll(ms, [] { return WindowWith(0xFFFF); }) : nullptr;

@@ -77,6 +77,11 @@ type_into() {  # type_into ID TEXT: replaces the edit's text
 }
 values() { "$monitor" --device "$host" --rate 0 --count 3 --quiet 2>&1 | sed -n 's/^values=//p'; }
 raw_reply() { python3 "$here/raw_reply.py" "$host"; }
+status_bar() { echo "$(ask status 0)|$(ask status 1)|$(ask status 2)"; }
+poll_steadily() {  # poll_steadily SECONDS: the host polls 100 times a second, in the background
+    "$monitor" --device "$host" --rate 100 --count $(($1 * 100)) --quiet >/dev/null 2>&1 &
+    poller=$!
+}
 
 start_program() {  # start_program EXE: the program and a fresh driver
     wine "$1" >"$work/program.log" 2>&1 &
@@ -103,16 +108,18 @@ right_edges_meet() { read -r _ _ a _ <<<"$(ask rect $IDC_MENU_BUTTON)"; read -r 
 session1() {
 # --- Session 1: a fresh registry, 96 DPI ------------------------------------------------
 start_program "$program" "96 dpi"
-check "client area at 96 dpi" "638 460" "$(ask client)"
+check "client area above the status bar at 96 dpi, the bar along the bottom" "638 460" "$(ask client)"
 check "the ... button ends at the selector's right edge" yes "$(right_edges_meet)"
 for id in $IDC_CH0_EDIT $IDC_CH1_EDIT $IDC_CH2_EDIT $IDC_CH4_EDIT; do check "edit $id default" 100 "$(ask text $id)"; done
 for id in $IDC_CH5_EDIT $IDC_CH6_EDIT $IDC_CH7_EDIT; do check "edit $id default" 0 "$(ask text $id)"; done
 check "port default" 31 "$(ask text $IDC_PORT_EDIT)"
 check "start button" Iniciar "$(ask text $IDC_START)"
+check "the status bar before a run" "Parado||" "$(status_bar)"
 shot idle-96dpi
 
 click $IDC_START
 check "Iniciar starts a run" Parar "$(ask text $IDC_START)"
+check "the status bar before the host polls" "COM31 · 38400 8N1|Aguardando o host...|" "$(status_bar)"
 check "defaults on the wire" "F8 04 87 7F 8F 7F 97 7F 9F 7F A7 7F AF 7F B0 12 B8 00" "$(raw_reply)"
 check "port field locked during a run" "visible disabled -" "$(ask state $IDC_PORT_EDIT)"
 type_into $IDC_CH4_EDIT 50
@@ -134,6 +141,31 @@ shot running-96dpi
 click $IDC_PRESSED
 check "Pressionado released again" "1023,1023,1023,1023,521,0,20,1023" "$(values)"
 
+# The status bar follows the host: its rate while it polls, the time since it stopped, and
+# the hint for a host whose bytes are never a poll (as at another speed).
+poll_steadily 4
+sleep 2.2
+rate=$(ask status 1)
+check "after a second of 100 polls a second, the host part shows about 100" yes \
+    "$(echo "$rate" | awk '{print ($1 == "Host:" && $2 >= 85 && $2 <= 115 && $3 == "leituras/s") ? "yes" : $0}')"
+shot status-bar-96dpi
+wait "$poller"
+sleep 3.3
+quiet=$(ask status 1)
+check "3 s after the host went quiet" yes \
+    "$(case "$quiet" in "Sem leituras há 3 s" | "Sem leituras há 4 s") echo yes ;; *) echo "$quiet" ;; esac)"
+python3 -c 'import os, sys, time
+fd = os.open(sys.argv[1], os.O_WRONLY)
+for _ in range(200):
+    os.write(fd, b"\x55")
+    time.sleep(0.01)' "$host" &
+other=$!
+sleep 1.6
+check "a host that sends only 0x55 bytes gets the speed hint" \
+    "O host parece usar outra velocidade: use 38400 baud, 8N1" "$(ask status 2)"
+shot status-hint-96dpi
+wait "$other"
+
 start_button=$(centre $IDC_START)
 echo "wait-text $IDC_START Iniciar 3000" >&3
 xdotool mousemove $start_button click 1
@@ -142,6 +174,7 @@ elapsed=${elapsed%$'\r'}
 [ "$elapsed" != timeout ] && [ "$elapsed" -lt 300 ] && stop=fast || stop="$elapsed ms"
 check "Parar with a silent host returns within 300 ms" fast "$stop"
 check "controls enabled after the stop" "visible enabled -" "$(ask state $IDC_PORT_EDIT)"
+check "after Parar the status bar reads as before the run" "Parado||" "$(status_bar)"
 
 # The cable goes during a run: the run ends as "Parar" would, with a box, and the program
 # does not spin on a port that fails every read.
@@ -187,7 +220,7 @@ mkdir -p "$work/translated"
 cp "$program" "$work/translated/OmbrixEmulator.exe"
 cp "$translation" "$work/translated/OmbrixEmulator.txt"
 start_program "$work/translated/OmbrixEmulator.exe" "144 dpi"
-check "client area at 144 dpi" "957 690" "$(ask client)"
+check "client area above the status bar at 144 dpi" "957 690" "$(ask client)"
 check "the ... button ends at the selector's right edge at 144 dpi" yes "$(right_edges_meet)"
 translated() { iconv -f UTF-16 -t UTF-8 "$translation" | tr -d '\r' | sed -n "s/^$1=//p"; }
 start_text=$(translated T7)
@@ -195,7 +228,14 @@ check "the translation replaces the start button's text" "$start_text" "$(ask te
 shot idle-144dpi
 click $IDC_START
 check "a run at 144 dpi" "$(translated T22)" "$(ask text $IDC_START)"
+check "the status bar's texts from the translation" "$(translated T35 | sed 's/%u/31/')|$(translated T38)|" \
+    "$(status_bar)"
 shot running-144dpi
+poll_steadily 3
+sleep 1.5
+check "the translated host part while the host polls" "Host: polls/s" "$(ask status 1 | awk '{print $1, $3}')"
+shot status-bar-144dpi
+wait "$poller"
 click $IDC_START
 click $IDC_MENU_BUTTON
 xdotool key Up Return

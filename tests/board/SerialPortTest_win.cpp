@@ -89,7 +89,7 @@ class SerialPortTest : public ::testing::Test {
     void TearDown() override { SetSerialFunctions(nullptr); }
 
     BoardState board_;
-    ResponderOwner owner_{&board_, nullptr, 0};
+    ResponderOwner owner_{&board_, nullptr, nullptr, 0};
     unsigned boardPort_ = 0;
 };
 

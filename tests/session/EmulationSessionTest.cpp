@@ -111,7 +111,8 @@ struct FakeWorkers {
         Say("stop-reading");
         ::StopReading(device);
     }
-    static HResult StartResponder(BoardState&, const PortLostTarget&, uint32_t port, Worker* out) {
+    static HResult StartResponder(BoardState&, LineCounters&, const PortLostTarget&, uint32_t port,
+                                  Worker* out) {
         return Say("responder" + std::to_string(port), out);
     }
     static HResult StartAssociations(const AssociationRun* run, Worker* out) {

@@ -65,7 +65,7 @@ int gWorker = 0;
 const SessionWorkers kFakeWorkers = {
     StartReading,
     StopReading,
-    [](BoardState&, const PortLostTarget&, uint32_t, Worker* worker) {
+    [](BoardState&, LineCounters&, const PortLostTarget&, uint32_t, Worker* worker) {
         *worker = &gWorker;
         return kOk;
     },
