@@ -29,10 +29,10 @@ void MainForm::CreateStatusBar() {
     LOGFONTW face = {};
     if (UiResources::uiFont != nullptr && GetObjectW(UiResources::uiFont, sizeof(face), &face) != 0) {
         face.lfHeight = -(kStatusFontPoints * UiResources::dpiY / 72);
-        statusFont_ = CreateFontIndirectW(&face);
+        statusFont_.Reset(CreateFontIndirectW(&face));
     }
-    if (statusFont_ != nullptr)
-        SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_), FALSE);
+    if (statusFont_)
+        SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_.Get()), FALSE);
     // The bar takes its height from its font at its next size.
     SendMessageW(statusBar_, WM_SIZE, 0, 0);
     const int edges[] = {ScaleX(kStatusPartEdges[0]), ScaleX(kStatusPartEdges[1]), -1};
@@ -46,9 +46,8 @@ void MainForm::ShowStatus() {
     const uint32_t changed = session_.UpdateStatus();
     for (int32_t part = 0; part < StatusBarRules::kPartCount && statusBar_ != nullptr; ++part) {
         if ((changed & (1u << part)) != 0)
-            SendMessageW(
-                statusBar_, SB_SETTEXTW, static_cast<WPARAM>(part),
-                reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(session_.StatusText(part))));
+            SendMessageW(statusBar_, SB_SETTEXTW, static_cast<WPARAM>(part),
+                         reinterpret_cast<LPARAM>(Wide(session_.StatusText(part))));
     }
 }
 

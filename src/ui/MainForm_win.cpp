@@ -102,8 +102,6 @@ MainForm::~MainForm() {
                 joystickCombo_, inputCombo_, channelTargets_, keyTargets_, associationList_);
     if (menu_ != nullptr)
         DestroyMenu(menu_);
-    if (statusFont_ != nullptr)
-        DeleteObject(statusFont_);
 }
 
 void MainForm::StoreSettings() {

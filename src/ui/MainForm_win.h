@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "associations/AssociationModel.h"
+#include "core/Handle_win.h"
 #include "resource.h"
 #include "session/EmulationSession.h"
 #include "session/ProfileCommands.h"
@@ -166,8 +167,8 @@ class MainForm : public Form, private SessionView, private AssociationListView, 
     Bitmap* secondPicture_ = nullptr;
     HMENU menu_ = nullptr;
     HWND statusBar_ = nullptr;
-    HFONT statusFont_ = nullptr;  // the interface face at the status bar's 9 points
-    int32_t statusHeight_ = 0;    // pixels, as the bar chose for its font
+    ScopedGdi<HFONT> statusFont_;  // the interface face at the status bar's 9 points
+    int32_t statusHeight_ = 0;     // pixels, as the bar chose for its font
     // False when the bench measures the bar's cost: the bar is made but never sampled.
     bool statusTimer_ = true;
     bool initialised_ = false;  // OnInit ran: the session holds what the user chose
