@@ -7,8 +7,8 @@ int32_t AppendText(char16_t* out, int32_t at, const char16_t* text) {
     return at;
 }
 
-int32_t AppendDecimal(char16_t* out, int32_t at, uint32_t value) {
-    char16_t digits[10];
+int32_t AppendDecimal(char16_t* out, int32_t at, uint64_t value) {
+    char16_t digits[20];
     int count = 0;
     do {
         digits[count++] = static_cast<char16_t>(u'0' + value % 10);

@@ -6,6 +6,6 @@
 #include <cstdint>
 
 int32_t AppendText(char16_t* out, int32_t at, const char16_t* text);
-int32_t AppendDecimal(char16_t* out, int32_t at, uint32_t value);
+int32_t AppendDecimal(char16_t* out, int32_t at, uint64_t value);  // at most 20 digits
 // Upper-case hexadecimal, at least minDigits digits (at most 8 are ever needed).
 int32_t AppendHex(char16_t* out, int32_t at, uint32_t value, int minDigits);

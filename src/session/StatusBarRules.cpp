@@ -1,6 +1,7 @@
 // The status bar's texts from the run's counters; see StatusBarRules.h.
 #include "session/StatusBarRules.h"
 
+#include "core/TextFormat.h"
 #include "text/BuiltInTexts.h"
 
 namespace {
@@ -16,13 +17,9 @@ void Compose(PartText& out, const BuiltInText& entry, uint64_t number = 0) {
         if (!placed && text[0] == u'%' && text[1] == u'u') {
             placed = true;
             char16_t digits[20];
-            int32_t count = 0;
-            do {
-                digits[count++] = static_cast<char16_t>(u'0' + number % 10);
-                number /= 10;
-            } while (number != 0);
-            while (count > 0 && at < StatusBarRules::kPartLength - 1)
-                out[at++] = digits[--count];
+            const int32_t count = AppendDecimal(digits, 0, number);
+            for (int32_t d = 0; d < count && at < StatusBarRules::kPartLength - 1; ++d)
+                out[at++] = digits[d];
             ++text;  // past the 'u'
             continue;
         }
