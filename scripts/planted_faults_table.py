@@ -533,6 +533,10 @@ FAULTS = [
     Fault("status-timer", "ui", "src/ui/EmulationRun_win.cpp",
           "if (running && statusTimer_)", "if (running && !statusTimer_)",
           "the status bar is never sampled during a run: it keeps saying it waits for the host"),
+    Fault("editor-shown-at-start", "ui", "resources/OmbrixEmulator.rc",
+          "WS_VSCROLL | WS_TABSTOP | NOT WS_VISIBLE\n    CTEXT",
+          "WS_VSCROLL | WS_TABSTOP\n    CTEXT",
+          "the input list shows before any joystick is chosen"),
     # --- app --------------------------------------------------------------------------------
     Fault("leak-check", "app", "src/app/Main_win.cpp",
           "!MainFormLeftWorkersRunning() && !AllInstanceCountersZero()",

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Benchmark of the program's window under Wine and Xvfb, with a silent host on a pty pair:
 #   - time from process start to the main window shown, as a ratio to a minimal dialog
-#     program measured in the same run (median of ROUNDS starts each);
+#     program measured in the same run (median of ROUNDS starts each), and the same for the
+#     floor: the program's own window template shown by a program that does nothing else,
+#     with what the program takes over that floor;
 #   - the program's start-up phases, from its own marks (src/ui/StartupTrace_win.h): launch
 #     to entry, to the window created, to its first paint (medians of the same starts);
 #   - CPU of the whole program process over 10 s of a run whose host never polls (/proc);
@@ -19,7 +21,7 @@ cd "$(dirname "$0")/../.."
 rounds=${1:-5}
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target OmbrixEmulator minimal_dialog ui_driver host_board_monitor >/dev/null
+cmake --build --preset windows --target OmbrixEmulator minimal_dialog template_dialog ui_driver host_board_monitor >/dev/null
 bin=$(pwd)/build/windows/bin
 monitor=$(pwd)/build/windows/host/board_monitor
 dir=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
@@ -97,13 +99,19 @@ program_pid() {
   done
 }
 
-: >"$dir/phases" && : >"$dir/program" && : >"$dir/baseline" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
+: >"$dir/phases" && : >"$dir/program" && : >"$dir/baseline" && : >"$dir/template" && : >"$dir/program-boxes" && : >"$dir/baseline-boxes"
 for _ in $(seq "$rounds"); do
-  for which in baseline program; do
+  for which in baseline template program; do
     exe=$bin/minimal_dialog.exe
+    [ $which = template ] && exe=$bin/template_dialog.exe
     [ $which = program ] && exe=$bin/OmbrixEmulator.exe
     start_ms "$exe" >>"$dir/$which"
     sleep 0.5
+    if [ $which = template ]; then
+      close_window
+      restart_driver
+      continue
+    fi
     [ $which = program ] && record_phases
     # Each box closes as soon as it shows, so the next command waits for that close too.
     echo $(for _ in 1 2 3; do ask box-after 40001 10000; done) >>"$dir/$which-boxes"
@@ -113,7 +121,10 @@ for _ in $(seq "$rounds"); do
 done
 program_ms=$(median <"$dir/program")
 baseline_ms=$(median <"$dir/baseline")
-echo "startup_ms=$program_ms baseline_dialog_ms=$baseline_ms ratio=$(awk "BEGIN {printf \"%.2f\", $program_ms / $baseline_ms}")"
+template_ms=$(median <"$dir/template")
+ratio() { awk "BEGIN {printf \"%.2f\", $1 / $2}"; }
+echo "startup_ms=$program_ms baseline_dialog_ms=$baseline_ms ratio=$(ratio "$program_ms" "$baseline_ms")"
+echo "template_dialog_ms=$template_ms ratio_to_baseline=$(ratio "$template_ms" "$baseline_ms") program_over_template_ms=$((program_ms - template_ms))"
 print_phases
 if grep -q timeout "$dir/program-boxes" "$dir/baseline-boxes"; then
   echo "a message box did not show within 10 s"

@@ -102,9 +102,11 @@ int32_t Bitmap::LoadCompatible(HINSTANCE instance, int32_t resourceId) {
 Bitmap* LoadScaledPicture(int32_t resourceId, float factor) {
     if (factor == 1.0f)
         return new (std::nothrow) Bitmap(resourceId);
+    // Scaled straight from the loaded resource, itself a device-dependent picture: a
+    // compatible copy first would cost a full-size blit at start-up for nothing.
     Bitmap* stored = new (std::nothrow) Bitmap();
     Bitmap* scaled = new (std::nothrow) Bitmap();
-    if (stored != nullptr && scaled != nullptr && stored->LoadCompatible(programInstance, resourceId)) {
+    if (stored != nullptr && scaled != nullptr && stored->LoadResource(programInstance, resourceId)) {
         const PictureSize size = ScaledPictureSize(static_cast<int32_t>(stored->width),
                                                    static_cast<int32_t>(stored->height), factor);
         if (scaled->Create(static_cast<uint32_t>(size.width), static_cast<uint32_t>(size.height))) {

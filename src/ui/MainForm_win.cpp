@@ -177,8 +177,6 @@ void MainForm::WrapControls() {
     inputCombo_ = Wrap<ComboBox>(hwnd, IDC_INPUT);
     channelTargets_ = Wrap<ComboBox>(hwnd, IDC_CHANNEL_TARGET);
     keyTargets_ = Wrap<ComboBox>(hwnd, IDC_KEY_TARGET);
-    for (int32_t id : {IDC_INPUT, IDC_CHANNEL_TARGET, IDC_KEY_TARGET})
-        ShowWindow(Item(id), SW_HIDE);
     for (int32_t i = 0; i < TextTable::kChannelNameCount; ++i)
         SendMessageW(Item(IDC_CHANNEL_TARGET), CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(Wide(TextTable::ChannelName(i))));
@@ -199,9 +197,8 @@ void MainForm::WrapControls() {
     associateToLabel_ = Wrap<Label>(hwnd, IDC_TARGET_LABEL);
     existingLabel_ = Wrap<Label>(hwnd, IDC_ASSOCIATIONS_LABEL);
     separator_ = Wrap<Label>(hwnd, IDC_SEPARATOR, false);
-    for (int32_t id : {IDC_ASSOCIATE, IDC_DELETE, IDC_ASSOCIATIONS, IDC_TARGET_LABEL, IDC_ASSOCIATIONS_LABEL,
-                       IDC_SEPARATOR})
-        ShowWindow(Item(id), SW_HIDE);
+    // The association controls come hidden from the resource, which saves a hide each at
+    // start-up; choosing a joystick shows them.
 }
 
 void MainForm::Layout() {
